@@ -1,0 +1,223 @@
+#include "serialcontrol.h"
+
+#include "portwatcher.h"
+#include "protocol/contextprotocol.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QFileInfo>
+#include <QMetaObject>
+#include <QMutexLocker>
+#include <QSerialPortInfo>
+#include <QThread>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
+namespace {
+constexpr qint64 ReadBufferSize = 20000000;
+constexpr int ReadChunk = 64 * 1024;
+} // namespace
+
+SerialControl *SerialControl::instance()
+{
+    static SerialControl *serial = new SerialControl;
+    return serial;
+}
+
+SerialControl::SerialControl()
+    : QObject(nullptr)
+{
+    m_port = new QSerialPort;
+    m_port->setReadBufferSize(ReadBufferSize);
+    qDebug() << "BufferSize:" << m_port->readBufferSize();
+
+    m_thread = new QThread;
+    m_thread->setObjectName(QStringLiteral("serial worker"));
+    m_port->moveToThread(m_thread);
+    moveToThread(m_thread);
+    m_thread->start(QThread::InheritPriority);
+
+    connect(m_port, &QSerialPort::readyRead, this, &SerialControl::On_SerialPort_ReadyRead);
+    connect(m_port, &QSerialPort::errorOccurred, this, &SerialControl::onPortError);
+
+    if (QCoreApplication::instance()) {
+        QCoreApplication::instance()->installNativeEventFilter(this);
+        m_watcher = new PortWatcher(this);
+    }
+}
+
+bool SerialControl::serialSocketOpen(QString name)
+{
+    qDebug() << "SerialControl>>Thread-ID:" << QThread::currentThreadId();
+    m_framer.clear();
+    m_port->setPortName(name);
+    m_port->setBaudRate(BaudRate, QSerialPort::AllDirections);
+    m_port->setDataBits(QSerialPort::Data8);
+    m_port->setStopBits(QSerialPort::OneStop);
+    m_port->setFlowControl(QSerialPort::NoFlowControl);
+    const bool opened = m_port->open(QIODevice::ReadWrite);
+    m_open = opened;
+    return opened;
+}
+
+void SerialControl::serialSocketClose()
+{
+    if (!m_port->isOpen())
+        return;
+    // Close runs on the reading thread, so this never actually waits.
+    while (busyReading)
+        QThread::yieldCurrentThread();
+    m_port->close();
+    m_open = false;
+    // Record boundaries count afresh from the first byte after the next open.
+    m_framer.clear();
+}
+
+void SerialControl::serialSocketSend(QByteArray message)
+{
+    if (!m_port->isOpen())
+        return;
+    m_port->write(message);
+    qDebug().noquote() << QStringLiteral("[SerialSocket:BytesSend]")
+                              + QString::fromLatin1(message.toHex(' ').toUpper());
+}
+
+void SerialControl::On_SerialPort_ReadyRead()
+{
+    // Take everything the port holds and let the framer hand back whole records only; a
+    // partial record stays with the framer until the rest arrives.
+    int produced = 0;
+    while (m_port->bytesAvailable() > 0) {
+        m_readChunk.resize(int(qMin<qint64>(m_port->bytesAvailable(), ReadChunk)));
+        const qint64 got = m_port->read(m_readChunk.data(), m_readChunk.size());
+        if (got <= 0)
+            break;
+        produced += m_framer.feed(m_readChunk.constData(), int(got), m_records);
+        m_discarded = m_framer.discardedBytes();
+        if (!m_records.isEmpty()) {
+            busyReading = true;
+            contextProtocol::instance()->On_SerialSocket_BytesRecved_Hander(m_records);
+            busyReading = false;
+        }
+    }
+    Q_UNUSED(produced)
+}
+
+void SerialControl::onPortError(QSerialPort::SerialPortError error)
+{
+    if (error == QSerialPort::NoError || error == QSerialPort::TimeoutError || !m_port->isOpen())
+        return;
+    // A vanished device keeps raising read errors in a busy loop while the port stays "open";
+    // close it here and let the device panel learn from the port list that it is gone.
+    qDebug() << "SerialControl: port error" << error << m_port->errorString();
+    m_port->close();
+    m_open = false;
+    m_framer.clear();
+    if (m_watcher)
+        QMetaObject::invokeMethod(m_watcher, &PortWatcher::rebuildNow, Qt::QueuedConnection);
+}
+
+QList<SerialPortEntry> SerialControl::systemPorts() const
+{
+    {
+        QMutexLocker lock(&m_configMutex);
+        if (m_portSource)
+            return m_portSource();
+    }
+    QList<SerialPortEntry> ports;
+    const auto infos = QSerialPortInfo::availablePorts();
+    for (const QSerialPortInfo &info : infos)
+        ports.append({info.portName(), info.hasVendorIdentifier(), info.productIdentifier()});
+    return ports;
+}
+
+QStringList SerialControl::adapterPorts(const QList<SerialPortEntry> &ports)
+{
+    QStringList names;
+    for (const SerialPortEntry &port : ports) {
+#ifdef Q_OS_WIN
+        if (!port.portName.startsWith(QLatin1Char('C')))
+            continue;
+#endif
+        if (port.hasVendorIdentifier && port.productIdentifier == AdapterProductId)
+            names.append(port.portName);
+    }
+    return names;
+}
+
+QStringList SerialControl::availablePorts() const
+{
+    QStringList names = adapterPorts(systemPorts());
+    for (const QString &path : extraPorts()) {
+        if (QFileInfo::exists(path) && !names.contains(path))
+            names.append(path);
+    }
+    return names;
+}
+
+void SerialControl::addExtraPort(const QString &path)
+{
+    QMutexLocker lock(&m_configMutex);
+    if (!m_extraPorts.contains(path))
+        m_extraPorts.append(path);
+}
+
+void SerialControl::removeExtraPort(const QString &path)
+{
+    QMutexLocker lock(&m_configMutex);
+    m_extraPorts.removeAll(path);
+}
+
+QStringList SerialControl::extraPorts() const
+{
+    QMutexLocker lock(&m_configMutex);
+    return m_extraPorts;
+}
+
+void SerialControl::setPortSource(std::function<QList<SerialPortEntry>()> source)
+{
+    QMutexLocker lock(&m_configMutex);
+    m_portSource = std::move(source);
+}
+
+void SerialControl::refreshPortList()
+{
+    m_portList = availablePorts();
+    emit Signal_Host_SerialRefresh(&m_portList);
+}
+
+void SerialControl::refreshPortListIfChanged()
+{
+    const QStringList current = availablePorts();
+    if (current == m_portList)
+        return;
+    m_portList = current;
+    emit Signal_Host_SerialRefresh(&m_portList);
+}
+
+bool SerialControl::nativeEventFilter(const QByteArray &eventType, void *message, long *result)
+{
+    Q_UNUSED(eventType)
+    Q_UNUSED(result)
+#ifdef Q_OS_WIN
+    const MSG *msg = static_cast<const MSG *>(message);
+    if (msg->message != WM_DEVICECHANGE || (msg->wParam & ~WPARAM(0x4)) != 0x8000)
+        return false;
+    refreshPortList();
+#else
+    Q_UNUSED(message)
+#endif
+    return false;
+}
+
+qint64 SerialControl::discardedBytes() const
+{
+    return m_discarded;
+}
+
+bool SerialControl::isOpen() const
+{
+    return m_open;
+}

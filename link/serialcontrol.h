@@ -1,0 +1,96 @@
+#pragma once
+
+// The program's one serial port to the adapter, run on a worker thread of its own. Opens and
+// closes the port for the device panel, writes every command, frames the incoming bytes into
+// whole records for the codec, and publishes the list of adapter ports on hot-plug.
+
+#include "recordframer.h"
+
+#include <QAbstractNativeEventFilter>
+#include <QList>
+#include <QObject>
+#include <QSerialPort>
+#include <QString>
+#include <QStringList>
+
+#include <QMutex>
+
+#include <atomic>
+#include <functional>
+
+class QThread;
+class PortWatcher;
+
+// What the port list needs to know of one serial port; lets tests inject ports.
+struct SerialPortEntry
+{
+    QString portName;
+    bool hasVendorIdentifier = false;
+    quint16 productIdentifier = 0;
+};
+
+class SerialControl : public QObject, public QAbstractNativeEventFilter
+{
+    Q_OBJECT
+public:
+    static constexpr quint16 AdapterProductId = 0x5722;
+    static constexpr qint32 BaudRate = 460800;
+
+    static SerialControl *instance();
+
+    // The one place that builds the port list: adapters found by product identifier, then the
+    // extra ports the user named whose device node still exists.
+    QStringList availablePorts() const;
+    static QStringList adapterPorts(const QList<SerialPortEntry> &ports);
+
+    // Extra serial device paths without USB identifiers (a virtual adapter, --port PATH).
+    void addExtraPort(const QString &path);
+    void removeExtraPort(const QString &path);
+    QStringList extraPorts() const;
+
+    // Replaces the system's port enumeration; for tests without hardware.
+    void setPortSource(std::function<QList<SerialPortEntry>()> source);
+
+    // Rebuilds the member list and emits Signal_Host_SerialRefresh. GUI thread only.
+    void refreshPortList();
+    // Same, but emits only when the list differs from the last one published. GUI thread only.
+    void refreshPortListIfChanged();
+
+    bool nativeEventFilter(const QByteArray &eventType, void *message, long *result) override;
+
+    // Read-only peeks for diagnostics and tests; safe from any thread.
+    qint64 discardedBytes() const;
+    bool isOpen() const;
+
+signals:
+    void SerialSocket_BytesReceived(QByteArray &message);
+    void Signal_Host_SerialRefresh(QList<QString> *portList);
+
+public slots:
+    bool serialSocketOpen(QString name);
+    void serialSocketClose();
+    void serialSocketSend(QByteArray message);
+
+private:
+    SerialControl();
+    void On_SerialPort_ReadyRead();
+    void onPortError(QSerialPort::SerialPortError error);
+    QList<SerialPortEntry> systemPorts() const;
+
+    QThread *m_thread = nullptr;
+    QSerialPort *m_port = nullptr;
+    QList<QString> m_portList;
+    bool busyReading = false;
+
+    RecordFramer m_framer;
+    QByteArray m_readChunk;
+    QByteArray m_records;
+    std::atomic<qint64> m_discarded{0};
+    std::atomic<bool> m_open{false};
+
+    mutable QMutex m_configMutex; // guards the extra ports and the port source
+    QStringList m_extraPorts;
+    std::function<QList<SerialPortEntry>()> m_portSource;
+
+    PortWatcher *m_watcher = nullptr;
+};
