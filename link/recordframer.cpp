@@ -3,6 +3,8 @@
 #include "protocol/canframe.h"
 #include "protocol/contextprotocol.h"
 
+#include <cstring>
+
 bool RecordFramer::isPlausibleRecord(const char *r)
 {
     if (quint8(r[0]) != Wire::RecordMark)
@@ -38,12 +40,40 @@ bool RecordFramer::isPlausibleRecord(const char *r)
     }
 }
 
-// A block is trusted when the byte right after it starts the next record, or when nothing
-// has arrived after it yet.
-bool RecordFramer::confirmedAt(int pos) const
+// Checks as much of a record header as has arrived at pos: the mark, a known key and, where
+// the key has one, a valid channel and frame info byte.
+bool RecordFramer::headerPlausibleAt(int pos) const
+{
+    const int available = m_buffer.size() - pos;
+    if (available <= 0)
+        return true;
+    if (available >= Wire::RecordSize)
+        return isPlausibleRecord(m_buffer.constData() + pos);
+    char header[Wire::RecordSize] = {};
+    std::memcpy(header, m_buffer.constData() + pos, size_t(available));
+    // Bytes not yet received must not count against the header: fill them with neutral values.
+    if (available < 3)
+        header[2] = 1;
+    if (available < 4)
+        header[3] = 0;
+    if (available < 2)
+        header[1] = char(Wire::DeviceClose);
+    for (int i = qMax(available, 4); i < 19; ++i)
+        header[i] = 0;
+    return isPlausibleRecord(header);
+}
+
+// An aligned block is passed on when the next block starts with the mark (or has not arrived).
+// When it does not, either this block lost a byte (its last byte is then the next record's mark)
+// or the damage lies after it; in the latter case a sane block is still good.
+bool RecordFramer::blockIntact(int pos) const
 {
     const int next = pos + Wire::RecordSize;
-    return next >= m_buffer.size() || quint8(m_buffer.at(next)) == Wire::RecordMark;
+    if (next >= m_buffer.size() || quint8(m_buffer.at(next)) == Wire::RecordMark)
+        return true;
+    if (quint8(m_buffer.at(next - 1)) == Wire::RecordMark && headerPlausibleAt(next - 1))
+        return false;
+    return isPlausibleRecord(m_buffer.constData() + pos);
 }
 
 int RecordFramer::findResyncPoint(int from) const
@@ -52,7 +82,7 @@ int RecordFramer::findResyncPoint(int from) const
     const int last = m_buffer.size() - Wire::RecordSize;
     for (int pos = from; pos <= last; ++pos) {
         if (quint8(data[pos]) == Wire::RecordMark && isPlausibleRecord(data + pos)
-            && confirmedAt(pos))
+            && headerPlausibleAt(pos + Wire::RecordSize))
             return pos;
     }
     return -1;
@@ -68,7 +98,7 @@ int RecordFramer::feed(const char *bytes, int length, QByteArray &out)
     int pos = m_head;
     while (m_buffer.size() - pos >= Wire::RecordSize) {
         const char *block = m_buffer.constData() + pos;
-        if (quint8(block[0]) == Wire::RecordMark && confirmedAt(pos)) {
+        if (quint8(block[0]) == Wire::RecordMark && blockIntact(pos)) {
             out.append(block, Wire::RecordSize);
             pos += Wire::RecordSize;
             ++records;

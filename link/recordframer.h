@@ -23,7 +23,8 @@ public:
     static bool isPlausibleRecord(const char *r);
 
 private:
-    bool confirmedAt(int pos) const;
+    bool headerPlausibleAt(int pos) const;
+    bool blockIntact(int pos) const;
     int findResyncPoint(int from) const;
 
     QByteArray m_buffer;

@@ -29,6 +29,8 @@ struct SerialPortEntry
     quint16 productIdentifier = 0;
 };
 
+Q_DECLARE_METATYPE(SerialPortEntry)
+
 class SerialControl : public QObject, public QAbstractNativeEventFilter
 {
     Q_OBJECT

@@ -1,0 +1,182 @@
+#include "trans_cansendsupport.h"
+
+#include "link/serialcontrol.h"
+#include "protocol/canframe.h"
+#include "protocol/contextprotocol.h"
+
+#include <QDebug>
+#include <QMetaObject>
+#include <QThread>
+#include <QTimer>
+
+quint32 Trans_canSendSupport::nextRank = Trans_canSendSupport::FirstRank;
+
+Trans_canSendSupport::Trans_canSendSupport(SendParams *params, SendFrameSpec *spec)
+    : QObject(nullptr)
+    , sendParams(params)
+    , frameSpec(spec)
+{
+    Rank = nextRank++;
+
+    intervalTimer = new QTimer;
+    intervalTimer->setSingleShot(true);
+    responseTimer = new QTimer;
+    responseTimer->setSingleShot(true);
+    workerThread = new QThread;
+    workerThread->setObjectName(QStringLiteral("transmit worker %1").arg(Rank, 0, 16));
+    intervalTimer->moveToThread(workerThread);
+    responseTimer->moveToThread(workerThread);
+    moveToThread(workerThread);
+    workerThread->start(QThread::InheritPriority);
+
+    connect(intervalTimer, &QTimer::timeout, this, &Trans_canSendSupport::sendOneFrame);
+    connect(responseTimer, &QTimer::timeout, this, &Trans_canSendSupport::On_ResponseTimeout);
+    connect(this, &Trans_canSendSupport::Signal_payLoad_Send, SerialControl::instance(),
+            &SerialControl::serialSocketSend);
+    connect(contextProtocol::instance(), &contextProtocol::signal_RSP_CANSend, this,
+            &Trans_canSendSupport::On_RSP_CANSend_Hander);
+}
+
+Trans_canSendSupport::~Trans_canSendSupport() = default;
+
+void Trans_canSendSupport::release()
+{
+    QThread *home = QThread::currentThread();
+    // Timers can only be stopped on their own thread, so the worker tidies up and hands the
+    // scheduler back before its thread ends.
+    QMetaObject::invokeMethod(
+        this,
+        [this, home] {
+            delete intervalTimer;
+            delete responseTimer;
+            intervalTimer = nullptr;
+            responseTimer = nullptr;
+            running = false;
+            moveToThread(home);
+        },
+        Qt::BlockingQueuedConnection);
+    workerThread->quit();
+    workerThread->wait();
+    delete workerThread;
+    delete this;
+}
+
+QByteArray Trans_canSendSupport::frameData(quint64 data, int dlc)
+{
+    dlc = qBound(0, dlc, CanFrame::DataSize);
+    QByteArray bytes(CanFrame::DataSize, '\0');
+    for (int i = 0; i < dlc; ++i) {
+        const int shift = 8 * (dlc - 1 - i);
+        bytes[i] = char((data >> shift) & 0xFF);
+    }
+    return bytes;
+}
+
+quint32 Trans_canSendSupport::nextIdentifier(quint32 id, unsigned frameType)
+{
+    const quint32 limit = frameType == CanFrame::FrameTypeExtended ? CanFrame::MaxExtendedId
+                                                                     : CanFrame::MaxStandardId;
+    const quint32 next = id + 1;
+    return next > limit || next == 0 ? 0 : next;
+}
+
+void Trans_canSendSupport::On_SendCommand_Hander(bool start)
+{
+    qDebug() << "Trans_canSendSupport>>Thread-ID:" << QThread::currentThreadId();
+    // The request says what the user asked for: a stop that crosses the end of a run must not
+    // start the next one, and a repeated start must not cut a run short.
+    if (!start) {
+        if (!running)
+            return;
+        running = false;
+        remaining = 0;
+        intervalTimer->stop();
+        responseTimer->stop();
+        emit signal_Trans_End(TransEnd_Stopped);
+        return;
+    }
+    if (running)
+        return;
+
+    channel = sendParams->channel;
+    dataIncrement = sendParams->dataIncrement;
+    idIncrement = sendParams->idIncrement;
+    sendInterval = sendParams->sendInterval;
+    sendTimes = sendParams->sendTimes;
+    remaining = sendTimes;
+
+    frameType = frameSpec->frameType;
+    frameFormat = frameSpec->frameFormat;
+    dataLength = frameSpec->dataLength;
+    currentId = frameSpec->canId;
+    currentData = frameSpec->data;
+
+    running = true;
+    sendOneFrame();
+}
+
+void Trans_canSendSupport::sendOneFrame()
+{
+    intervalTimer->stop();
+    if (!running)
+        return;
+    lastFrame = contextProtocol::buildCanFrame(int(frameFormat), int(frameType), dataLength,
+                                               currentId, frameData(currentData, dataLength));
+    frameOutstanding = true;
+    emit Signal_payLoad_Send(contextProtocol::buildCanSend(uchar(channel), lastFrame, Rank));
+    responseTimer->start(responseTimeout);
+}
+
+void Trans_canSendSupport::On_RSP_CANSend_Hander(uchar channel, uchar state, uint Rank,
+                                                 uint TimeStamp)
+{
+    if (channel != uchar(this->channel) || Rank != this->Rank || !frameOutstanding)
+        return;
+    frameOutstanding = false;
+
+    if (!running) {
+        if (state != 0)
+            emit signal_RSP_CANSendDisplay(channel, lastFrame, qulonglong(TimeStamp), 1);
+        return;
+    }
+
+    responseTimer->stop();
+    if (state == 0) {
+        endRun(TransEnd_SendFailed);
+        return;
+    }
+    emit signal_RSP_CANSendDisplay(channel, lastFrame, qulonglong(TimeStamp), 1);
+
+    if (remaining-- <= 1) {
+        endRun(TransEnd_Finished);
+        return;
+    }
+    if (idIncrement)
+        currentId = nextIdentifier(currentId, frameType);
+    if (dataIncrement)
+        ++currentData;
+
+    if (sendInterval != 0)
+        intervalTimer->start(sendInterval);
+    else
+        sendOneFrame();
+}
+
+void Trans_canSendSupport::On_ResponseTimeout()
+{
+    if (!running)
+        return;
+    remaining = 0;
+    frameOutstanding = false;
+    responseTimer->stop();
+    qDebug() << QStringLiteral("设备未响应") << Rank;
+    endRun(TransEnd_NoResponse);
+}
+
+void Trans_canSendSupport::endRun(TransEnd_Sta status)
+{
+    running = false;
+    intervalTimer->stop();
+    responseTimer->stop();
+    emit signal_Trans_End(status);
+}

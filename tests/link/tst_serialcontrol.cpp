@@ -1,0 +1,257 @@
+#include "link/serialcontrol.h"
+#include "protocol/contextprotocol.h"
+#include "support/pty.h"
+#include "support/signalrecorder.h"
+
+#include <QSignalSpy>
+#include <QtTest>
+
+namespace {
+QByteArray frameRecord(quint8 channel, quint32 id, quint32 stamp)
+{
+    QByteArray r = QByteArray::fromHex("FF04");
+    r.append(char(channel));
+    r.append(char(0x08));
+    Wire::appendU32(r, id);
+    r.append(QByteArray::fromHex("0102030405060708"));
+    Wire::appendU32(r, stamp);
+    return r;
+}
+
+bool openBlocking(SerialControl *serial, const QString &path)
+{
+    bool opened = false;
+    QMetaObject::invokeMethod(serial, "serialSocketOpen", Qt::BlockingQueuedConnection,
+                              Q_RETURN_ARG(bool, opened), Q_ARG(QString, path));
+    return opened;
+}
+
+void closeBlocking(SerialControl *serial)
+{
+    QMetaObject::invokeMethod(serial, "serialSocketClose", Qt::BlockingQueuedConnection);
+}
+
+void send(SerialControl *serial, const QByteArray &bytes)
+{
+    QMetaObject::invokeMethod(serial, "serialSocketSend", Qt::QueuedConnection,
+                              Q_ARG(QByteArray, bytes));
+}
+} // namespace
+
+class tst_SerialControl : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void livesOnItsOwnThread();
+    void wholeRecordsOnly();
+    void sendsReachTheDeviceByteForByte();
+    void sendOnClosedPortWritesNothing();
+    void everyByteValuePassesBothWays();
+    void reopenCountsRecordsAfresh();
+    void vanishedDeviceClosesThePort();
+    void portListKeepsOnlyAdapters_data();
+    void portListKeepsOnlyAdapters();
+    void refreshEmitsTheList();
+    void extraPortDisappearsWithItsNode();
+
+private:
+    PseudoTerminal *m_pty = nullptr;
+    SignalRecorder *m_recorder = nullptr;
+};
+
+void tst_SerialControl::init()
+{
+    m_pty = new PseudoTerminal;
+    QVERIFY(m_pty->isValid());
+    m_recorder = new SignalRecorder(contextProtocol::instance(), this);
+}
+
+void tst_SerialControl::cleanup()
+{
+    closeBlocking(SerialControl::instance());
+    delete m_recorder;
+    m_recorder = nullptr;
+    delete m_pty;
+    m_pty = nullptr;
+    SerialControl::instance()->setPortSource({});
+}
+
+void tst_SerialControl::livesOnItsOwnThread()
+{
+    SerialControl *serial = SerialControl::instance();
+    QVERIFY(serial->thread() != QThread::currentThread());
+    QVERIFY(serial->thread()->isRunning());
+    QCOMPARE(contextProtocol::instance()->thread(), serial->thread());
+}
+
+void tst_SerialControl::wholeRecordsOnly()
+{
+    SerialControl *serial = SerialControl::instance();
+    QVERIFY(openBlocking(serial, m_pty->slavePath()));
+    QVERIFY(serial->isOpen());
+
+    const QByteArray stream = frameRecord(1, 0x11, 1) + frameRecord(2, 0x22, 2) + frameRecord(1, 0x33, 3);
+    QVERIFY(m_pty->write(stream.left(45)));
+    QVERIFY(m_recorder->waitFor(2));
+    QTest::qWait(100);
+    QCOMPARE(m_recorder->count(), 2); // the 5 extra bytes wait for the rest of their record
+
+    QVERIFY(m_pty->write(stream.mid(45)));
+    QVERIFY(m_recorder->waitFor(3));
+    const QStringList events = m_recorder->events();
+    QCOMPARE(events.size(), 3);
+    QVERIFY(events.at(2).startsWith(QStringLiteral("frame 1 08 33 00 00 00")));
+    QVERIFY(events.at(2).endsWith(QStringLiteral(" 3 0")));
+}
+
+void tst_SerialControl::sendsReachTheDeviceByteForByte()
+{
+    SerialControl *serial = SerialControl::instance();
+    QVERIFY(openBlocking(serial, m_pty->slavePath()));
+    const QByteArray commands = contextProtocol::buildDeviceOpen()
+                                + contextProtocol::buildBaudRateConfig(1, QByteArray::fromHex("12000B02"))
+                                + contextProtocol::buildDeviceClose();
+    send(serial, contextProtocol::buildDeviceOpen());
+    send(serial, contextProtocol::buildBaudRateConfig(1, QByteArray::fromHex("12000B02")));
+    send(serial, contextProtocol::buildDeviceClose());
+    QCOMPARE(m_pty->read(commands.size()).toHex(' '), commands.toHex(' '));
+}
+
+void tst_SerialControl::sendOnClosedPortWritesNothing()
+{
+    SerialControl *serial = SerialControl::instance();
+    QVERIFY(openBlocking(serial, m_pty->slavePath()));
+    closeBlocking(serial);
+    QVERIFY(!serial->isOpen());
+    send(serial, contextProtocol::buildDeviceOpen());
+    QVERIFY(m_pty->read(1, 300).isEmpty());
+}
+
+void tst_SerialControl::everyByteValuePassesBothWays()
+{
+    SerialControl *serial = SerialControl::instance();
+    QVERIFY(openBlocking(serial, m_pty->slavePath()));
+
+    QByteArray all(256, '\0');
+    for (int i = 0; i < 256; ++i)
+        all[i] = char(i);
+    send(serial, all);
+    QCOMPARE(m_pty->read(256).toHex(), all.toHex());
+
+    // Inbound: every byte value inside frame records (13 frames x 20 bytes covers 0..255 in
+    // the identifier, data and time stamp fields).
+    QByteArray stream;
+    QStringList expected;
+    for (int k = 0; k < 16; ++k) {
+        QByteArray r = QByteArray::fromHex("FF0401");
+        r.append(char(0x08));
+        QByteArray payload;
+        for (int j = 0; j < 16; ++j)
+            payload.append(char(k * 16 + j));
+        r.append(payload);
+        stream.append(r);
+        expected.append(QStringLiteral("frame 1 %1 %2 0")
+                            .arg(QString::fromLatin1(r.mid(3, 13).toHex(' ').toUpper()))
+                            .arg(Wire::readU32(r.constData() + 16)));
+    }
+    QVERIFY(m_pty->write(stream));
+    QVERIFY(m_recorder->waitFor(16));
+    QCOMPARE(m_recorder->events(), expected);
+}
+
+void tst_SerialControl::reopenCountsRecordsAfresh()
+{
+    SerialControl *serial = SerialControl::instance();
+    QVERIFY(openBlocking(serial, m_pty->slavePath()));
+    QVERIFY(m_pty->write(frameRecord(1, 1, 1).left(7)));
+    QTest::qWait(100);
+    closeBlocking(serial);
+    QVERIFY(openBlocking(serial, m_pty->slavePath()));
+    QVERIFY(m_pty->write(frameRecord(2, 2, 2)));
+    QVERIFY(m_recorder->waitFor(1));
+    QVERIFY(m_recorder->events().constFirst().startsWith(QStringLiteral("frame 2 ")));
+}
+
+void tst_SerialControl::vanishedDeviceClosesThePort()
+{
+    SerialControl *serial = SerialControl::instance();
+    QSignalSpy refreshed(serial, &SerialControl::Signal_Host_SerialRefresh);
+    QVERIFY(refreshed.isValid());
+    QVERIFY(openBlocking(serial, m_pty->slavePath()));
+    m_pty->closeMaster();
+    QTRY_VERIFY_WITH_TIMEOUT(!serial->isOpen(), 3000);
+    QTRY_VERIFY_WITH_TIMEOUT(refreshed.count() >= 1, 3000);
+}
+
+void tst_SerialControl::portListKeepsOnlyAdapters_data()
+{
+    QTest::addColumn<QList<SerialPortEntry>>("ports");
+    QTest::addColumn<QStringList>("expected");
+
+    QTest::newRow("none") << QList<SerialPortEntry>{} << QStringList{};
+    QTest::newRow("adapters in enumeration order")
+        << QList<SerialPortEntry>{{QStringLiteral("ttyACM1"), true, 0x5722},
+                                  {QStringLiteral("ttyS0"), false, 0},
+                                  {QStringLiteral("ttyUSB0"), true, 0x6001},
+                                  {QStringLiteral("ttyACM0"), true, 0x5722}}
+        << QStringList{QStringLiteral("ttyACM1"), QStringLiteral("ttyACM0")};
+    QTest::newRow("product id without vendor id is not an adapter")
+        << QList<SerialPortEntry>{{QStringLiteral("ttyACM0"), false, 0x5722}} << QStringList{};
+}
+
+void tst_SerialControl::portListKeepsOnlyAdapters()
+{
+    QFETCH(QList<SerialPortEntry>, ports);
+    QFETCH(QStringList, expected);
+    QCOMPARE(SerialControl::adapterPorts(ports), expected);
+}
+
+void tst_SerialControl::refreshEmitsTheList()
+{
+    SerialControl *serial = SerialControl::instance();
+    QList<SerialPortEntry> ports{{QStringLiteral("ttyACM3"), true, 0x5722}};
+    serial->setPortSource([&ports] { return ports; });
+
+    QStringList seen;
+    int emitted = 0;
+    auto connection = connect(serial, &SerialControl::Signal_Host_SerialRefresh, this,
+                              [&](QList<QString> *list) {
+                                  seen = *list;
+                                  ++emitted;
+                              });
+    serial->refreshPortList();
+    QCOMPARE(emitted, 1);
+    QCOMPARE(seen, QStringList{QStringLiteral("ttyACM3")});
+
+    // The poll only speaks up when something changed.
+    serial->refreshPortListIfChanged();
+    QCOMPARE(emitted, 1);
+
+    // A removal still announces the (now empty) list.
+    ports.clear();
+    serial->refreshPortListIfChanged();
+    QCOMPARE(emitted, 2);
+    QVERIFY(seen.isEmpty());
+    serial->refreshPortList();
+    QCOMPARE(emitted, 3);
+    disconnect(connection);
+}
+
+void tst_SerialControl::extraPortDisappearsWithItsNode()
+{
+    SerialControl *serial = SerialControl::instance();
+    serial->setPortSource([] {
+        return QList<SerialPortEntry>{{QStringLiteral("ttyACM0"), true, 0x5722}};
+    });
+    const QString path = m_pty->slavePath();
+    serial->addExtraPort(path);
+    QCOMPARE(serial->availablePorts(), (QStringList{QStringLiteral("ttyACM0"), path}));
+    m_pty->closeMaster();
+    QTRY_COMPARE_WITH_TIMEOUT(serial->availablePorts(), QStringList{QStringLiteral("ttyACM0")}, 2000);
+    serial->removeExtraPort(path);
+}
+
+QTEST_GUILESS_MAIN(tst_SerialControl)
+#include "tst_serialcontrol.moc"
