@@ -75,7 +75,7 @@ QByteArray Trans_canSendSupport::frameData(quint64 data, int dlc)
 quint32 Trans_canSendSupport::nextIdentifier(quint32 id, unsigned frameType)
 {
     const quint32 limit = frameType == CanFrame::FrameTypeExtended ? CanFrame::MaxExtendedId
-                                                                     : CanFrame::MaxStandardId;
+                                                                   : CanFrame::MaxStandardId;
     const quint32 next = id + 1;
     return next > limit || next == 0 ? 0 : next;
 }
@@ -127,7 +127,9 @@ void Trans_canSendSupport::sendOneFrame()
     responseTimer->start(responseTimeout);
 }
 
-void Trans_canSendSupport::On_RSP_CANSend_Hander(uchar channel, uchar state, uint Rank,
+void Trans_canSendSupport::On_RSP_CANSend_Hander(uchar channel,
+                                                 uchar state,
+                                                 uint Rank,
                                                  uint TimeStamp)
 {
     if (channel != uchar(this->channel) || Rank != this->Rank || !frameOutstanding)

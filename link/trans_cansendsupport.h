@@ -29,7 +29,7 @@ struct SendParams
 
 struct SendFrameSpec
 {
-    unsigned frameType = 0;   // 0 standard, 0x80 extended
+    unsigned frameType = 0; // 0 standard, 0x80 extended
     unsigned frameFormat = 0; // 0 data, 0x40 remote
     int dataLength = 0;
     quint32 canId = 0;
@@ -64,8 +64,8 @@ public:
 
 signals:
     void Signal_payLoad_Send(QByteArray message);
-    void signal_RSP_CANSendDisplay(uchar channel, QByteArray CanFrame, qulonglong TimeStamp,
-                                   uint dir);
+    void
+    signal_RSP_CANSendDisplay(uchar channel, QByteArray CanFrame, qulonglong TimeStamp, uint dir);
     void signal_Trans_End(int TransEnd_Sta);
 
 private:
