@@ -40,49 +40,57 @@ bool RecordFramer::isPlausibleRecord(const char *r)
     }
 }
 
-// Checks as much of a record header as has arrived at pos: the mark, a known key and, where
-// the key has one, a valid channel and frame info byte.
-bool RecordFramer::headerPlausibleAt(int pos) const
+// Judges a record header of which only the first `available` bytes have arrived; bytes still to
+// come are given values that cannot count against it.
+static bool plausiblePrefix(const char *bytes, int available)
 {
-    const int available = m_buffer.size() - pos;
+    if (available >= Wire::RecordSize)
+        return RecordFramer::isPlausibleRecord(bytes);
     if (available <= 0)
         return true;
-    if (available >= Wire::RecordSize)
-        return isPlausibleRecord(m_buffer.constData() + pos);
     char header[Wire::RecordSize] = {};
-    std::memcpy(header, m_buffer.constData() + pos, size_t(available));
-    // Bytes not yet received must not count against the header: fill them with neutral values.
-    if (available < 3)
-        header[2] = 1;
-    if (available < 4)
-        header[3] = 0;
+    std::memcpy(header, bytes, size_t(available));
     if (available < 2)
         header[1] = char(Wire::DeviceClose);
-    for (int i = qMax(available, 4); i < 19; ++i)
-        header[i] = 0;
-    return isPlausibleRecord(header);
+    if (available < 3)
+        header[2] = 1;
+    return RecordFramer::isPlausibleRecord(header);
+}
+
+bool RecordFramer::markOrEndAt(int pos) const
+{
+    return pos >= m_buffer.size() || quint8(m_buffer.at(pos)) == Wire::RecordMark;
 }
 
 // An aligned block is passed on when the next block starts with the mark (or has not arrived).
-// When it does not, either this block lost a byte (its last byte is then the next record's mark)
-// or the damage lies after it; in the latter case a sane block is still good.
+// Otherwise the block is kept only when the damage clearly lies after it: the next record lost
+// just its mark, so a plausible key follows directly. Every other case (bytes lost or inserted
+// inside this block) drops the block.
 bool RecordFramer::blockIntact(int pos) const
 {
     const int next = pos + Wire::RecordSize;
-    if (next >= m_buffer.size() || quint8(m_buffer.at(next)) == Wire::RecordMark)
+    if (markOrEndAt(next))
         return true;
-    if (quint8(m_buffer.at(next - 1)) == Wire::RecordMark && headerPlausibleAt(next - 1))
+    if (quint8(m_buffer.at(next - 1)) == Wire::RecordMark)
         return false;
-    return isPlausibleRecord(m_buffer.constData() + pos);
+    char header[Wire::RecordSize] = {};
+    header[0] = char(Wire::RecordMark);
+    const int available = qMin(Wire::RecordSize - 1, m_buffer.size() - next);
+    std::memcpy(header + 1, m_buffer.constData() + next, size_t(available));
+    return plausiblePrefix(header, available + 1)
+           && isPlausibleRecord(m_buffer.constData() + pos);
 }
 
+// While searching, a position counts only if it holds a sane record and the next record boundary
+// carries the mark too (or has not arrived yet); a stray "FF 04" in frame data rarely passes
+// both. The record after may be one the decoder does not know: it is still aligned.
 int RecordFramer::findResyncPoint(int from) const
 {
     const char *data = m_buffer.constData();
     const int last = m_buffer.size() - Wire::RecordSize;
     for (int pos = from; pos <= last; ++pos) {
         if (quint8(data[pos]) == Wire::RecordMark && isPlausibleRecord(data + pos)
-            && headerPlausibleAt(pos + Wire::RecordSize))
+            && markOrEndAt(pos + Wire::RecordSize))
             return pos;
     }
     return -1;
@@ -97,27 +105,29 @@ int RecordFramer::feed(const char *bytes, int length, QByteArray &out)
     int records = 0;
     int pos = m_head;
     while (m_buffer.size() - pos >= Wire::RecordSize) {
-        const char *block = m_buffer.constData() + pos;
-        if (quint8(block[0]) == Wire::RecordMark && blockIntact(pos)) {
-            out.append(block, Wire::RecordSize);
-            pos += Wire::RecordSize;
-            ++records;
-            continue;
-        }
-        const int next = findResyncPoint(pos + 1);
-        if (next < 0) {
-            // Keep the tail that may still hold the start of a record.
-            const int keep = Wire::RecordSize - 1;
-            const int drop = m_buffer.size() - pos - keep;
-            if (drop > 0) {
-                m_discarded += drop;
-                pos += drop;
+        if (m_synced) {
+            const char *block = m_buffer.constData() + pos;
+            if (quint8(block[0]) == Wire::RecordMark && blockIntact(pos)) {
+                out.append(block, Wire::RecordSize);
+                pos += Wire::RecordSize;
+                ++records;
+                continue;
             }
+            m_synced = false;
+            ++pos; // this block is damaged: look for the next record after its first byte
+        }
+        const int next = findResyncPoint(pos);
+        if (next < 0) {
+            // Keep only the tail that may still hold the start of a record.
+            const int drop = m_buffer.size() - pos - (Wire::RecordSize - 1);
+            if (drop > 0)
+                pos += drop;
             break;
         }
-        m_discarded += next - pos;
         pos = next;
+        m_synced = true;
     }
+    m_discarded += qMax(0, pos - m_head - records * Wire::RecordSize);
     m_head = pos;
 
     // Compact once the consumed prefix dominates, so appends stay amortised O(1).
@@ -135,4 +145,5 @@ void RecordFramer::clear()
 {
     m_buffer.clear();
     m_head = 0;
+    m_synced = false;
 }

@@ -23,11 +23,12 @@ public:
     static bool isPlausibleRecord(const char *r);
 
 private:
-    bool headerPlausibleAt(int pos) const;
+    bool markOrEndAt(int pos) const;
     bool blockIntact(int pos) const;
     int findResyncPoint(int from) const;
 
     QByteArray m_buffer;
     int m_head = 0;
     qint64 m_discarded = 0;
+    bool m_synced = false; // false until a record start has been found after open or damage
 };

@@ -29,6 +29,8 @@ SerialControl *SerialControl::instance()
 SerialControl::SerialControl()
     : QObject(nullptr)
 {
+    qRegisterMetaType<QList<QString> *>("QList<QString>*");
+
     m_port = new QSerialPort;
     m_port->setReadBufferSize(ReadBufferSize);
     qDebug() << "BufferSize:" << m_port->readBufferSize();
