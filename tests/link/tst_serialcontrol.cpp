@@ -7,6 +7,21 @@
 #include <QtTest>
 
 namespace {
+QMutex logMutex;
+QStringList logLines;
+
+void captureLog(QtMsgType, const QMessageLogContext &, const QString &message)
+{
+    QMutexLocker lock(&logMutex);
+    logLines.append(message);
+}
+
+QStringList takeLog()
+{
+    QMutexLocker lock(&logMutex);
+    return std::exchange(logLines, {});
+}
+
 QByteArray frameRecord(quint8 channel, quint32 id, quint32 stamp)
 {
     QByteArray r = QByteArray::fromHex("FF04");
@@ -48,6 +63,7 @@ private slots:
     void wholeRecordsOnly();
     void sendsReachTheDeviceByteForByte();
     void sendOnClosedPortWritesNothing();
+    void debugLinesTellWhatHappened();
     void everyByteValuePassesBothWays();
     void reopenCountsRecordsAfresh();
     void vanishedDeviceClosesThePort();
@@ -127,6 +143,29 @@ void tst_SerialControl::sendOnClosedPortWritesNothing()
     QVERIFY(!serial->isOpen());
     send(serial, contextProtocol::buildDeviceOpen());
     QVERIFY(m_pty->read(1, 300).isEmpty());
+}
+
+void tst_SerialControl::debugLinesTellWhatHappened()
+{
+    SerialControl *serial = SerialControl::instance();
+    QLoggingCategory::setFilterRules(QStringLiteral("default.debug=true"));
+    const QtMessageHandler previous = qInstallMessageHandler(captureLog);
+    takeLog();
+
+    QVERIFY(openBlocking(serial, m_pty->slavePath()));
+    send(serial, contextProtocol::buildDeviceOpen());
+    QVERIFY(!m_pty->read(4).isEmpty());
+    closeBlocking(serial);
+    send(serial, contextProtocol::buildDeviceClose());
+    QTest::qWait(100);
+    const QStringList lines = takeLog();
+
+    qInstallMessageHandler(previous);
+    QLoggingCategory::setFilterRules(QString());
+
+    QCOMPARE(lines.size(), 2);
+    QVERIFY(lines.at(0).startsWith(QStringLiteral("SerialControl>>Thread-ID:")));
+    QCOMPARE(lines.at(1), QStringLiteral("[SerialSocket:BytesSend]F0 01 0D 0A"));
 }
 
 void tst_SerialControl::everyByteValuePassesBothWays()
