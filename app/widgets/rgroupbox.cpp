@@ -1,0 +1,6 @@
+#include "app/widgets/rgroupbox.h"
+
+RGroupBox::RGroupBox(QWidget *parent)
+    : QGroupBox(parent)
+{
+}
