@@ -1,0 +1,250 @@
+#include "candatadisplaysupport.h"
+
+#include "protocol/contextprotocol.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDebug>
+#include <QMetaType>
+#include <QThread>
+#include <QTime>
+#include <QTimer>
+
+CAN_DataDisplaySupport *CAN_DataDisplaySupport::instance()
+{
+    static CAN_DataDisplaySupport *display = [] {
+        auto *created = new CAN_DataDisplaySupport;
+        // The single object is never destroyed; its real-time log is closed when the application
+        // object goes away.
+        qAddPostRoutine([] { instance()->m_fileSave->realTimeSaveCommand(QString(), false); });
+        return created;
+    }();
+    return display;
+}
+
+CAN_DataDisplaySupport::CAN_DataDisplaySupport(QObject *parent)
+    : QObject(parent)
+{
+    // Queued delivery of the per-frame signal looks the argument type up by this exact name.
+    qRegisterMetaType<FileSaveSupport::CAN_StructureDescription>(
+        "FileSaveSupport::CAN_StructureDescription&");
+
+    refreshTimer = new QTimer(this);
+    displayThread = new QThread;
+    displayThread->setObjectName(QStringLiteral("display"));
+    moveToThread(displayThread);
+
+    m_fileSave = new FileSaveSupport(&historyBuff);
+
+    connect(refreshTimer, &QTimer::timeout, this, &CAN_DataDisplaySupport::onRefreshTick);
+    connect(contextProtocol::instance(), &contextProtocol::signal_REP_CANFrame, this,
+            &CAN_DataDisplaySupport::onFrame);
+    connect(this, &CAN_DataDisplaySupport::signal_GlobalSave_CopyCopmpelt, m_fileSave,
+            &FileSaveSupport::globalSave);
+    if (QCoreApplication *app = QCoreApplication::instance()) {
+        connect(app, &QCoreApplication::aboutToQuit, m_fileSave, [this] { drainBeforeQuit(); });
+    }
+
+    displayThread->start(QThread::InheritPriority);
+}
+
+CAN_DataDisplaySupport::~CAN_DataDisplaySupport()
+{
+    // The timer lives on the display thread and must be stopped there.
+    QMetaObject::invokeMethod(
+        this, [this] { refreshTimer->stop(); }, Qt::BlockingQueuedConnection);
+    displayThread->quit();
+    displayThread->wait();
+    delete displayThread;
+    delete m_fileSave;
+}
+
+void CAN_DataDisplaySupport::onFrame(uchar channel,
+                                     const QByteArray &CanFrame,
+                                     uint TimeStamp,
+                                     uint dir)
+{
+    if (displayBuff.size() >= m_maxBuffSize)
+        displayBuff.removeFirst(TrimCount);
+
+    m_formatter.format(m_current, channel, CanFrame, TimeStamp, dir,
+                       QTime::currentTime().msecsSinceStartOfDay());
+    if (dir != 0)
+        ++m_sendCount;
+    else
+        ++m_recvCount;
+
+    displayBuff.append(m_current);
+    ++m_changeSerial;
+    emit signal_realTime_FrameSave(m_current);
+}
+
+void CAN_DataDisplaySupport::startRefresh()
+{
+    refreshTimer->start(RefreshIntervalMs);
+}
+
+void CAN_DataDisplaySupport::clearHistory()
+{
+    displayBuff.clear();
+    m_viewBuff.set(CanRecordList());
+    m_recvCount = 0;
+    m_sendCount = 0;
+    ++m_changeSerial;
+    publishCounts();
+    emit signal_DisplayBuff_Changed();
+}
+
+void CAN_DataDisplaySupport::setPause(bool pause)
+{
+    pauseFlag = pause;
+}
+
+void CAN_DataDisplaySupport::copyForGlobalSave()
+{
+    qDebug() << "clear:" << QDateTime::currentMSecsSinceEpoch();
+    historyBuff.set(CanRecordBuffer());
+    qDebug() << "copy_start:" << QDateTime::currentMSecsSinceEpoch();
+    historyBuff.set(displayBuff);
+    qDebug() << "copy_end:" << QDateTime::currentMSecsSinceEpoch();
+    emit signal_GlobalSave_CopyCopmpelt();
+}
+
+void CAN_DataDisplaySupport::setRealTimeSave(bool on)
+{
+    if (on) {
+        // A second start must not write every line twice.
+        if (!m_realTimeConnection) {
+            m_realTimeConnection = connect(this, &CAN_DataDisplaySupport::signal_realTime_FrameSave,
+                                           m_fileSave, &FileSaveSupport::writeFrame);
+        }
+    } else if (m_realTimeConnection) {
+        disconnect(m_realTimeConnection);
+        m_realTimeConnection = {};
+    }
+}
+
+void CAN_DataDisplaySupport::setTimeStampeFormat(int format)
+{
+    if (format == 0 || format == 1)
+        timeStampeFormat = unsigned(format);
+}
+
+void CAN_DataDisplaySupport::setFilterText(FilterField field, const QString &text)
+{
+    QMetaObject::invokeMethod(
+        this,
+        [this, field, text] {
+            QString *target = nullptr;
+            switch (field) {
+            case FilterTime:
+                target = &filterTime;
+                break;
+            case FilterChannel:
+                target = &filterChannel;
+                break;
+            case FilterID:
+                target = &filterID;
+                break;
+            case FilterType:
+                target = &filterType;
+                break;
+            case FilterDir:
+                target = &filterDir;
+                break;
+            case FilterLength:
+                target = &filterLength;
+                break;
+            case FilterData:
+                target = &filterData;
+                break;
+            }
+            if (target)
+                *target = text;
+            refreshRequest = true;
+        },
+        Qt::QueuedConnection);
+}
+
+void CAN_DataDisplaySupport::announceView()
+{
+    QMetaObject::invokeMethod(
+        this, [this] { emit signal_DisplayBuff_Changed(); }, Qt::QueuedConnection);
+}
+
+void CAN_DataDisplaySupport::publishCounts()
+{
+    m_publishedCounts.set(Counts { m_recvCount, m_sendCount });
+}
+
+void CAN_DataDisplaySupport::onRefreshTick()
+{
+    if (m_changeSerial != m_lastSerial) {
+        publishCounts();
+        emit signal_DisplayCount_Changed();
+        if (!pauseFlag) {
+            rebuildView();
+            refreshRequest = false;
+            m_lastSerial = m_changeSerial;
+            return;
+        }
+    }
+    if (refreshRequest) {
+        rebuildView();
+        refreshRequest = false;
+    }
+}
+
+void CAN_DataDisplaySupport::rebuildView()
+{
+    if (displayBuff.isEmpty())
+        return;
+
+    struct Filter
+    {
+        const QString *text;
+        QString CanRecord::*field;
+    };
+    Filter filters[7];
+    int active = 0;
+    const auto add = [&](const QString &text, QString CanRecord::*field) {
+        if (!text.isEmpty())
+            filters[active++] = Filter { &text, field };
+    };
+    add(filterTime, timeStampeFormat == 1 ? &CanRecord::timeStamp : &CanRecord::systemTime);
+    add(filterChannel, &CanRecord::channel);
+    add(filterID, &CanRecord::frameID);
+    add(filterType, &CanRecord::canType);
+    add(filterDir, &CanRecord::direction);
+    add(filterLength, &CanRecord::dataLength);
+    add(filterData, &CanRecord::data);
+
+    const int limit = m_maxViewSize;
+    CanRecordList view;
+    if (active == 0)
+        view.reserve(qMin(limit, displayBuff.size()));
+    displayBuff.forEachNewestFirst([&](const CanRecord &record) {
+        for (int i = 0; i < active; ++i) {
+            if (!(record.*(filters[i].field)).contains(*filters[i].text, Qt::CaseSensitive))
+                return true;
+        }
+        view.append(record);
+        return view.size() < limit;
+    });
+    m_viewBuff.set(std::move(view));
+    emit signal_DisplayBuff_Changed();
+}
+
+void CAN_DataDisplaySupport::drainBeforeQuit()
+{
+    // Frames already queued to this thread are recorded and their log lines queued to the writer
+    // before the writer flushes, so a normal close loses no line.
+    if (m_fileSave->isRealTimeSaving()) {
+        if (displayThread->isRunning()) {
+            QMetaObject::invokeMethod(
+                this, [] {}, Qt::BlockingQueuedConnection);
+        }
+        QCoreApplication::sendPostedEvents(m_fileSave, QEvent::MetaCall);
+    }
+    m_fileSave->flushRealTime();
+}

@@ -1,0 +1,116 @@
+#pragma once
+
+// The receive path's buffer: turns every received or sent frame into a record of eight texts,
+// keeps up to a million of them, counts them, builds the filtered newest-first list the table shows
+// and feeds the log writer. Runs on a thread of its own; the GUI only reads finished results.
+
+#include "display/canframeformatter.h"
+#include "display/canrecordbuffer.h"
+#include "display/lockedhandoff.h"
+#include "recording/filesavesupport.h"
+
+#include <QObject>
+#include <QString>
+
+class QThread;
+class QTimer;
+
+class CAN_DataDisplaySupport : public QObject
+{
+    Q_OBJECT
+public:
+    enum FilterField {
+        FilterTime,
+        FilterChannel,
+        FilterID,
+        FilterType,
+        FilterDir,
+        FilterLength,
+        FilterData,
+    };
+
+    struct Counts
+    {
+        int recv = 0;
+        int send = 0;
+    };
+
+    // Must first be called on the GUI thread: it creates the log writer, which owns a window.
+    static CAN_DataDisplaySupport *instance();
+
+    // Tests and benchmarks build their own; the program uses instance() only.
+    explicit CAN_DataDisplaySupport(QObject *parent = nullptr);
+    ~CAN_DataDisplaySupport() override;
+
+    // Called on the display thread through queued connections.
+    void onFrame(uchar channel, const QByteArray &CanFrame, uint TimeStamp, uint dir);
+    void startRefresh();
+    void clearHistory();
+    void setPause(bool pause);
+    void copyForGlobalSave();
+    void setRealTimeSave(bool on);
+    void setTimeStampeFormat(int format);
+
+    // Safe from any thread: the text reaches the display thread as a queued copy, and the next tick
+    // rebuilds the table.
+    void setFilterText(FilterField field, const QString &text);
+    // Safe from any thread: makes the display thread announce the current table list once.
+    void announceView();
+
+    // The counters as of the last tick or clear; safe from any thread.
+    Counts counts() const { return m_publishedCounts.get(); }
+    int recvCount() const { return counts().recv; }
+    int sendCount() const { return counts().send; }
+
+    // The table list and the global-save history, handed between threads under their own locks.
+    const LockedHandoff<CanRecordList> *viewBuff() const { return &m_viewBuff; }
+    FileSaveSupport *fileSaveSupport() const { return m_fileSave; }
+
+    int maxViewSize() const { return m_maxViewSize; }
+    int maxBuffSize() const { return m_maxBuffSize; }
+    static constexpr int TrimCount = 10000;
+    static constexpr int RefreshIntervalMs = 150;
+
+signals:
+    void signal_DisplayBuff_Changed();
+    void signal_DisplayCount_Changed();
+    void signal_GlobalSave_CopyCopmpelt();
+    void signal_realTime_FrameSave(FileSaveSupport::CAN_StructureDescription &frameStr);
+
+private:
+    void onRefreshTick();
+    void rebuildView();
+    void publishCounts();
+    void drainBeforeQuit();
+
+    FileSaveSupport::CAN_StructureDescription m_current;
+    // Filters and the flags below are touched only on the display thread.
+    QString filterTime;
+    QString filterChannel;
+    QString filterID;
+    QString filterType;
+    QString filterDir;
+    QString filterLength;
+    QString filterData;
+    int m_recvCount = 0;
+    int m_sendCount = 0;
+    LockedHandoff<Counts> m_publishedCounts;
+    LockedHandoff<CanRecordList> m_viewBuff;
+    bool refreshRequest = false;
+    FileSaveSupport *m_fileSave = nullptr;
+    QThread *displayThread = nullptr;
+    CanRecordBuffer displayBuff;
+    LockedHandoff<CanRecordBuffer> historyBuff;
+    int m_maxViewSize = 100000;
+    int m_maxBuffSize = 1000000;
+    QTimer *refreshTimer = nullptr;
+    unsigned int timeStampeFormat = 0;
+    bool pauseFlag = false;
+
+    // Changes with every recorded frame and every clear; a tick compares it with the value it saw
+    // last, which also notices a buffer whose size came back to where it was.
+    quint64 m_changeSerial = 0;
+    quint64 m_lastSerial = 0;
+    QMetaObject::Connection m_realTimeConnection;
+    CanFrameFormatter m_formatter;
+};

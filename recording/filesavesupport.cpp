@@ -1,0 +1,186 @@
+#include "filesavesupport.h"
+
+#include "display/canrecordbuffer.h"
+#include "display/lockedhandoff.h"
+#include "recording/filesave_widget.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDebug>
+#include <QFile>
+#include <QTextStream>
+
+namespace {
+// Files are opened without QIODevice::Text: every line already ends in CR LF, and text mode
+// would turn that into CR CR LF on Windows.
+constexpr QIODevice::OpenMode LogOpenMode = QIODevice::WriteOnly | QIODevice::Truncate;
+constexpr int FlushIntervalMs = 1000;
+constexpr int GlobalSaveChunkBytes = 1 << 20;
+
+QByteArray headerLines(const QByteArray &baseLine)
+{
+    return "date "
+        + QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")).toLatin1()
+        + "\r\n" + baseLine + "\r\nversion 1.0\r\n";
+}
+
+inline void appendField(QByteArray &out, const QString &text)
+{
+    // The texts are ASCII by construction, so one byte per character.
+    const int start = out.size();
+    out.resize(start + text.size());
+    char *dst = out.data() + start;
+    const QChar *src = text.constData();
+    for (int i = 0; i < text.size(); ++i)
+        dst[i] = char(src[i].unicode());
+}
+} // namespace
+
+FileSaveSupport::FileSaveSupport(LockedHandoff<CanRecordBuffer> *historyBuff, QObject *parent)
+    : QObject(parent)
+    , m_historyBuff(historyBuff)
+{
+    m_progressWindow = new FileSave_Widget;
+    m_progressWindow->hide();
+    connect(this, &FileSaveSupport::signal_processSet, m_progressWindow,
+            &FileSave_Widget::setProgressValue);
+
+    m_flushTimer.setInterval(FlushIntervalMs);
+    connect(&m_flushTimer, &QTimer::timeout, this, &FileSaveSupport::flushRealTime);
+}
+
+FileSaveSupport::~FileSaveSupport()
+{
+    closeRealTime();
+    delete m_progressWindow;
+}
+
+QString FileSaveSupport::formatLogLine(const CAN_StructureDescription &frame)
+{
+    const QChar blank = QLatin1Char(' ');
+    return frame.systemTime % blank % frame.channel % blank % frame.frameID % blank % frame.canType
+        % blank % frame.direction % blank % frame.dataLength % blank % frame.data;
+}
+
+void FileSaveSupport::appendLogLine(QByteArray &out, const CAN_StructureDescription &frame)
+{
+    appendField(out, frame.systemTime);
+    out.append(' ');
+    appendField(out, frame.channel);
+    out.append(' ');
+    appendField(out, frame.frameID);
+    out.append(' ');
+    appendField(out, frame.canType);
+    out.append(' ');
+    appendField(out, frame.direction);
+    out.append(' ');
+    appendField(out, frame.dataLength);
+    out.append(' ');
+    appendField(out, frame.data);
+    out.append("\r\n", 2);
+}
+
+void FileSaveSupport::writeFrame(CAN_StructureDescription &frameStr)
+{
+    if (!m_realTimeStream)
+        return;
+    *m_realTimeStream << formatLogLine(frameStr) << QLatin1String("\r\n");
+}
+
+void FileSaveSupport::setGlobalSavePath(QString path)
+{
+    m_globalPath = path;
+}
+
+void FileSaveSupport::realTimeSaveCommand(QString path, bool realTime_Save_Flag)
+{
+    qDebug() << (realTime_Save_Flag ? "true" : "false");
+    closeRealTime();
+    if (!realTime_Save_Flag)
+        return;
+
+    m_realTimePath = path;
+    m_realTimeFile = new QFile(path);
+    m_realTimeFile->open(LogOpenMode);
+    m_realTimeStream = new QTextStream(m_realTimeFile);
+    *m_realTimeStream << QLatin1String(headerLines("base hex timestamps system"));
+    m_flushTimer.start();
+}
+
+void FileSaveSupport::flushRealTime()
+{
+    if (m_realTimeStream)
+        m_realTimeStream->flush();
+}
+
+void FileSaveSupport::closeRealTime()
+{
+    m_flushTimer.stop();
+    if (m_realTimeStream)
+        m_realTimeStream->flush();
+    delete m_realTimeStream;
+    m_realTimeStream = nullptr;
+    if (m_realTimeFile)
+        m_realTimeFile->close();
+    delete m_realTimeFile;
+    m_realTimeFile = nullptr;
+}
+
+void FileSaveSupport::globalSave()
+{
+    // The event loop runs during a save; a copy finished meanwhile is saved right afterwards.
+    if (m_globalSaving) {
+        m_globalSavePending = true;
+        return;
+    }
+    m_globalSaving = true;
+    do {
+        m_globalSavePending = false;
+        writeGlobalSave();
+    } while (m_globalSavePending);
+    m_globalSaving = false;
+}
+
+void FileSaveSupport::writeGlobalSave()
+{
+    m_progressWindow->showNormal();
+    QCoreApplication::processEvents();
+
+    QFile file(m_globalPath);
+    if (!file.open(LogOpenMode)) {
+        m_progressWindow->hide();
+        return;
+    }
+
+    const CanRecordBuffer records = m_historyBuff->get();
+    const int total = records.size();
+    const int step = qMax(total, 100) / 100;
+    emit signal_processSet(0);
+
+    QByteArray out;
+    out.reserve(GlobalSaveChunkBytes + 256);
+    out += headerLines("base hex timestamps system toltal " + QByteArray::number(total));
+
+    int count = 0;
+    int shown = 0;
+    records.forEach([&](const CAN_StructureDescription &record) {
+        ++count;
+        const int percent = count / step;
+        if (percent > shown) {
+            shown = percent;
+            emit signal_processSet(percent);
+            QCoreApplication::processEvents();
+        }
+        appendLogLine(out, record);
+        if (out.size() >= GlobalSaveChunkBytes) {
+            file.write(out);
+            out.resize(0);
+        }
+    });
+    file.write(out);
+    file.close();
+
+    emit signal_processSet(100);
+    m_progressWindow->hide();
+    m_historyBuff->clearIfSharedWith(records);
+}

@@ -1,0 +1,74 @@
+#pragma once
+
+// Writes recorded CAN frames to text log files: line by line while real-time saving runs, or the
+// whole history in one go with a progress window. Lives on the GUI thread; the display buffer
+// feeds it by queued signals and hands it the history to save.
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+class QFile;
+class QTextStream;
+class FileSave_Widget;
+class CanRecordBuffer;
+template<typename T>
+class LockedHandoff;
+
+class FileSaveSupport : public QObject
+{
+    Q_OBJECT
+public:
+    // One frame as the texts the table shows and the log writes.
+    struct CAN_StructureDescription
+    {
+        QString systemTime;
+        QString timeStamp;
+        QString channel;
+        QString frameID;
+        QString canType;
+        QString direction;
+        QString dataLength;
+        QString data;
+    };
+
+    explicit FileSaveSupport(LockedHandoff<CanRecordBuffer> *historyBuff,
+                             QObject *parent = nullptr);
+    ~FileSaveSupport() override;
+
+    // One log line without its line end.
+    static QString formatLogLine(const CAN_StructureDescription &frame);
+    // The same line, line end included, appended as bytes; the global save builds its file this
+    // way.
+    static void appendLogLine(QByteArray &out, const CAN_StructureDescription &frame);
+
+    void writeFrame(CAN_StructureDescription &frameStr);
+    void setGlobalSavePath(QString path);
+    void realTimeSaveCommand(QString path, bool realTime_Save_Flag);
+    void globalSave();
+
+    bool isRealTimeSaving() const { return m_realTimeStream != nullptr; }
+    // Pushes what the real-time stream still buffers to the file.
+    void flushRealTime();
+    FileSave_Widget *progressWindow() const { return m_progressWindow; }
+
+signals:
+    void signal_processSet(int value);
+
+private:
+    void closeRealTime();
+    void writeGlobalSave();
+
+    QString m_realTimePath;
+    QString m_globalPath;
+    FileSave_Widget *m_progressWindow = nullptr;
+    LockedHandoff<CanRecordBuffer> *m_historyBuff = nullptr;
+    QFile *m_realTimeFile = nullptr;
+    QTextStream *m_realTimeStream = nullptr;
+    // A killed program loses at most what this interval leaves in the stream buffer.
+    QTimer m_flushTimer;
+    bool m_globalSaving = false;
+    bool m_globalSavePending = false;
+};
+
+Q_DECLARE_TYPEINFO(FileSaveSupport::CAN_StructureDescription, Q_MOVABLE_TYPE);
