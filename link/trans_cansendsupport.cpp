@@ -1,5 +1,6 @@
 #include "trans_cansendsupport.h"
 
+#include "display/candatadisplaysupport.h"
 #include "link/serialcontrol.h"
 #include "protocol/canframe.h"
 #include "protocol/contextprotocol.h"
@@ -17,6 +18,7 @@ Trans_canSendSupport::Trans_canSendSupport(SendParams *params, SendFrameSpec *sp
     , frameSpec(spec)
 {
     Rank = nextRank++;
+    displaySupport = CAN_DataDisplaySupport::instance();
 
     intervalTimer = new QTimer;
     intervalTimer->setSingleShot(true);
@@ -35,6 +37,9 @@ Trans_canSendSupport::Trans_canSendSupport(SendParams *params, SendFrameSpec *sp
             &SerialControl::serialSocketSend);
     connect(contextProtocol::instance(), &contextProtocol::signal_RSP_CANSend, this,
             &Trans_canSendSupport::On_RSP_CANSend_Hander);
+    // The display slot takes the low 32 bits of the time stamp, as the adapter sent it.
+    connect(this, &Trans_canSendSupport::signal_RSP_CANSendDisplay, displaySupport,
+            &CAN_DataDisplaySupport::onFrame);
 }
 
 Trans_canSendSupport::~Trans_canSendSupport() = default;

@@ -378,5 +378,6 @@ void tst_Trans_canSendSupport::confirmationAfterStopStillShowsTheFrame()
     QCOMPARE(s.adapter->sent.size(), 1);
 }
 
-QTEST_GUILESS_MAIN(tst_Trans_canSendSupport)
+// The display buffer the scheduler reports to owns a window, so a full application is needed.
+QTEST_MAIN(tst_Trans_canSendSupport)
 #include "tst_trans_cansendsupport.moc"
