@@ -1,14 +1,13 @@
-#include "link/serialcontrol.h"
-#include "protocol/contextprotocol.h"
+#include "app/applicationshell.h"
+#include "app/rcanresources.h"
 
 #include <QApplication>
-#include <QDebug>
 
 int main(int argc, char *argv[])
 {
+    // Before the application object: the compiled-in platform configuration is read by it.
+    rcanInitResources();
     QApplication app(argc, argv);
-    SerialControl *serial = SerialControl::instance();
-    contextProtocol::instance();
-    qDebug() << "ports:" << serial->availablePorts();
-    return 0;
+    ApplicationShell::setUpApplicationFont();
+    return ApplicationShell::runMainWindows();
 }

@@ -1,0 +1,51 @@
+#include "app/applicationshell.h"
+
+#include "app/razoradurodmainwindow.h"
+#include "protocol/common.h"
+
+#include <QApplication>
+#include <QFont>
+#include <QFontDatabase>
+#include <QStringList>
+
+namespace ApplicationShell {
+
+void setUpApplicationFont()
+{
+    const QString family = QStringLiteral("Microsoft Yahei");
+#ifndef Q_OS_WIN
+    // Style sheets spell the family in several ways; all of them must land on the same face.
+    const QStringList spellings
+        = { family, QStringLiteral("Microsoft YaHei"), QStringLiteral("Microsoft YaHei UI"),
+            QStringLiteral("微软雅黑") };
+    const QStringList faces
+        = { QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("WenQuanYi Zen Hei"),
+            QStringLiteral("Noto Sans CJK SC"), QStringLiteral("Source Han Sans SC") };
+    const QStringList installed = QFontDatabase().families();
+    for (const QString &face : faces) {
+        if (installed.contains(face)) {
+            for (const QString &spelling : spellings)
+                QFont::insertSubstitution(spelling, face);
+            break;
+        }
+    }
+#endif
+    QApplication::setFont(QFont(family, 10));
+}
+
+int runMainWindows(const std::function<void(RAZOradurodMainWindow *)> &shown)
+{
+    for (;;) {
+        auto *window = new RAZOradurodMainWindow;
+        window->show();
+        if (shown)
+            shown(window);
+        const int code = QApplication::exec();
+        if (code != RAZOradurodMainWindow::RestartCode)
+            return code;
+        window->deleteLater();
+        common::delayMsec(50);
+    }
+}
+
+} // namespace ApplicationShell
