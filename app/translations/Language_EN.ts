@@ -1,4 +1,174 @@
 <?xml version="1.0" encoding="utf-8"?>
 <!DOCTYPE TS>
 <TS version="2.1" language="en_GB" sourcelanguage="zh_CN">
+<context>
+    <name>CANbaudRateCalculator</name>
+    <message>
+        <source>Form</source>
+        <translation>Form</translation>
+    </message>
+    <message>
+        <source>波特率:</source>
+        <translation>Bit rate:</translation>
+    </message>
+    <message>
+        <source>kbps</source>
+        <translation>kbps</translation>
+    </message>
+    <message>
+        <source>计算</source>
+        <translation>Calculate</translation>
+    </message>
+    <message>
+        <source>序号</source>
+        <translation>No.</translation>
+    </message>
+    <message>
+        <source>波特率</source>
+        <translation>Bit rate</translation>
+    </message>
+    <message>
+        <source>采样点</source>
+        <translation>Sample point</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>确认</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source> 波特率计算器</source>
+        <translation> Bit Rate Calculator</translation>
+    </message>
+</context>
+<context>
+    <name>DeviceManagement</name>
+    <message>
+        <source>Form</source>
+        <translation>Form</translation>
+    </message>
+    <message>
+        <source>选择串口</source>
+        <translation>Serial port</translation>
+    </message>
+    <message>
+        <source>打开设备</source>
+        <translation>Open Device</translation>
+    </message>
+    <message>
+        <source>关闭设备</source>
+        <translation>Close Device</translation>
+    </message>
+    <message>
+        <source>设备描述</source>
+        <translation>Device Description</translation>
+    </message>
+    <message>
+        <source>设备型号:</source>
+        <translation>Model:</translation>
+    </message>
+    <message>
+        <source>RCAN-U01</source>
+        <translation>RCAN-U01</translation>
+    </message>
+    <message>
+        <source>固件类型:</source>
+        <translation>Firmware:</translation>
+    </message>
+    <message>
+        <source>V1.0</source>
+        <translation>V1.0</translation>
+    </message>
+    <message>
+        <source>通道数量:</source>
+        <translation>Channels:</translation>
+    </message>
+    <message>
+        <source>2</source>
+        <translation>2</translation>
+    </message>
+    <message>
+        <source>通道控制</source>
+        <translation>Channel Control</translation>
+    </message>
+    <message>
+        <source>通道1:</source>
+        <translation>Channel 1:</translation>
+    </message>
+    <message>
+        <source>波特率:</source>
+        <translation>Bit rate:</translation>
+    </message>
+    <message>
+        <source>启动通道</source>
+        <translation>Start</translation>
+    </message>
+    <message>
+        <source>关闭通道</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <source>通道2:</source>
+        <translation>Channel 2:</translation>
+    </message>
+    <message>
+        <source>1000kbps</source>
+        <translation>1000kbps</translation>
+    </message>
+    <message>
+        <source>800kbps</source>
+        <translation>800kbps</translation>
+    </message>
+    <message>
+        <source>500kbps</source>
+        <translation>500kbps</translation>
+    </message>
+    <message>
+        <source>250kbps</source>
+        <translation>250kbps</translation>
+    </message>
+    <message>
+        <source>125kbps</source>
+        <translation>125kbps</translation>
+    </message>
+    <message>
+        <source>100kbps</source>
+        <translation>100kbps</translation>
+    </message>
+    <message>
+        <source>50kbps</source>
+        <translation>50kbps</translation>
+    </message>
+    <message>
+        <source>20kbps</source>
+        <translation>20kbps</translation>
+    </message>
+    <message>
+        <source>10kbps</source>
+        <translation>10kbps</translation>
+    </message>
+    <message>
+        <source>5kbps</source>
+        <translation>5kbps</translation>
+    </message>
+    <message>
+        <source>自定义</source>
+        <translation>Custom</translation>
+    </message>
+    <message>
+        <source> 设备管理</source>
+        <translation> Device Management</translation>
+    </message>
+    <message>
+        <source>通道1</source>
+        <translation>Channel 1</translation>
+    </message>
+    <message>
+        <source>通道2</source>
+        <translation>Channel 2</translation>
+    </message>
+</context>
 </TS>
