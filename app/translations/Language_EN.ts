@@ -171,4 +171,70 @@
         <translation>Channel 2</translation>
     </message>
 </context>
+<context>
+    <name>RAZOradurodMainWindow</name>
+    <message>
+        <source>RAZOradurodMainWindow</source>
+        <translation>RCAN Tools</translation>
+    </message>
+    <message>
+        <source>设备管理</source>
+        <translation>Device Manager</translation>
+    </message>
+    <message>
+        <source>发送数据</source>
+        <translation>Send Data</translation>
+    </message>
+    <message>
+        <source>总线利用率</source>
+        <translation>Bus Load</translation>
+    </message>
+    <message>
+        <source>设置&amp;帮助</source>
+        <translation>Settings &amp;&amp; Help</translation>
+    </message>
+    <message>
+        <source>切换到中文</source>
+        <translation>Switch to Chinese</translation>
+    </message>
+    <message>
+        <source>切换到英文</source>
+        <translation>Switch to English</translation>
+    </message>
+    <message>
+        <source>关于</source>
+        <translation>About</translation>
+    </message>
+</context>
+<context>
+    <name>RivexAbout</name>
+    <message>
+        <source> 关于</source>
+        <translation> About</translation>
+    </message>
+    <message>
+        <source>作者：RCAN Tools 开发组</source>
+        <translation>Author: the RCAN Tools developers</translation>
+    </message>
+    <message>
+        <source>技术支持热线：暂未开通，请通过电子邮箱联系</source>
+        <translation>Support hotline: not yet available, please write an e-mail</translation>
+    </message>
+    <message>
+        <source>电子邮箱：support@rcan-tools.example</source>
+        <translation>E-mail: support@rcan-tools.example</translation>
+    </message>
+    <message>
+        <source>通信地址：仅提供线上支持，不接收信件</source>
+        <translation>Postal address: online support only, no letters please</translation>
+    </message>
+    <message>
+        <source>&lt;a href=&quot;https://rcan-tools.example/&quot;&gt;访问项目主页，获取更新和使用说明&lt;/a&gt;</source>
+        <translation>&lt;a href=&quot;https://rcan-tools.example/&quot;&gt;Visit the project page for updates and the user guide&lt;/a&gt;</translation>
+    </message>
+    <message>
+        <source>本软件按现状提供，不附带任何明示或暗示的担保。</source>
+        <translation>This software is provided as is, without any express or implied warranty.</translation>
+    </message>
+</context>
 </TS>
