@@ -237,4 +237,133 @@
         <translation>This software is provided as is, without any express or implied warranty.</translation>
     </message>
 </context>
+<context>
+    <name>tablePanel_Widget</name>
+    <message>
+        <source>帧发送</source>
+        <translation>Frame Send</translation>
+    </message>
+    <message>
+        <source>通道:</source>
+        <translation>Channel:</translation>
+    </message>
+    <message>
+        <source>帧类型:</source>
+        <translation>Frame type:</translation>
+    </message>
+    <message>
+        <source>帧格式:</source>
+        <translation>Frame format:</translation>
+    </message>
+    <message>
+        <source>帧ID:0x</source>
+        <translation>Frame ID: 0x</translation>
+    </message>
+    <message>
+        <source>发送次数:</source>
+        <translation>Send count:</translation>
+    </message>
+    <message>
+        <source>每次间隔(ms):</source>
+        <translation>Interval (ms):</translation>
+    </message>
+    <message>
+        <source>数据长度:</source>
+        <translation>Data length:</translation>
+    </message>
+    <message>
+        <source>数据:0x</source>
+        <translation>Data: 0x</translation>
+    </message>
+    <message>
+        <source>ID递增</source>
+        <translation>ID increment</translation>
+    </message>
+    <message>
+        <source>数据递增</source>
+        <translation>Data increment</translation>
+    </message>
+    <message>
+        <source>帧名称:</source>
+        <translation>Frame name:</translation>
+    </message>
+    <message>
+        <source>添加到列表</source>
+        <translation>Add to List</translation>
+    </message>
+    <message>
+        <source>立即发送</source>
+        <translation>Send Now</translation>
+    </message>
+    <message>
+        <source>停止发送</source>
+        <translation>Stop Sending</translation>
+    </message>
+    <message>
+        <source>发送时间(s):</source>
+        <translation>Send time (s):</translation>
+    </message>
+    <message>
+        <source>列表发送</source>
+        <translation>List Send</translation>
+    </message>
+    <message>
+        <source>标准帧</source>
+        <translation>Standard frame</translation>
+    </message>
+    <message>
+        <source>扩展帧</source>
+        <translation>Extended frame</translation>
+    </message>
+    <message>
+        <source>数据帧</source>
+        <translation>Data frame</translation>
+    </message>
+    <message>
+        <source>远程帧</source>
+        <translation>Remote frame</translation>
+    </message>
+    <message>
+        <source>通道1</source>
+        <translation>Channel 1</translation>
+    </message>
+    <message>
+        <source>通道2</source>
+        <translation>Channel 2</translation>
+    </message>
+    <message>
+        <source>发送失败 通道</source>
+        <translation>Send failed: channel </translation>
+    </message>
+    <message>
+        <source>设备未响应</source>
+        <translation>The device did not respond.</translation>
+    </message>
+    <message>
+        <source>设备发送失败</source>
+        <translation>The device could not send the frame.</translation>
+    </message>
+</context>
+<context>
+    <name>KeyBoard</name>
+    <message>
+        <source>数据矩阵</source>
+        <translation>Data Matrix</translation>
+    </message>
+    <message>
+        <source>确认</source>
+        <translation>OK</translation>
+    </message>
+</context>
+<context>
+    <name>generallyFrameSendWidget</name>
+    <message>
+        <source> CAN发送</source>
+        <translation> CAN Send</translation>
+    </message>
+    <message>
+        <source>已连接设备：</source>
+        <translation>Connected device: </translation>
+    </message>
+</context>
 </TS>
