@@ -1,0 +1,82 @@
+#pragma once
+
+// The device panel: opens and closes the adapter on a serial port, starts and stops its two CAN
+// channels at a chosen bit rate, and tells the rest of the program which model is connected and
+// which channels run. One per process, never destroyed; every page reaches it via instance().
+
+#include "app/widgets/rborderwidget.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+class CANbaudRateCalculator;
+class QComboBox;
+class rFrameLessWidget;
+
+namespace Ui {
+class DeviceManagement;
+}
+
+class DeviceManagement : public RborderWidget
+{
+    Q_OBJECT
+public:
+    static DeviceManagement *instance();
+    ~DeviceManagement() override;
+
+    // Re-applies every text after the main window installed another translator.
+    void retranslate();
+
+signals:
+    bool signals_serialSocketOpen(QString name);
+    void signals_serialSocketClose();
+    void signals_serialSocketSend(QByteArray message);
+    void signals_deviceModelCommand(QString model);
+    void signals_channelStateChanged(bool state, QString channelStr);
+    void SerialSocketRun();
+
+private slots:
+    void on_device_open_clicked();
+    void on_device_close_clicked();
+    void on_channel_control_1_clicked();
+    void on_channel_control_2_clicked();
+    void on_channelClose1_clicked();
+    void on_channelClose1_2_clicked();
+    void ON_Host_SerialRefresh_Hander(QList<QString> *list);
+
+private:
+    DeviceManagement();
+
+    void deviceOpenResponse(uchar deviceType, uchar channelNums, QString deviceMode);
+    void closeCompleted();
+    void baudConfigResponse(uchar channel, bool state);
+    void userBaudConfirmed(int baud, int regsCode);
+    void onBaud1IndexChanged(int index);
+    void onBaud2IndexChanged(int index);
+
+    void fillBaudBox(QComboBox *box, const QString &nameKey, const QString &codeKey);
+    void
+    startChannel(uchar channel, QComboBox *box, const QString &codeKey, const QString &nameKey);
+    void requestBaudConfig(uchar channel, int code);
+    void requestChannelClose(uchar channel);
+    void showCalculatorFor(QComboBox *box);
+    void setChannelStarted(uchar channel, bool started);
+    // Sets the flag and polls it for up to 20 short waits; true when a handler cleared it.
+    static bool waitForResponse(bool &waiting);
+
+    Ui::DeviceManagement *ui;
+    CANbaudRateCalculator *calculator = nullptr;
+    bool deviceOpenWaiting = false;
+    bool deviceCloseWaiting = false;
+    bool baudConfigWaiting = false;
+    bool channelCloseWaiting = false;
+    QString connectedPortName;
+    quint8 baudConfigChannel = 0;
+    quint8 channelCloseChannel = 0;
+    bool channel1State = false;
+    bool channel2State = false;
+    QString deviceModel;
+    QComboBox *userBaudTarget = nullptr;
+    rFrameLessWidget *titleBar = nullptr;
+};
