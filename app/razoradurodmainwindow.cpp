@@ -5,6 +5,7 @@
 #include "app/settings.h"
 #include "app/widgets/rframelesswidget.h"
 #include "app/widgets/rtitle.h"
+#include "device/devicemanagement.h"
 #include "ui_razoradurodmainwindow.h"
 
 // Pages of the other subsystems join here as they land (see buildPages()).
@@ -143,15 +144,15 @@ QToolButton *RAZOradurodMainWindow::addToolButton(const QString &name,
 // A page whose class has not joined yet stays null and its tool button does nothing.
 void RAZOradurodMainWindow::buildPages()
 {
-    // Device management page:
-    //     if (!m_deviceManagement) m_deviceManagement = DeviceManagement::instance();
+    if (!m_deviceManagement)
+        m_deviceManagement = DeviceManagement::instance();
 
     // Receive view:
     //     if (!m_canView) { m_canView = new CANView_Widget(this);
     //                       ui->gridLayout_3->addWidget(m_canView); m_canView->show(); }
 
     // The device management window opens beside the main window at every start.
-    //     m_deviceManagement->showNormal();
+    m_deviceManagement->showNormal();
 
     // Send page and bus load page:
     //     if (!m_sendPage) m_sendPage = new generallyFrameSendWidget(this);
@@ -161,14 +162,15 @@ void RAZOradurodMainWindow::buildPages()
         m_about = new RivexAbout(this);
 
     // The panel outlives main windows: its texts follow the translator just installed.
-    //     m_deviceManagement->retranslate();
+    m_deviceManagement->retranslate();
 }
 
 void RAZOradurodMainWindow::ON_ToolBarTriggered_DeviceManagementHander(QAction *action)
 {
     Q_UNUSED(action)
-    // if (!m_deviceManagement) m_deviceManagement = DeviceManagement::instance();
-    // m_deviceManagement->showNormal();
+    if (!m_deviceManagement)
+        m_deviceManagement = DeviceManagement::instance();
+    m_deviceManagement->showNormal();
 }
 
 void RAZOradurodMainWindow::ON_ToolBarTriggered_MessageSendHander(QAction *action)
