@@ -1,0 +1,266 @@
+#include "tablepanel_widget.h"
+
+#include "ui_tablepanel_widget.h"
+
+#include "device/devicemanagement.h"
+#include "send/keyboard.h"
+
+#include <QDateTime>
+#include <QMessageBox>
+#include <QPainter>
+#include <QRegularExpression>
+#include <QRegularExpressionValidator>
+
+namespace {
+constexpr int StandardDigits = 3;
+constexpr int ExtendedDigits = 8;
+constexpr int SpinMaximum = 99999999;
+constexpr int IntervalLimit = 100000;
+constexpr int TimesLimit = 1000000;
+} // namespace
+
+tablePanel_Widget::tablePanel_Widget(QWidget *parent)
+    : QWidget(parent)
+    , ui(new Ui::tablePanel_Widget)
+{
+    ui->setupUi(this);
+
+    ui->canType->addItem(tr("标准帧"), 0);
+    ui->canType->addItem(tr("扩展帧"), 0x80);
+    ui->canFormat->addItem(tr("数据帧"), 0);
+    ui->canFormat->addItem(tr("远程帧"), 0x40);
+    for (int length = 0; length <= 8; ++length)
+        ui->canDataLength->addItem(QString::number(length), length);
+    ui->canDataLength->setCurrentIndex(8);
+
+    ui->sendTimes->setMinimum(1);
+    ui->sendTimes->setMaximum(SpinMaximum);
+    ui->sendInterval->setMinimum(0);
+    ui->sendInterval->setMaximum(SpinMaximum);
+    ui->sendInterval->setValue(1);
+
+    ui->canName->setMaxLength(20);
+    ui->canID->setValidator(new QRegularExpressionValidator(
+        QRegularExpression(QStringLiteral("^[0-9a-fA-F]+$")), ui->canID));
+    ui->canName->hide();
+    ui->label_10->hide();
+
+    sendScheduler = new Trans_canSendSupport(&params, &spec);
+    connect(this, &tablePanel_Widget::signal_CANSendCommand, sendScheduler,
+            &Trans_canSendSupport::On_SendCommand_Hander);
+    connect(sendScheduler, &Trans_canSendSupport::signal_Trans_End, this,
+            &tablePanel_Widget::onTransEnd);
+    connect(DeviceManagement::instance(), &DeviceManagement::signals_channelStateChanged, this,
+            &tablePanel_Widget::onChannelStateChanged);
+
+    ui->groupBox_2->hide();
+    ui->Button_add->hide();
+}
+
+tablePanel_Widget::~tablePanel_Widget()
+{
+    sendScheduler->release();
+    delete ui;
+}
+
+void tablePanel_Widget::paintEvent(QPaintEvent *event)
+{
+    Q_UNUSED(event)
+    QPainter painter(this);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(QStringLiteral("#ffffff")));
+    painter.drawRect(rect());
+}
+
+void tablePanel_Widget::checkIdentifier()
+{
+    const QString text = ui->canID->text();
+    bool ok = false;
+    quint32 value = text.toUInt(&ok, 16);
+    if (!ok)
+        value = 0;
+    // Counting characters as well as the value keeps leading zeros from hiding an identifier
+    // that is too long for the frame type.
+    if (idDigitLimit == StandardDigits) {
+        if (value >= 0x800 || text.size() >= StandardDigits + 1)
+            ui->canID->setText(QStringLiteral("7FF"));
+    } else {
+        if (value >= 0x20000000 || text.size() >= ExtendedDigits + 1)
+            ui->canID->setText(QStringLiteral("1FFFFFFF"));
+    }
+}
+
+void tablePanel_Widget::on_canID_textChanged(const QString &arg1)
+{
+    Q_UNUSED(arg1)
+    checkIdentifier();
+}
+
+void tablePanel_Widget::on_canType_currentIndexChanged(int index)
+{
+    if (index == 0) {
+        idDigitLimit = StandardDigits;
+        checkIdentifier();
+    } else {
+        idDigitLimit = ExtendedDigits;
+    }
+}
+
+void tablePanel_Widget::on_canDataLength_currentIndexChanged(int index)
+{
+    ui->canData->setMaxLength(index > 0 ? 3 * index - 1 : 0);
+}
+
+void tablePanel_Widget::on_canData_textChanged(const QString &arg1)
+{
+    Q_UNUSED(arg1)
+    const QString text = ui->canData->text();
+    if (text.isEmpty())
+        return;
+
+    static const QRegularExpression wellFormed(QRegularExpression::anchoredPattern(
+        QStringLiteral("([0-9a-fA-F]{2}\\ ){0,8}([0-9a-fA-F]{2})")));
+    if (wellFormed.match(text).hasMatch())
+        return;
+
+    QString digits = text;
+    digits.remove(QLatin1Char(' '));
+    static const QRegularExpression hexOnly(QStringLiteral("^[0-9a-fA-F]+$"));
+    if (!hexOnly.match(digits).hasMatch()) {
+        ui->canData->setText(lastAcceptedData);
+        return;
+    }
+
+    QString formatted;
+    const int pairs = (digits.size() + 1) / 2;
+    for (int i = 0; i < pairs; ++i) {
+        if (i == pairs - 1 && digits.size() % 2 == 1) {
+            formatted += digits.mid(2 * i, 1);
+        } else {
+            formatted += digits.mid(2 * i, 2);
+            formatted += QLatin1Char(' ');
+        }
+    }
+    ui->canData->setText(formatted);
+    lastAcceptedData = formatted;
+}
+
+void tablePanel_Widget::on_Button_send_clicked()
+{
+    if (ui->Button_send->text() == tr("停止发送")) {
+        emit signal_CANSendCommand(false);
+        return;
+    }
+
+    const QString channelText = ui->devicec_hannel->currentText();
+    if (channelText.isEmpty())
+        return;
+    if (channelText == tr("通道1"))
+        params.channel = 1;
+    else if (channelText == tr("通道2"))
+        params.channel = 2;
+
+    params.idIncrement = ui->idIncrement->isChecked();
+    params.dataIncrement = ui->dataIncrement->isChecked();
+    params.sendInterval = ui->sendInterval->value();
+    params.sendTimes = ui->sendTimes->value();
+
+    spec.frameType = ui->canType->currentData().toUInt();
+    spec.frameFormat = ui->canFormat->currentData().toUInt();
+    bool ok = false;
+    spec.canId = ui->canID->text().toUInt(&ok, 16);
+    if (!ok)
+        spec.canId = 0;
+    spec.dataLength = ui->canDataLength->currentData().toInt();
+
+    // Typed bytes come first in the frame; missing bytes are zero and a lone last digit is the
+    // high nibble of its byte.
+    QString digits = ui->canData->text();
+    digits.remove(QLatin1Char(' '));
+    while (digits.size() < 2 * spec.dataLength)
+        digits += QLatin1Char('0');
+    spec.data = digits.toULongLong(&ok, 16);
+    if (!ok)
+        spec.data = 0;
+
+    ui->label_expendTime->clear();
+    ui->Button_send->setText(tr("停止发送"));
+    sendStartMs = QDateTime::currentMSecsSinceEpoch();
+    emit signal_CANSendCommand(true);
+}
+
+void tablePanel_Widget::showSendFailure(const QString &text)
+{
+    // Shown without a nested event loop, so the other panel's run and its end keep going.
+    auto *box = new QMessageBox(QMessageBox::Information,
+                                tr("发送失败 通道") + QString::number(params.channel), text,
+                                QMessageBox::Ok);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::ApplicationModal);
+    box->show();
+}
+
+void tablePanel_Widget::onTransEnd(int TransEnd_Sta)
+{
+    ui->Button_send->setText(tr("立即发送"));
+    switch (TransEnd_Sta) {
+    case TransEnd_NoResponse:
+        showSendFailure(tr("设备未响应"));
+        ui->label_expendTime->setText(QStringLiteral("0.000"));
+        break;
+    case TransEnd_SendFailed:
+        showSendFailure(tr("设备发送失败"));
+        ui->label_expendTime->setText(QStringLiteral("0.000"));
+        break;
+    case TransEnd_Finished:
+    case TransEnd_Stopped: {
+        ui->label_expendTime->setText(
+            elapsedText(QDateTime::currentMSecsSinceEpoch() - sendStartMs));
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+QString tablePanel_Widget::elapsedText(qint64 elapsedMs)
+{
+    return QString::number(double(elapsedMs) / 1000.0, 'g', 3);
+}
+
+void tablePanel_Widget::onChannelStateChanged(bool state, const QString &channelStr)
+{
+    const int index = ui->devicec_hannel->findData(channelStr);
+    if (state) {
+        if (index < 0)
+            ui->devicec_hannel->addItem(channelStr, channelStr);
+    } else if (index >= 0) {
+        ui->devicec_hannel->removeItem(index);
+    }
+}
+
+void tablePanel_Widget::onDataMatrixResult(QString &text)
+{
+    ui->canData->setText(text);
+}
+
+void tablePanel_Widget::on_pushButton_clicked()
+{
+    auto *editor = new KeyBoard(this, ui->canDataLength->currentData().toInt());
+    connect(editor, &KeyBoard::signal_transResult, this, &tablePanel_Widget::onDataMatrixResult);
+    editor->show();
+}
+
+void tablePanel_Widget::on_sendInterval_valueChanged(int arg1)
+{
+    Q_UNUSED(arg1)
+    if (ui->sendInterval->value() > IntervalLimit)
+        ui->sendInterval->setValue(IntervalLimit);
+}
+
+void tablePanel_Widget::on_sendTimes_valueChanged(int arg1)
+{
+    Q_UNUSED(arg1)
+    if (ui->sendTimes->value() > TimesLimit)
+        ui->sendTimes->setValue(TimesLimit);
+}

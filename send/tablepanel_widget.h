@@ -1,0 +1,63 @@
+#pragma once
+
+// One send page: composes a CAN frame (channel, type, format, identifier, length, data) and starts
+// or stops repeated sends through its own transmit scheduler. Shows how long a run took, or why
+// it ended when the adapter did not answer or refused the frame.
+
+#include "link/trans_cansendsupport.h"
+
+#include <QString>
+#include <QWidget>
+
+namespace Ui {
+class tablePanel_Widget;
+}
+
+class tablePanel_Widget : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit tablePanel_Widget(QWidget *parent = nullptr);
+    ~tablePanel_Widget() override;
+
+    // What the last start handed to the scheduler; for inspection only.
+    const SendParams &sendParams() const { return params; }
+    const SendFrameSpec &frameSpec() const { return spec; }
+    Trans_canSendSupport *scheduler() const { return sendScheduler; }
+
+    // A run's duration as shown: seconds to three significant digits.
+    static QString elapsedText(qint64 elapsedMs);
+
+    void onTransEnd(int TransEnd_Sta);
+    void onChannelStateChanged(bool state, const QString &channelStr);
+    void onDataMatrixResult(QString &text);
+
+signals:
+    // true asks for a run with the current records, false for the running one to stop.
+    void signal_CANSendCommand(bool start);
+
+private slots:
+    void on_canType_currentIndexChanged(int index);
+    void on_canID_textChanged(const QString &arg1);
+    void on_canDataLength_currentIndexChanged(int index);
+    void on_canData_textChanged(const QString &arg1);
+    void on_Button_send_clicked();
+    void on_pushButton_clicked();
+    void on_sendInterval_valueChanged(int arg1);
+    void on_sendTimes_valueChanged(int arg1);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    void checkIdentifier();
+    void showSendFailure(const QString &text);
+
+    Ui::tablePanel_Widget *ui = nullptr;
+    SendParams params;
+    SendFrameSpec spec;
+    int idDigitLimit = 3;
+    qint64 sendStartMs = 0;
+    QString lastAcceptedData;
+    Trans_canSendSupport *sendScheduler = nullptr;
+};
