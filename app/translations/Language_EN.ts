@@ -29,7 +29,7 @@
     </message>
     <message>
         <source>采样点</source>
-        <translation>Sample point</translation>
+        <translation>Sample pt</translation>
     </message>
     <message>
         <source>取消</source>
