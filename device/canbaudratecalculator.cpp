@@ -29,6 +29,8 @@ CANbaudRateCalculator::CANbaudRateCalculator(QWidget *parent)
 
     QHeaderView *header = ui->tableWidget->horizontalHeader();
     header->setDefaultSectionSize(100);
+    // Six stretched columns must still fit beside the vertical scroll bar.
+    header->setMinimumSectionSize(40);
     header->setSectionResizeMode(QHeaderView::Stretch);
     ui->tableWidget->verticalHeader()->hide();
     ui->tableWidget->setEditTriggers(QAbstractItemView::NoEditTriggers);
