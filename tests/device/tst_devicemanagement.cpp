@@ -94,6 +94,7 @@ private slots:
     void lateResponsesChangeNothing();
     void refreshedListWithOpenPortChangesNothing();
     void refreshWhileClosedRefillsPortBox();
+    void portBoxListsAdaptersAndExtraPorts();
     void retranslateRepeatsChannelStates();
     void unplugReturnsPanelToClosed();
 
@@ -656,6 +657,28 @@ void tst_DeviceManagement::refreshWhileClosedRefillsPortBox()
     // The serial link's own list puts the virtual adapter back.
     SerialControl::instance()->refreshPortList();
     QVERIFY(port->findText(m_adapterPath) >= 0);
+}
+
+void tst_DeviceManagement::portBoxListsAdaptersAndExtraPorts()
+{
+    SerialControl *serial = SerialControl::instance();
+    serial->setPortSource([] {
+        return QList<SerialPortEntry> { { QStringLiteral("ttyACM0"), true, 0x5722 },
+                                        { QStringLiteral("ttyUSB0"), true, 0x6001 },
+                                        { QStringLiteral("ttyACM1"), false, 0x5722 },
+                                        { QStringLiteral("ttyACM2"), true, 0x5722 } };
+    });
+    serial->refreshPortList();
+    auto *port = child<QComboBox>("chose_port");
+    QStringList shown;
+    for (int i = 0; i < port->count(); ++i)
+        shown << port->itemText(i);
+    QCOMPARE(shown,
+             (QStringList { QStringLiteral("ttyACM0"), QStringLiteral("ttyACM2"), m_adapterPath }));
+    QCOMPARE(shown, serial->availablePorts());
+    serial->setPortSource([] { return QList<SerialPortEntry>(); });
+    serial->refreshPortList();
+    QCOMPARE(port->count(), 1);
 }
 
 void tst_DeviceManagement::retranslateRepeatsChannelStates()
