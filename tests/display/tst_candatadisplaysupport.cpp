@@ -1,0 +1,490 @@
+#include "display/candatadisplaysupport.h"
+#include "protocol/canframe.h"
+
+#include <QtTest>
+
+namespace {
+QByteArray frameBytes(quint8 info, quint32 id, const QByteArray &data)
+{
+    QByteArray frame;
+    frame.append(char(info));
+    for (int i = 0; i < 4; ++i)
+        frame.append(char((id >> (8 * i)) & 0xFF));
+    frame.append(data.left(8));
+    frame.append(QByteArray(CanFrame::Size - frame.size(), '\0'));
+    return frame;
+}
+
+QStringList idList(const char *ids)
+{
+    return QString::fromLatin1(ids).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+}
+
+QStringList texts(const CanRecord &r)
+{
+    return { r.systemTime, r.timeStamp, r.channel,    r.frameID,
+             r.canType,    r.direction, r.dataLength, r.data };
+}
+} // namespace
+
+// Plays the codec: frames reach the display thread by queued delivery, as in the program.
+class FrameSource : public QObject
+{
+    Q_OBJECT
+signals:
+    void frame(uchar channel, QByteArray CanFrame, uint TimeStamp, uint dir);
+    void sentFrame(uchar channel, QByteArray CanFrame, qulonglong TimeStamp, uint dir);
+};
+
+class tst_CAN_DataDisplaySupport : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+
+    void recordsTheWorkedExample();
+    void countsReceivedAndSent();
+    void trimsTheOldestTenThousandAtTheLimit();
+    void viewIsNewestFirstAndCapped();
+    void filters_data();
+    void filters();
+    void timeFilterFollowsTheTimeFormat();
+    void emptyBufferRebuildsNothing();
+    void pauseHoldsTheTableButNotTheCounters();
+    void filterChangeWhilePausedShowsFramesOfThePause();
+    void clearEmptiesBuffersAndCounters();
+    void realTimeSignalOnlyWhileConnected();
+    void globalSaveCopyHoldsTheBufferAtRequest();
+    void sentTimeStampAbove32BitsShowsLowBits();
+
+private:
+    void send(uchar channel,
+              quint32 id,
+              uint timeStamp,
+              uint dir = 0,
+              const QByteArray &data = QByteArray::fromHex("01AB0F"),
+              bool extended = false);
+    // As the panel does: the request reaches the display thread queued.
+    void startRefresh()
+    {
+        QMetaObject::invokeMethod(
+            display, [this] { display->startRefresh(); }, Qt::QueuedConnection);
+    }
+    // Waits until the display thread has handled everything queued to it so far.
+    void sync();
+    CanRecordList view() const { return display->viewBuff()->get(); }
+    // Runs `count` frames straight on the display thread, for bulk fills.
+    void fill(int count, uint firstTimeStamp = 0);
+
+    CAN_DataDisplaySupport *display = nullptr;
+    FrameSource *source = nullptr;
+};
+
+void tst_CAN_DataDisplaySupport::init()
+{
+    display = new CAN_DataDisplaySupport;
+    source = new FrameSource;
+    connect(source, &FrameSource::frame, display, &CAN_DataDisplaySupport::onFrame);
+}
+
+void tst_CAN_DataDisplaySupport::cleanup()
+{
+    delete source;
+    delete display;
+    display = nullptr;
+}
+
+void tst_CAN_DataDisplaySupport::send(
+    uchar channel, quint32 id, uint timeStamp, uint dir, const QByteArray &data, bool extended)
+{
+    const quint8 info = quint8((extended ? 0x80 : 0) | data.size());
+    emit source->frame(channel, frameBytes(info, id, data), timeStamp, dir);
+}
+
+void tst_CAN_DataDisplaySupport::sync()
+{
+    QMetaObject::invokeMethod(
+        display, [] {}, Qt::BlockingQueuedConnection);
+}
+
+void tst_CAN_DataDisplaySupport::fill(int count, uint firstTimeStamp)
+{
+    CAN_DataDisplaySupport *d = display;
+    QMetaObject::invokeMethod(
+        display,
+        [d, count, firstTimeStamp] {
+            for (int i = 0; i < count; ++i) {
+                d->onFrame(1, frameBytes(0x02, quint32(i), QByteArray::fromHex("CAFE")),
+                           firstTimeStamp + uint(i), 0);
+            }
+        },
+        Qt::BlockingQueuedConnection);
+}
+
+void tst_CAN_DataDisplaySupport::recordsTheWorkedExample()
+{
+    QSignalSpy changed(display, &CAN_DataDisplaySupport::signal_DisplayBuff_Changed);
+    QVERIFY(changed.isValid());
+    startRefresh();
+    const QTime before = QTime::currentTime();
+    send(1, 0x7EF, 123456);
+    QVERIFY(changed.wait(5000));
+
+    const CanRecordList rows = view();
+    QCOMPARE(rows.size(), 1);
+    const QStringList got = texts(rows.first());
+    QCOMPARE(got.mid(1),
+             (QStringList { QStringLiteral("000012.3456"), QStringLiteral("1"),
+                            QStringLiteral("0x7ef"), QStringLiteral("STD"), QStringLiteral("Rx"),
+                            QStringLiteral("3"), QStringLiteral("01 AB 0F") }));
+    // The host time of day when the frame was handled.
+    const QTime shown = QTime::fromString(got.first(), QStringLiteral("hh:mm:ss.zzz"));
+    QVERIFY(shown.isValid());
+    QVERIFY(qAbs(before.msecsTo(shown)) < 60000);
+    QCOMPARE(display->recvCount(), 1);
+}
+
+void tst_CAN_DataDisplaySupport::countsReceivedAndSent()
+{
+    QSignalSpy counted(display, &CAN_DataDisplaySupport::signal_DisplayCount_Changed);
+    startRefresh();
+    send(1, 0x100, 1, 0);
+    send(2, 0x101, 2, 1);
+    send(2, 0x102, 3, 1);
+    send(1, 0x103, 4, 0);
+    send(1, 0x104, 5, 0);
+    QTRY_VERIFY_WITH_TIMEOUT(display->recvCount() == 3 && display->sendCount() == 2, 5000);
+    QVERIFY(counted.count() >= 1);
+    const CanRecordList rows = view();
+    QCOMPARE(rows.size(), 5);
+    QCOMPARE(rows.at(0).direction, QStringLiteral("Rx"));
+    QCOMPARE(rows.at(2).direction, QStringLiteral("Tx"));
+    QCOMPARE(rows.at(2).channel, QStringLiteral("2"));
+}
+
+void tst_CAN_DataDisplaySupport::trimsTheOldestTenThousandAtTheLimit()
+{
+    fill(display->maxBuffSize());
+    QSignalSpy changed(display, &CAN_DataDisplaySupport::signal_DisplayBuff_Changed);
+    startRefresh();
+    QVERIFY(changed.wait(10000));
+    QCOMPARE(view().size(), display->maxViewSize());
+    QCOMPARE(view().first().frameID, CanFrameFormatter::frameIdText(999999));
+    QCOMPARE(display->recvCount(), 1000000);
+
+    // One more frame: the ten thousand oldest go and 990001 remain. A global save shows the whole
+    // buffer, oldest first.
+    send(1, 0x7FF, 4000000000u);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("all.txt"));
+    display->fileSaveSupport()->setGlobalSavePath(path);
+    QSignalSpy progress(display->fileSaveSupport(), &FileSaveSupport::signal_processSet);
+    QMetaObject::invokeMethod(
+        display, [this] { display->copyForGlobalSave(); }, Qt::QueuedConnection);
+    QTRY_VERIFY_WITH_TIMEOUT(!progress.isEmpty() && progress.last().first().toInt() == 100, 60000);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(file.readLine().startsWith("date "));
+    QCOMPARE(file.readLine(), QByteArray("base hex timestamps system toltal 990001\r\n"));
+    file.readLine();
+    QVERIFY(file.readLine().contains(" 1 0x2710 STD Rx 2 CA FE\r\n"));
+    QByteArray last;
+    int lines = 4;
+    while (!file.atEnd()) {
+        last = file.readLine();
+        ++lines;
+    }
+    QCOMPARE(lines, 3 + 990001);
+    QVERIFY(last.contains(" 1 0x7ff STD Rx 3 01 AB 0F\r\n"));
+
+    QTRY_VERIFY_WITH_TIMEOUT(view().constFirst().frameID == QLatin1String("0x7ff"), 5000);
+    QCOMPARE(view().size(), display->maxViewSize());
+    QCOMPARE(view().at(1).frameID, CanFrameFormatter::frameIdText(999999));
+    QTRY_COMPARE_WITH_TIMEOUT(display->recvCount(), 1000001, 5000);
+}
+
+void tst_CAN_DataDisplaySupport::viewIsNewestFirstAndCapped()
+{
+    fill(150000);
+    QSignalSpy changed(display, &CAN_DataDisplaySupport::signal_DisplayBuff_Changed);
+    startRefresh();
+    QVERIFY(changed.wait(10000));
+    const CanRecordList rows = view();
+    QCOMPARE(rows.size(), 100000);
+    QCOMPARE(rows.first().timeStamp, CanFrameFormatter::timeStampText(149999));
+    QCOMPARE(rows.last().timeStamp, CanFrameFormatter::timeStampText(50000));
+    for (int i = 1; i < rows.size(); i += 997)
+        QVERIFY(rows.at(i - 1).timeStamp > rows.at(i).timeStamp);
+}
+
+void tst_CAN_DataDisplaySupport::filters_data()
+{
+    QTest::addColumn<int>("field");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QStringList>("expectedIds"); // newest first
+
+    // Frames: 0x7ef Rx ch1 "01 AB 0F"; 0x1f3a5 Tx ch2 EXT "11 22"; 0x100 Rx ch2 DLC 0;
+    // 0x7e0 Rx ch1 "AB".
+    using D = CAN_DataDisplaySupport;
+    QTest::newRow("no filter") << int(D::FilterID) << QString()
+                               << idList("0x7e0 0x100 0x1f3a5 0x7ef");
+    QTest::newRow("id substring") << int(D::FilterID) << QStringLiteral("7e")
+                                  << idList("0x7e0 0x7ef");
+    QTest::newRow("id upper case does not match")
+        << int(D::FilterID) << QStringLiteral("7EF") << QStringList();
+    QTest::newRow("data upper case")
+        << int(D::FilterData) << QStringLiteral("AB") << idList("0x7e0 0x7ef");
+    QTest::newRow("data lower case does not match")
+        << int(D::FilterData) << QStringLiteral("ab") << QStringList();
+    QTest::newRow("data across bytes")
+        << int(D::FilterData) << QStringLiteral("1 2") << idList("0x1f3a5");
+    QTest::newRow("channel") << int(D::FilterChannel) << QStringLiteral("2")
+                             << idList("0x100 0x1f3a5");
+    QTest::newRow("type") << int(D::FilterType) << QStringLiteral("EXT") << idList("0x1f3a5");
+    QTest::newRow("direction") << int(D::FilterDir) << QStringLiteral("Tx") << idList("0x1f3a5");
+    QTest::newRow("length") << int(D::FilterLength) << QStringLiteral("0") << idList("0x100");
+    QTest::newRow("time stamp column by default is host time")
+        << int(D::FilterTime) << QStringLiteral("000000.") << QStringList();
+}
+
+void tst_CAN_DataDisplaySupport::filters()
+{
+    QFETCH(int, field);
+    QFETCH(QString, text);
+    QFETCH(QStringList, expectedIds);
+
+    send(1, 0x7EF, 1, 0, QByteArray::fromHex("01AB0F"));
+    send(2, 0x1F3A5, 2, 1, QByteArray::fromHex("1122"), true);
+    send(2, 0x100, 3, 0, QByteArray());
+    send(1, 0x7E0, 4, 0, QByteArray::fromHex("AB"));
+    display->setFilterText(CAN_DataDisplaySupport::FilterField(field), text);
+    sync();
+    QSignalSpy changed(display, &CAN_DataDisplaySupport::signal_DisplayBuff_Changed);
+    startRefresh();
+    QVERIFY(changed.wait(5000));
+
+    QStringList ids;
+    for (const CanRecord &r : view())
+        ids << r.frameID;
+    QCOMPARE(ids, expectedIds);
+}
+
+void tst_CAN_DataDisplaySupport::timeFilterFollowsTheTimeFormat()
+{
+    send(1, 0x1, 12345);
+    send(1, 0x2, 99999);
+    QSignalSpy changed(display, &CAN_DataDisplaySupport::signal_DisplayBuff_Changed);
+    startRefresh();
+    QVERIFY(changed.wait(5000));
+    QCOMPARE(view().size(), 2);
+
+    // "0001." appears in the device time stamp of the first frame only; host times of day never
+    // hold it.
+    display->setFilterText(CAN_DataDisplaySupport::FilterTime, QStringLiteral("0001."));
+    QVERIFY(changed.wait(5000));
+    QCOMPARE(view().size(), 0);
+
+    QMetaObject::invokeMethod(
+        display, [this] { display->setTimeStampeFormat(1); }, Qt::QueuedConnection);
+    display->setFilterText(CAN_DataDisplaySupport::FilterTime, QStringLiteral("0001."));
+    QVERIFY(changed.wait(5000));
+    QCOMPARE(view().size(), 1);
+    QCOMPARE(view().first().frameID, QStringLiteral("0x1"));
+
+    // Values other than 0 and 1 are ignored.
+    QMetaObject::invokeMethod(
+        display, [this] { display->setTimeStampeFormat(7); }, Qt::QueuedConnection);
+    display->setFilterText(CAN_DataDisplaySupport::FilterTime, QStringLiteral("0009."));
+    QVERIFY(changed.wait(5000));
+    QCOMPARE(view().size(), 1);
+    QCOMPARE(view().first().frameID, QStringLiteral("0x2"));
+}
+
+void tst_CAN_DataDisplaySupport::emptyBufferRebuildsNothing()
+{
+    QSignalSpy changed(display, &CAN_DataDisplaySupport::signal_DisplayBuff_Changed);
+    QSignalSpy counted(display, &CAN_DataDisplaySupport::signal_DisplayCount_Changed);
+    startRefresh();
+    display->setFilterText(CAN_DataDisplaySupport::FilterID, QStringLiteral("0x"));
+    QTest::qWait(600); // four ticks
+    QCOMPARE(changed.count(), 0);
+    QCOMPARE(counted.count(), 0);
+    QVERIFY(view().isEmpty());
+}
+
+void tst_CAN_DataDisplaySupport::pauseHoldsTheTableButNotTheCounters()
+{
+    QSignalSpy changed(display, &CAN_DataDisplaySupport::signal_DisplayBuff_Changed);
+    QSignalSpy counted(display, &CAN_DataDisplaySupport::signal_DisplayCount_Changed);
+    startRefresh();
+    send(1, 0x1, 1);
+    send(1, 0x2, 2);
+    QTRY_COMPARE_WITH_TIMEOUT(view().size(), 2, 5000);
+
+    QMetaObject::invokeMethod(
+        display, [this] { display->setPause(true); }, Qt::QueuedConnection);
+    send(2, 0x3, 3, 1);
+    sync();
+    changed.clear();
+    counted.clear();
+    // Every tick reports the counters while frames have arrived since the pause.
+    QTRY_VERIFY_WITH_TIMEOUT(counted.count() >= 3, 5000);
+    QCOMPARE(display->recvCount(), 2);
+    QCOMPARE(display->sendCount(), 1);
+    QCOMPARE(changed.count(), 0);
+    QCOMPARE(view().size(), 2);
+
+    // Resuming without a filter change shows the frames at the next tick.
+    QMetaObject::invokeMethod(
+        display, [this] { display->setPause(false); }, Qt::QueuedConnection);
+    QVERIFY(changed.wait(5000));
+    QCOMPARE(view().size(), 3);
+    QCOMPARE(view().first().frameID, QStringLiteral("0x3"));
+
+    // With nothing new, ticks stay quiet.
+    counted.clear();
+    changed.clear();
+    QTest::qWait(500);
+    QCOMPARE(counted.count(), 0);
+    QCOMPARE(changed.count(), 0);
+}
+
+void tst_CAN_DataDisplaySupport::filterChangeWhilePausedShowsFramesOfThePause()
+{
+    QSignalSpy changed(display, &CAN_DataDisplaySupport::signal_DisplayBuff_Changed);
+    startRefresh();
+    send(1, 0x10, 1);
+    QTRY_COMPARE_WITH_TIMEOUT(view().size(), 1, 5000);
+    QMetaObject::invokeMethod(
+        display, [this] { display->setPause(true); }, Qt::QueuedConnection);
+    send(1, 0x11, 2);
+    send(2, 0x12, 3);
+    QTest::qWait(400);
+    QCOMPARE(view().size(), 1);
+
+    changed.clear();
+    display->setFilterText(CAN_DataDisplaySupport::FilterChannel, QStringLiteral("1"));
+    QVERIFY(changed.wait(5000));
+    QStringList ids;
+    for (const CanRecord &r : view())
+        ids << r.frameID;
+    QCOMPARE(ids, (idList("0x11 0x10")));
+}
+
+void tst_CAN_DataDisplaySupport::clearEmptiesBuffersAndCounters()
+{
+    QSignalSpy changed(display, &CAN_DataDisplaySupport::signal_DisplayBuff_Changed);
+    QSignalSpy counted(display, &CAN_DataDisplaySupport::signal_DisplayCount_Changed);
+    startRefresh();
+    send(1, 0x1, 1);
+    send(2, 0x2, 2, 1);
+    QTRY_VERIFY_WITH_TIMEOUT(view().size() == 2 && display->sendCount() == 1, 5000);
+
+    changed.clear();
+    counted.clear();
+    QMetaObject::invokeMethod(
+        display, [this] { display->clearHistory(); }, Qt::QueuedConnection);
+    QVERIFY(changed.wait(5000));
+    QVERIFY(view().isEmpty());
+    // The counters report zero with the next tick.
+    QTRY_VERIFY_WITH_TIMEOUT(counted.count() >= 1, 5000);
+    QCOMPARE(display->recvCount(), 0);
+    QCOMPARE(display->sendCount(), 0);
+
+    // Filters survive a clear; as many frames as before still update the table.
+    display->setFilterText(CAN_DataDisplaySupport::FilterChannel, QStringLiteral("2"));
+    send(1, 0x3, 3);
+    send(2, 0x4, 4, 1);
+    QTRY_COMPARE_WITH_TIMEOUT(view().size(), 1, 5000);
+    QCOMPARE(view().first().frameID, QStringLiteral("0x4"));
+    QTRY_COMPARE_WITH_TIMEOUT(display->sendCount(), 1, 5000);
+    QCOMPARE(display->recvCount(), 1);
+}
+
+void tst_CAN_DataDisplaySupport::realTimeSignalOnlyWhileConnected()
+{
+    // The writer only ever sees the frames recorded while the connection stands.
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("rt.txt"));
+    FileSaveSupport *writer = display->fileSaveSupport();
+    writer->realTimeSaveCommand(path, true);
+
+    send(1, 0x1, 1);
+    sync();
+    QMetaObject::invokeMethod(
+        display, [this] { display->setRealTimeSave(true); }, Qt::QueuedConnection);
+    // A second start must not double the lines.
+    QMetaObject::invokeMethod(
+        display, [this] { display->setRealTimeSave(true); }, Qt::QueuedConnection);
+    send(1, 0x2, 2);
+    send(2, 0x3, 3, 1);
+    QMetaObject::invokeMethod(
+        display, [this] { display->setRealTimeSave(false); }, Qt::QueuedConnection);
+    send(1, 0x4, 4);
+    sync();
+    QCoreApplication::sendPostedEvents(writer, QEvent::MetaCall);
+    writer->realTimeSaveCommand(QString(), false);
+
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    QCOMPARE(lines.size(), 3 + 2 + 1);
+    QVERIFY(lines.at(3).contains(" 1 0x2 STD Rx 3 01 AB 0F\r"));
+    QVERIFY(lines.at(4).contains(" 2 0x3 STD Tx 3 01 AB 0F\r"));
+    QVERIFY(lines.at(5).isEmpty());
+}
+
+void tst_CAN_DataDisplaySupport::globalSaveCopyHoldsTheBufferAtRequest()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("all.txt"));
+    display->fileSaveSupport()->setGlobalSavePath(path);
+    send(1, 0x1, 1);
+    send(1, 0x2, 2);
+    QMetaObject::invokeMethod(
+        display, [this] { display->copyForGlobalSave(); }, Qt::QueuedConnection);
+    send(1, 0x3, 3);
+    sync();
+    QSignalSpy progress(display->fileSaveSupport(), &FileSaveSupport::signal_processSet);
+    QTRY_VERIFY_WITH_TIMEOUT(!progress.isEmpty() && progress.last().first().toInt() == 100, 5000);
+
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    QCOMPARE(lines.at(1), QByteArray("base hex timestamps system toltal 2\r"));
+    QCOMPARE(lines.size(), 3 + 2 + 1);
+    QVERIFY(lines.at(3).contains(" 0x1 "));
+    QVERIFY(lines.at(4).contains(" 0x2 "));
+
+    // A clear handled before the copy request leaves only the header.
+    QMetaObject::invokeMethod(
+        display, [this] { display->clearHistory(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        display, [this] { display->copyForGlobalSave(); }, Qt::QueuedConnection);
+    sync();
+    progress.clear();
+    QTRY_VERIFY_WITH_TIMEOUT(!progress.isEmpty() && progress.last().first().toInt() == 100, 5000);
+    file.close();
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QList<QByteArray> cleared = file.readAll().split('\n');
+    QCOMPARE(cleared.size(), 3 + 1);
+    QCOMPARE(cleared.at(1), QByteArray("base hex timestamps system toltal 0\r"));
+}
+
+void tst_CAN_DataDisplaySupport::sentTimeStampAbove32BitsShowsLowBits()
+{
+    // The transmit scheduler's signal carries a 64-bit time stamp; the connection cuts it.
+    connect(source, &FrameSource::sentFrame, display, &CAN_DataDisplaySupport::onFrame);
+    emit source->sentFrame(2, frameBytes(0x01, 0x5, QByteArray::fromHex("AA")),
+                           0x100000000ull + 123456u, 1);
+    QSignalSpy changed(display, &CAN_DataDisplaySupport::signal_DisplayBuff_Changed);
+    startRefresh();
+    QVERIFY(changed.wait(5000));
+    QCOMPARE(view().first().timeStamp, QStringLiteral("000012.3456"));
+    QCOMPARE(view().first().direction, QStringLiteral("Tx"));
+    QCOMPARE(display->sendCount(), 1);
+}
+
+QTEST_MAIN(tst_CAN_DataDisplaySupport)
+#include "tst_candatadisplaysupport.moc"
