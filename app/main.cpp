@@ -1,7 +1,9 @@
 #include "app/applicationshell.h"
 #include "app/rcanresources.h"
+#include "simulator/portoptions.h"
 
 #include <QApplication>
+#include <QDebug>
 
 int main(int argc, char *argv[])
 {
@@ -9,5 +11,11 @@ int main(int argc, char *argv[])
     rcanInitResources();
     QApplication app(argc, argv);
     ApplicationShell::setUpApplicationFont();
+
+    // --simulate / --port: extra ports must be listed before the device panel first looks.
+    QString error;
+    if (!applyPortOptions(QApplication::arguments(), &error))
+        qWarning().noquote() << error;
+
     return ApplicationShell::runMainWindows();
 }
