@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTabWidget>
 #include <QTranslator>
 #include <QtTest>
@@ -27,7 +28,6 @@ class tst_generallyFrameSendWidget : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase();
     void layoutAndStyle();
     void tabTitlesFollowTheDevice_data();
     void tabTitlesFollowTheDevice();
@@ -35,11 +35,6 @@ private slots:
     void panelsAreIndependent();
     void englishLeavesNoChinese();
 };
-
-void tst_generallyFrameSendWidget::initTestCase()
-{
-    QStandardPaths::setTestModeEnabled(true);
-}
 
 void tst_generallyFrameSendWidget::layoutAndStyle()
 {
@@ -141,5 +136,18 @@ void tst_generallyFrameSendWidget::englishLeavesNoChinese()
     QCoreApplication::removeTranslator(&english);
 }
 
-QTEST_MAIN(tst_generallyFrameSendWidget)
+int main(int argc, char *argv[])
+{
+    // The panels reach the device panel, which reads and writes settings: keep them away from
+    // the user's real store.
+    QTemporaryDir config;
+    if (!config.isValid())
+        return 1;
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
+    QStandardPaths::setTestModeEnabled(true);
+    QApplication app(argc, argv);
+    tst_generallyFrameSendWidget test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_generallyframesendwidget.moc"

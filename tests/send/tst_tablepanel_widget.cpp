@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTableWidget>
 #include <QtTest>
 
@@ -46,7 +47,6 @@ class tst_tablePanel_Widget : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase();
     void initialState();
     void identifier_data();
     void identifier();
@@ -63,11 +63,6 @@ private slots:
     void unansweredRunShowsInformationBox();
     void dataMatrixResultReplacesData();
 };
-
-void tst_tablePanel_Widget::initTestCase()
-{
-    QStandardPaths::setTestModeEnabled(true);
-}
 
 void tst_tablePanel_Widget::initialState()
 {
@@ -386,5 +381,18 @@ void tst_tablePanel_Widget::dataMatrixResultReplacesData()
     QTRY_VERIFY(!panel.findChild<KeyBoard *>());
 }
 
-QTEST_MAIN(tst_tablePanel_Widget)
+int main(int argc, char *argv[])
+{
+    // The panels reach the device panel, which reads and writes settings: keep them away from
+    // the user's real store.
+    QTemporaryDir config;
+    if (!config.isValid())
+        return 1;
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
+    QStandardPaths::setTestModeEnabled(true);
+    QApplication app(argc, argv);
+    tst_tablePanel_Widget test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_tablepanel_widget.moc"
