@@ -70,6 +70,15 @@ bool AdapterDevice::isChannelStarted(int channel) const
     return channel >= 1 && channel <= Channels && m_channels[channel - 1].started;
 }
 
+bool AdapterDevice::isGenerating() const
+{
+    for (int index = 0; index < Channels; ++index) {
+        if (m_channels[index].started && m_settings.frameRate[index] > 0)
+            return true;
+    }
+    return false;
+}
+
 double AdapterDevice::bitRate(quint32 timingCode)
 {
     const quint32 prescaler = timingCode & 0xFFFF;

@@ -60,6 +60,8 @@ public:
     QByteArray &output() { return m_output; }
     const AdapterStatistics &statistics() const { return m_stats; }
     bool isChannelStarted(int channel) const;
+    // True while a started channel has traffic to generate.
+    bool isGenerating() const;
     quint32 clockAt(quint64 nowUs) const;
 
     // Bit rate in bit/s that a timing code gives on the 72 MHz clock, 0 when the adapter

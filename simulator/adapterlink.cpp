@@ -11,6 +11,8 @@
 
 namespace {
 constexpr int TickMs = 1;
+// With no traffic to pace, a slower tick still keeps the half-second reports on time.
+constexpr int IdleTickMs = 10;
 // 460800 baud with start and stop bit: ten line bits per byte.
 constexpr double RealLinkBytesPerSecond = 46080.0;
 constexpr double RealLinkBurstBytes = 64.0;
@@ -94,6 +96,12 @@ void AdapterLink::onTick()
     m_device.setCongested(m_pending.size() - m_pendingHead > CongestionBytes);
     m_device.advance(now);
     flush(now);
+    const int interval
+        = m_device.isGenerating() || m_pendingHead < m_pending.size() || m_linkRateLimit
+        ? TickMs
+        : IdleTickMs;
+    if (m_tick->interval() != interval)
+        m_tick->setInterval(interval);
 }
 
 void AdapterLink::flush(quint64 nowUs)

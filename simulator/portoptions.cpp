@@ -45,7 +45,8 @@ bool applyPortOptions(const QStringList &arguments, QString *error)
         if (arg == QLatin1String("--simulate")) {
             simulate = true;
         } else if (arg == portOption || arg.startsWith(portOption + QLatin1Char('='))) {
-            if (!optionValue(arguments, i, portOption, &value) || value.isEmpty())
+            if (!optionValue(arguments, i, portOption, &value) || value.isEmpty()
+                || value.startsWith(QLatin1String("--")))
                 problems << QStringLiteral("--port needs a device path");
             else
                 ports << value;

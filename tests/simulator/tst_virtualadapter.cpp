@@ -118,6 +118,7 @@ private slots:
     void trafficFollowsTheConfiguredRate_data();
     void trafficFollowsTheConfiguredRate();
     void busCapacityCapsTraffic();
+    void linkLimitPacesLikeTheRealLink();
     void faultsChangeTheAnswers_data();
     void faultsChangeTheAnswers();
     void garbageAndLostBytesAreSurvived();
@@ -348,6 +349,23 @@ void tst_VirtualAdapter::busCapacityCapsTraffic()
              qPrintable(QString::number(overloaded.last().percent)));
 }
 
+void tst_VirtualAdapter::linkLimitPacesLikeTheRealLink()
+{
+    // 460800 baud carries about 2,300 records a second; the rest of the traffic is lost in
+    // the adapter, as on the real link.
+    m_adapter->setFrameRate(5000);
+    m_adapter->setLinkRateLimit(true);
+    QVERIFY(openPort());
+    exchange(baud(1, Rate1000k) + baud(2, Rate1000k), 2, 0);
+    pause(300);
+    m_recorder->clear();
+    pause(1000);
+    const QStringList events = m_recorder->events();
+    const int records = events.size() - reports(events).size(); // a report makes two events
+    QVERIFY2(records > 1000 && records < 2700, qPrintable(QString::number(records)));
+    QVERIFY(m_adapter->statistics().framesOverrun > 0);
+}
+
 void tst_VirtualAdapter::faultsChangeTheAnswers_data()
 {
     QTest::addColumn<int>("fault"); // -1: channel count 3
@@ -414,11 +432,14 @@ void tst_VirtualAdapter::garbageAndLostBytesAreSurvived()
     QVERIFY(openPort());
     exchange(baud(1, Rate1000k), 1, 0);
     const qint64 discardedBefore = m_serial->discardedBytes();
-    m_adapter->setGarbageEvery(7);
-    m_adapter->setDropEvery(11);
+    // One fault at a time: a record that lost a byte and is followed by exactly one stray
+    // byte has the right length again, and no framing can tell it from a whole one.
     m_recorder->clear();
-    pause(1000);
+    m_adapter->setGarbageEvery(7);
+    pause(500);
     m_adapter->setGarbageEvery(0);
+    m_adapter->setDropEvery(11);
+    pause(500);
     m_adapter->setDropEvery(0);
     pause(100);
     const QStringList events = m_recorder->events();
