@@ -6,6 +6,7 @@
 #include "app/widgets/rframelesswidget.h"
 #include "app/widgets/rtitle.h"
 #include "device/devicemanagement.h"
+#include "send/generallyframesendwidget.h"
 #include "ui_razoradurodmainwindow.h"
 
 // Pages of the other subsystems join here as they land (see buildPages()).
@@ -154,8 +155,9 @@ void RAZOradurodMainWindow::buildPages()
     // The device management window opens beside the main window at every start.
     m_deviceManagement->showNormal();
 
-    // Send page and bus load page:
-    //     if (!m_sendPage) m_sendPage = new generallyFrameSendWidget(this);
+    if (!m_sendPage)
+        m_sendPage = new generallyFrameSendWidget(this);
+    // Bus load page:
     //     if (!m_busLoad) m_busLoad = new OccupancyRate_Widget(this);
 
     if (!m_about)
@@ -176,8 +178,9 @@ void RAZOradurodMainWindow::ON_ToolBarTriggered_DeviceManagementHander(QAction *
 void RAZOradurodMainWindow::ON_ToolBarTriggered_MessageSendHander(QAction *action)
 {
     Q_UNUSED(action)
-    // if (!m_sendPage) m_sendPage = new generallyFrameSendWidget(this);
-    // m_sendPage->showNormal();
+    if (!m_sendPage)
+        m_sendPage = new generallyFrameSendWidget(this);
+    m_sendPage->showNormal();
 }
 
 void RAZOradurodMainWindow::ON_ToolBarTriggered_BusratioHander(QAction *action)
