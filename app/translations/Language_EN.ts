@@ -366,4 +366,51 @@
         <translation>Connected device: </translation>
     </message>
 </context>
+<context>
+    <name>OccupancyRate_Widget</name>
+    <message>
+        <source>Form</source>
+        <translation>Form</translation>
+    </message>
+    <message>
+        <source>通道1</source>
+        <translation>Channel 1</translation>
+    </message>
+    <message>
+        <source>占用率:</source>
+        <translation>Bus load:</translation>
+    </message>
+    <message>
+        <source>0.00%</source>
+        <translation>0.00%</translation>
+    </message>
+    <message>
+        <source>总线速度:</source>
+        <translation>Frame rate:</translation>
+    </message>
+    <message>
+        <source>0</source>
+        <translation>0</translation>
+    </message>
+    <message>
+        <source>帧/秒</source>
+        <translation>frames/s</translation>
+    </message>
+    <message>
+        <source>通道2</source>
+        <translation>Channel 2</translation>
+    </message>
+    <message>
+        <source> CAN总线占用率</source>
+        <translation> CAN Bus Load</translation>
+    </message>
+    <message>
+        <source>历史点位（个）</source>
+        <translation>History (samples)</translation>
+    </message>
+    <message>
+        <source>总线利用率（%）</source>
+        <translation>Bus load (%)</translation>
+    </message>
+</context>
 </TS>
