@@ -98,6 +98,7 @@ void RAZOradurodMainWindow::buildBand()
     ui->horizontalLayout->addStretch();
 
     m_windowButtons = new rFrameLessWidget(this, QString(), 15, QColor(0, 77, 126));
+    m_windowButtons->setObjectName(QStringLiteral("windowButtons"));
     m_windowButtons->show();
     ui->horizontalLayout_2->addWidget(m_windowButtons);
     connect(m_windowButtons, &rFrameLessWidget::Signal_MaxSize, this,

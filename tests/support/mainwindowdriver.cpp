@@ -1,0 +1,62 @@
+#include "support/mainwindowdriver.h"
+
+#include "app/razoradurodmainwindow.h"
+#include "app/widgets/rframelesswidget.h"
+
+#include <QDir>
+#include <QMenu>
+#include <QPushButton>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+
+namespace MainWindowDriver {
+
+namespace {
+QTemporaryDir *sandbox = nullptr;
+}
+
+void sandboxSettings()
+{
+    if (sandbox)
+        return;
+    sandbox = new QTemporaryDir(QDir::tempPath() + QStringLiteral("/rcan-settings-XXXXXX"));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(sandbox->path()));
+}
+
+QString sandboxFolder()
+{
+    return sandbox ? sandbox->path() : QString();
+}
+
+void clearSettings()
+{
+    QSettings(QStringLiteral("QJN-QT"), QStringLiteral("VEDOvozevoz_Iviz")).clear();
+}
+
+QToolButton *toolButton(RAZOradurodMainWindow *window, const QString &name)
+{
+    return window->findChild<QToolButton *>(name);
+}
+
+void chooseFromSettingMenu(RAZOradurodMainWindow *window, QAction *action)
+{
+    QToolButton *button = toolButton(window, QStringLiteral("toolButton_Setting"));
+    QMenu *menu = button->menu();
+    // The menu runs its own event loop once open; pick the entry from inside it.
+    QTimer::singleShot(0, menu, [menu, action] {
+        menu->setActiveAction(action);
+        QTest::keyClick(menu, Qt::Key_Return);
+    });
+    QTest::mouseClick(button, Qt::LeftButton);
+}
+
+void pressClose(RAZOradurodMainWindow *window)
+{
+    auto *bar = window->findChild<rFrameLessWidget *>(QStringLiteral("windowButtons"));
+    bar->findChild<QPushButton *>(QStringLiteral("close"))->click();
+}
+
+} // namespace MainWindowDriver
