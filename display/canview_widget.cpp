@@ -1,0 +1,226 @@
+#include "canview_widget.h"
+
+#include "ui_canview_widget.h"
+
+#include "device/devicemanagement.h"
+#include "display/candatadisplaysupport.h"
+#include "display/cantablewidget.h"
+#include "display/rstanditemmodel.h"
+#include "protocol/contextprotocol.h"
+#include "recording/filesavesupport.h"
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QPainter>
+
+namespace {
+const QString SaveOnTimeStyle = QStringLiteral(
+    "QPushButton{background-color:#ffffff;border:1px solid "
+    "#6495ED;border-top-left-radius:5px;border-bottom-left-radius:3px}QPushButton:hover{"
+    "background-color:#87CEFA;border:1px solid "
+    "#6495ED;border-top-left-radius:5px;border-bottom-left-radius:3px}QPushButton:pressed{"
+    "background-color:#4169E1;border:1px solid "
+    "#6495ED;border-top-left-radius:5px;border-bottom-left-radius:3px}");
+const QString MiddleStyle = QStringLiteral(
+    "QPushButton{background-color:#ffffff;border:1px solid "
+    "#6495ED;}QPushButton:hover{background-color:#87CEFA;border:1px solid "
+    "#6495ED;}QPushButton:pressed{background-color:#4169E1;border:1px solid #6495ED;}");
+const QString PauseRunningStyle = QStringLiteral(
+    "QPushButton{background-color:#ffffff;border:1px solid "
+    "#6495ED;border-top-right-radius:5px;border-bottom-right-radius:3px}QPushButton:hover{"
+    "background-color:#87CEFA;border:1px solid "
+    "#6495ED;border-top-right-radius:5px;border-bottom-right-radius:3px}QPushButton:pressed{"
+    "background-color:#4169E1;border:1px solid "
+    "#6495ED;border-top-right-radius:5px;border-bottom-right-radius:3px}");
+const QString PausedStyle
+    = QStringLiteral("QPushButton{background-color:#4169E1;border:1px solid "
+                     "#6495ED;border-top-right-radius:5px;border-bottom-right-radius:3px}");
+} // namespace
+
+CANView_Widget::CANView_Widget(QWidget *parent)
+    : QWidget(parent)
+    , ui(new Ui::CANView_Widget)
+{
+    ui->setupUi(this);
+    ui->gridLayout->setContentsMargins(0, 0, 0, 0);
+
+    m_display = CAN_DataDisplaySupport::instance();
+    m_table = new CANTableWidget(this, m_display->viewBuff());
+    ui->gridLayout->addWidget(m_table, 1, 0);
+    ui->gridLayout->addWidget(ui->widget_2, 2, 0);
+    applyButtonStyles();
+
+    FileSaveSupport *writer = m_display->fileSaveSupport();
+    connect(this, &CANView_Widget::signal_BuffRefresh_Start, m_display,
+            &CAN_DataDisplaySupport::startRefresh);
+    connect(this, &CANView_Widget::signal_HistoryClear, m_display,
+            &CAN_DataDisplaySupport::clearHistory);
+    connect(this, &CANView_Widget::signal_Pause, m_display, &CAN_DataDisplaySupport::setPause);
+    connect(this, &CANView_Widget::signal_GlobalSave, m_display,
+            &CAN_DataDisplaySupport::copyForGlobalSave);
+    connect(this, &CANView_Widget::signal_globalSave_pathSet, writer,
+            &FileSaveSupport::setGlobalSavePath);
+    connect(this, &CANView_Widget::signal_realTimeSave_Command, writer,
+            &FileSaveSupport::realTimeSaveCommand);
+    connect(this, &CANView_Widget::signal_realTimeSave_SignalCommand, m_display,
+            &CAN_DataDisplaySupport::setRealTimeSave);
+    connect(this, &CANView_Widget::signal_TimeStampeFormat_Changed, m_table->model(),
+            [this](int format) { m_table->model()->setTimeStampeFormat(unsigned(format)); });
+    connect(this, &CANView_Widget::signal_TimeStampeFormat_Changed, m_display,
+            &CAN_DataDisplaySupport::setTimeStampeFormat);
+
+    connect(m_display, &CAN_DataDisplaySupport::signal_DisplayBuff_Changed, m_table->model(),
+            &RstandItemModel::refresh);
+    connect(m_display, &CAN_DataDisplaySupport::signal_DisplayCount_Changed, this,
+            &CANView_Widget::updateCounters);
+    connectFilters();
+    connect(DeviceManagement::instance(), &DeviceManagement::signals_deviceModelCommand, this,
+            [this](const QString &model) { ui->label_modelstring->setText(model); });
+    connect(contextProtocol::instance(), &contextProtocol::signal_REP_ErroCount, this,
+            &CANView_Widget::updateErroCount);
+
+    // A view rebuilt after a language switch takes over the state the buffer and writer kept:
+    // a running real-time log can still be stopped, and the table runs like its button says.
+    if (writer->isRealTimeSaving()) {
+        realTimeSaveFlag = true;
+        ui->Button_saveOnTime->setText(tr("停止实时保存"));
+    }
+    emit signal_Pause(false);
+
+    emit signal_BuffRefresh_Start();
+    m_display->announceView();
+}
+
+CANView_Widget::~CANView_Widget()
+{
+    delete ui;
+}
+
+void CANView_Widget::setFileNameProvider(std::function<QString()> provider)
+{
+    m_fileNameProvider = std::move(provider);
+}
+
+QString CANView_Widget::askFileName()
+{
+    if (m_fileNameProvider)
+        return m_fileNameProvider();
+    return QFileDialog::getSaveFileName(nullptr, QString(), QCoreApplication::applicationDirPath(),
+                                        QStringLiteral("*.txt"));
+}
+
+void CANView_Widget::applyButtonStyles()
+{
+    ui->Button_saveOnTime->setStyleSheet(SaveOnTimeStyle);
+    ui->button_save->setStyleSheet(MiddleStyle);
+    ui->button_clear->setStyleSheet(MiddleStyle);
+    ui->Button_pause->setStyleSheet(PauseRunningStyle);
+}
+
+void CANView_Widget::connectFilters()
+{
+    using D = CAN_DataDisplaySupport;
+    const auto edit = [this](QLineEdit *editor, D::FilterField field) {
+        connect(editor, &QLineEdit::textChanged, this,
+                [this, field](const QString &text) { m_display->setFilterText(field, text); });
+    };
+    // The "all" entry, whatever language shows it, filters nothing.
+    const auto combo = [this](QComboBox *box, D::FilterField field, const QStringList &values) {
+        connect(box, &QComboBox::currentTextChanged, this,
+                [this, field, values](const QString &text) {
+                    m_display->setFilterText(field, values.contains(text) ? text : QString());
+                });
+    };
+    edit(m_table->timeEdit, D::FilterTime);
+    edit(m_table->channelEdit, D::FilterChannel);
+    edit(m_table->idEdit, D::FilterID);
+    combo(m_table->typeCombo, D::FilterType, { QStringLiteral("STD"), QStringLiteral("EXT") });
+    combo(m_table->dirCombo, D::FilterDir, { QStringLiteral("Tx"), QStringLiteral("Rx") });
+    edit(m_table->lengthEdit, D::FilterLength);
+    edit(m_table->dataEdit, D::FilterData);
+}
+
+void CANView_Widget::on_Button_pause_clicked()
+{
+    pauseFlag = !pauseFlag;
+    if (pauseFlag) {
+        ui->Button_pause->setText(tr("继续"));
+        ui->Button_pause->setStyleSheet(PausedStyle);
+    } else {
+        ui->Button_pause->setText(tr("暂停"));
+        ui->Button_pause->setStyleSheet(PauseRunningStyle);
+    }
+    emit signal_Pause(pauseFlag);
+}
+
+void CANView_Widget::on_button_clear_clicked()
+{
+    emit signal_HistoryClear();
+}
+
+void CANView_Widget::on_button_save_clicked()
+{
+    const QString path = askFileName();
+    if (path.isEmpty())
+        return;
+    emit signal_globalSave_pathSet(path);
+    emit signal_GlobalSave();
+}
+
+void CANView_Widget::on_Button_saveOnTime_clicked()
+{
+    if (realTimeSaveFlag) {
+        ui->Button_saveOnTime->setText(tr("实时保存"));
+        realTimeSaveFlag = false;
+        emit signal_realTimeSave_Command(QString(), false);
+        emit signal_realTimeSave_SignalCommand(false);
+        return;
+    }
+
+    const QString path = askFileName();
+    if (path.isEmpty())
+        return;
+    // Creates or empties the file; a path that cannot be written leaves everything as it was.
+    // No text mode: the log's lines carry their own CR LF.
+    QFile probe(path);
+    if (!probe.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return;
+    probe.close();
+
+    ui->Button_saveOnTime->setText(tr("停止实时保存"));
+    realTimeSaveFlag = true;
+    emit signal_realTimeSave_Command(path, true);
+    emit signal_realTimeSave_SignalCommand(true);
+}
+
+void CANView_Widget::on_comboBox_currentIndexChanged(int index)
+{
+    emit signal_TimeStampeFormat_Changed(index);
+}
+
+void CANView_Widget::updateCounters()
+{
+    const CAN_DataDisplaySupport::Counts counts = m_display->counts();
+    ui->label_recvCount->setText(QString::number(counts.recv));
+    ui->label_sendCount->setText(QString::number(counts.send));
+}
+
+void CANView_Widget::updateErroCount(uchar channel, uint count)
+{
+    if (channel == 1)
+        erroCount1 = count;
+    else if (channel == 2)
+        erroCount2 = count;
+    ui->label_erroCount_t->setText(QString::number(erroCount1 + erroCount2));
+}
+
+void CANView_Widget::paintEvent(QPaintEvent *event)
+{
+    Q_UNUSED(event)
+    QPainter painter(this);
+    painter.setPen(Qt::NoPen);
+    painter.fillRect(rect(), QColor(QStringLiteral("#BCD2EE")));
+}

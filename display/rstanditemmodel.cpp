@@ -1,0 +1,64 @@
+#include "rstanditemmodel.h"
+
+RstandItemModel::RstandItemModel(const LockedHandoff<CanRecordList> *viewBuff, QObject *parent)
+    : QAbstractTableModel(parent)
+    , m_source(viewBuff)
+{
+}
+
+int RstandItemModel::rowCount(const QModelIndex &parent) const
+{
+    // A flat table: the item model tester asks children of a cell and must hear none.
+    return parent.isValid() ? 0 : rows.size();
+}
+
+int RstandItemModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+QVariant RstandItemModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::EditRole))
+        return QVariant();
+    const int row = index.row();
+    if (row < 0 || row >= rows.size() || index.column() < 0 || index.column() >= ColumnCount)
+        return QVariant();
+
+    const CanRecord &r = rows.at(row);
+    switch (index.column()) {
+    case 0:
+        return QString::number(rows.size() - row);
+    case 1:
+        return timeStampeFormat == 1 ? r.timeStamp : r.systemTime;
+    case 2:
+        return r.channel;
+    case 3:
+        return r.frameID;
+    case 4:
+        return r.canType;
+    case 5:
+        return r.direction;
+    case 6:
+        return r.dataLength;
+    default:
+        return r.data;
+    }
+}
+
+void RstandItemModel::refresh()
+{
+    beginResetModel();
+    CanRecordList snapshot = m_source->get();
+    if (!rows.isSharedWith(snapshot))
+        rows.swap(snapshot);
+    endResetModel();
+}
+
+void RstandItemModel::setTimeStampeFormat(unsigned int format)
+{
+    if (format > 1)
+        return;
+    timeStampeFormat = format;
+    refresh();
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+// Read-only table model over a snapshot of the display buffer's filtered list: eight columns,
+// newest frame in row 0. A snapshot is one shared list copy; no text is copied.
+
+#include "display/canrecordbuffer.h"
+#include "display/lockedhandoff.h"
+
+#include <QAbstractTableModel>
+
+class RstandItemModel : public QAbstractTableModel
+{
+    Q_OBJECT
+public:
+    static constexpr int ColumnCount = 8;
+
+    explicit RstandItemModel(const LockedHandoff<CanRecordList> *viewBuff,
+                             QObject *parent = nullptr);
+
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+
+    void refresh();
+    void setTimeStampeFormat(unsigned int format);
+
+private:
+    unsigned int timeStampeFormat = 0;
+    CanRecordList rows;
+    const LockedHandoff<CanRecordList> *m_source = nullptr;
+};

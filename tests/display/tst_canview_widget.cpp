@@ -1,0 +1,410 @@
+#include "device/devicemanagement.h"
+#include "display/candatadisplaysupport.h"
+#include "display/cantablewidget.h"
+#include "display/canview_widget.h"
+#include "display/rstanditemmodel.h"
+#include "protocol/contextprotocol.h"
+#include "recording/filesavesupport.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <QtTest>
+
+namespace {
+QByteArray frameBytes(quint8 info, quint32 id, const QByteArray &data)
+{
+    QByteArray frame;
+    frame.append(char(info));
+    for (int i = 0; i < 4; ++i)
+        frame.append(char((id >> (8 * i)) & 0xFF));
+    frame.append(data.left(8));
+    frame.append(QByteArray(13 - frame.size(), '\0'));
+    return frame;
+}
+
+const char SaveOnTimeStyle[]
+    = "QPushButton{background-color:#ffffff;border:1px solid #6495ED;border-top-left-radius:5px;"
+      "border-bottom-left-radius:3px}QPushButton:hover{background-color:#87CEFA;border:1px solid "
+      "#6495ED;border-top-left-radius:5px;border-bottom-left-radius:3px}QPushButton:pressed{"
+      "background-color:#4169E1;border:1px solid #6495ED;border-top-left-radius:5px;"
+      "border-bottom-left-radius:3px}";
+const char MiddleStyle[]
+    = "QPushButton{background-color:#ffffff;border:1px solid #6495ED;}QPushButton:hover{"
+      "background-color:#87CEFA;border:1px solid #6495ED;}QPushButton:pressed{"
+      "background-color:#4169E1;border:1px solid #6495ED;}";
+const char PauseRunningStyle[]
+    = "QPushButton{background-color:#ffffff;border:1px solid #6495ED;border-top-right-radius:5px;"
+      "border-bottom-right-radius:3px}QPushButton:hover{background-color:#87CEFA;border:1px solid "
+      "#6495ED;border-top-right-radius:5px;border-bottom-right-radius:3px}QPushButton:pressed{"
+      "background-color:#4169E1;border:1px solid #6495ED;border-top-right-radius:5px;"
+      "border-bottom-right-radius:3px}";
+const char PausedStyle[]
+    = "QPushButton{background-color:#4169E1;border:1px solid #6495ED;border-top-right-radius:5px;"
+      "border-bottom-right-radius:3px}";
+} // namespace
+
+class tst_CANView_Widget : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void formAndStyles();
+    void framesReachTheTableAndCounters();
+    void pauseHoldsTheTable();
+    void filterEditors_data();
+    void filterEditors();
+    void allEntryRemovesTheFilter();
+    void clearZeroesFrameCountersOnly();
+    void errorCounterSumsBothChannels();
+    void timeColumnSwitch();
+    void deviceModelLabel();
+    void realTimeSaveStartAndStop();
+    void realTimeSaveOnUnwritablePathStaysStopped();
+    void cancelledDialogDoesNothing();
+    void globalSaveWritesTheWholeBuffer();
+
+private:
+    template<typename T>
+    T *child(const char *name) const
+    {
+        return view->findChild<T *>(QLatin1String(name));
+    }
+    void frame(uchar channel,
+               quint32 id,
+               uint dir = 0,
+               const QByteArray &data = QByteArray::fromHex("01AB0F"))
+    {
+        emit contextProtocol::instance()->signal_REP_CANFrame(
+            channel, frameBytes(quint8(data.size()), id, data), 1000, dir);
+    }
+    QStringList shownIds() const
+    {
+        QStringList ids;
+        QAbstractItemModel *m = view->table()->tableView->model();
+        for (int row = 0; row < m->rowCount(); ++row)
+            ids << m->index(row, 3).data().toString();
+        return ids;
+    }
+    void clearAll()
+    {
+        QTest::mouseClick(child<QPushButton>("button_clear"), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(shownIds().isEmpty(), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(child<QLabel>("label_recvCount")->text(), QStringLiteral("0"),
+                                  5000);
+    }
+
+    CANView_Widget *view = nullptr;
+    QTemporaryDir dir;
+};
+
+void tst_CANView_Widget::initTestCase()
+{
+    QStandardPaths::setTestModeEnabled(true);
+}
+
+void tst_CANView_Widget::init()
+{
+    view = new CANView_Widget;
+    view->resize(1000, 600);
+    view->show();
+    QVERIFY(QTest::qWaitForWindowExposed(view));
+}
+
+void tst_CANView_Widget::cleanup()
+{
+    clearAll();
+    // Filters live in the single display buffer: leave none behind for the next case.
+    for (QLineEdit *edit : view->table()->findChildren<QLineEdit *>())
+        edit->clear();
+    view->table()->typeCombo->setCurrentIndex(0);
+    view->table()->dirCombo->setCurrentIndex(0);
+    delete view;
+    view = nullptr;
+}
+
+void tst_CANView_Widget::formAndStyles()
+{
+    QCOMPARE(view->objectName(), QStringLiteral("CANView_Widget"));
+    QCOMPARE(child<QLabel>("label_model")->text(), QStringLiteral("当前设备："));
+    QCOMPARE(child<QLabel>("label")->text(), QStringLiteral("时间类型:"));
+    QCOMPARE(child<QLabel>("label_recvCount_t")->text(), QStringLiteral("接收帧计数："));
+    QCOMPARE(child<QLabel>("label_erroCount")->text(), QStringLiteral("错误帧计数："));
+    QCOMPARE(child<QLabel>("label_erroCount_t")->text(), QStringLiteral("0"));
+    QCOMPARE(child<QComboBox>("comboBox")->itemText(1), QStringLiteral("时间戳(秒)"));
+    QCOMPARE(child<QWidget>("widget")->height(), 50);
+    QCOMPARE(child<QPushButton>("Button_saveOnTime")->text(), QStringLiteral("实时保存"));
+    QCOMPARE(child<QPushButton>("Button_saveOnTime")->styleSheet(), QLatin1String(SaveOnTimeStyle));
+    QCOMPARE(child<QPushButton>("button_save")->styleSheet(), QLatin1String(MiddleStyle));
+    QCOMPARE(child<QPushButton>("button_clear")->styleSheet(), QLatin1String(MiddleStyle));
+    QCOMPARE(child<QPushButton>("Button_pause")->styleSheet(), QLatin1String(PauseRunningStyle));
+    QCOMPARE(view->grab().toImage().pixelColor(2, 60), QColor(0xBC, 0xD2, 0xEE));
+
+    // Bars above and below the table.
+    QWidget *table = view->table();
+    QVERIFY(child<QWidget>("widget")->geometry().bottom() <= table->geometry().top());
+    QVERIFY(table->geometry().bottom() <= child<QWidget>("widget_2")->geometry().top());
+}
+
+void tst_CANView_Widget::framesReachTheTableAndCounters()
+{
+    frame(1, 0x7EF, 0);
+    frame(2, 0x1F3, 1);
+    frame(1, 0x100, 0);
+    QTRY_COMPARE_WITH_TIMEOUT(
+        shownIds(),
+        (QStringList { QStringLiteral("0x100"), QStringLiteral("0x1f3"), QStringLiteral("0x7ef") }),
+        5000);
+    QTRY_COMPARE_WITH_TIMEOUT(child<QLabel>("label_recvCount")->text(), QStringLiteral("2"), 5000);
+    QCOMPARE(child<QLabel>("label_sendCount")->text(), QStringLiteral("1"));
+}
+
+void tst_CANView_Widget::pauseHoldsTheTable()
+{
+    QPushButton *pause = child<QPushButton>("Button_pause");
+    frame(1, 0x1);
+    QTRY_COMPARE_WITH_TIMEOUT(shownIds().size(), 1, 5000);
+
+    QTest::mouseClick(pause, Qt::LeftButton);
+    QCOMPARE(pause->text(), QStringLiteral("继续"));
+    QCOMPARE(pause->styleSheet(), QLatin1String(PausedStyle));
+    frame(1, 0x2);
+    frame(2, 0x3);
+    // Counters stay live while the table holds still.
+    QTRY_COMPARE_WITH_TIMEOUT(child<QLabel>("label_recvCount")->text(), QStringLiteral("3"), 5000);
+    QTest::qWait(400);
+    QCOMPARE(shownIds(), QStringList { QStringLiteral("0x1") });
+
+    // A filter change while paused shows the frames of the pause.
+    view->table()->channelEdit->setText(QStringLiteral("2"));
+    QTRY_COMPARE_WITH_TIMEOUT(shownIds(), QStringList { QStringLiteral("0x3") }, 5000);
+    view->table()->channelEdit->clear();
+    QTRY_COMPARE_WITH_TIMEOUT(shownIds().size(), 3, 5000);
+
+    frame(1, 0x4);
+    QTest::mouseClick(pause, Qt::LeftButton);
+    QCOMPARE(pause->text(), QStringLiteral("暂停"));
+    QCOMPARE(pause->styleSheet(), QLatin1String(PauseRunningStyle));
+    QTRY_COMPARE_WITH_TIMEOUT(shownIds().size(), 4, 5000);
+    QCOMPARE(shownIds().first(), QStringLiteral("0x4"));
+}
+
+void tst_CANView_Widget::filterEditors_data()
+{
+    QTest::addColumn<int>("editor");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QStringList>("ids");
+    const auto ids = [](const char *list) {
+        return QString::fromLatin1(list).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    };
+    // Frames: 0x7ef ch1 Rx "01 AB 0F"; 0x1f3a5 ch2 Tx EXT "11 22"; 0x100 ch2 Rx DLC 0.
+    QTest::newRow("channel") << 1 << QStringLiteral("2") << ids("0x100 0x1f3a5");
+    QTest::newRow("identifier") << 2 << QStringLiteral("7e") << ids("0x7ef");
+    QTest::newRow("identifier is case-sensitive") << 2 << QStringLiteral("7E") << ids("");
+    QTest::newRow("type") << 3 << QStringLiteral("EXT") << ids("0x1f3a5");
+    QTest::newRow("direction") << 4 << QStringLiteral("Rx") << ids("0x100 0x7ef");
+    QTest::newRow("length") << 5 << QStringLiteral("0") << ids("0x100");
+    QTest::newRow("data") << 6 << QStringLiteral("AB 0") << ids("0x7ef");
+    QTest::newRow("data is case-sensitive") << 6 << QStringLiteral("ab") << ids("");
+    QTest::newRow("time of day") << 0 << QStringLiteral(":") << ids("0x100 0x1f3a5 0x7ef");
+}
+
+void tst_CANView_Widget::filterEditors()
+{
+    QFETCH(int, editor);
+    QFETCH(QString, text);
+    QFETCH(QStringList, ids);
+
+    frame(1, 0x7EF, 0, QByteArray::fromHex("01AB0F"));
+    emit contextProtocol::instance()->signal_REP_CANFrame(
+        2, frameBytes(0x82, 0x1F3A5, QByteArray::fromHex("1122")), 5, 1);
+    frame(2, 0x100, 0, QByteArray());
+    QTRY_COMPARE_WITH_TIMEOUT(shownIds().size(), 3, 5000);
+
+    CANTableWidget *t = view->table();
+    switch (editor) {
+    case 0:
+        t->timeEdit->setText(text);
+        break;
+    case 1:
+        t->channelEdit->setText(text);
+        break;
+    case 2:
+        t->idEdit->setText(text);
+        break;
+    case 3:
+        t->typeCombo->setCurrentText(text);
+        break;
+    case 4:
+        t->dirCombo->setCurrentText(text);
+        break;
+    case 5:
+        t->lengthEdit->setText(text);
+        break;
+    case 6:
+        t->dataEdit->setText(text);
+        break;
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(shownIds(), ids, 5000);
+    // The table stays so: the filter is not undone by later ticks.
+    QTest::qWait(350);
+    QCOMPARE(shownIds(), ids);
+}
+
+void tst_CANView_Widget::allEntryRemovesTheFilter()
+{
+    frame(1, 0x1, 0);
+    frame(1, 0x2, 1);
+    QTRY_COMPARE_WITH_TIMEOUT(shownIds().size(), 2, 5000);
+    view->table()->dirCombo->setCurrentIndex(1); // Tx
+    QTRY_COMPARE_WITH_TIMEOUT(shownIds(), QStringList { QStringLiteral("0x2") }, 5000);
+    view->table()->dirCombo->setCurrentIndex(0); // all
+    QTRY_COMPARE_WITH_TIMEOUT(shownIds().size(), 2, 5000);
+    view->table()->typeCombo->setCurrentIndex(2); // EXT
+    QTRY_VERIFY_WITH_TIMEOUT(shownIds().isEmpty(), 5000);
+    view->table()->typeCombo->setCurrentIndex(0);
+    QTRY_COMPARE_WITH_TIMEOUT(shownIds().size(), 2, 5000);
+}
+
+void tst_CANView_Widget::clearZeroesFrameCountersOnly()
+{
+    emit contextProtocol::instance()->signal_REP_ErroCount(1, 4);
+    frame(1, 0x1, 0);
+    frame(1, 0x2, 1);
+    QTRY_COMPARE_WITH_TIMEOUT(child<QLabel>("label_sendCount")->text(), QStringLiteral("1"), 5000);
+    QCOMPARE(child<QLabel>("label_erroCount_t")->text(), QStringLiteral("4"));
+
+    QTest::mouseClick(child<QPushButton>("button_clear"), Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(child<QLabel>("label_sendCount")->text(), QStringLiteral("0"), 5000);
+    QCOMPARE(child<QLabel>("label_recvCount")->text(), QStringLiteral("0"));
+    QVERIFY(shownIds().isEmpty());
+    QCOMPARE(child<QLabel>("label_erroCount_t")->text(), QStringLiteral("4"));
+}
+
+void tst_CANView_Widget::errorCounterSumsBothChannels()
+{
+    QLabel *label = child<QLabel>("label_erroCount_t");
+    contextProtocol *codec = contextProtocol::instance();
+    emit codec->signal_REP_ErroCount(2, 7);
+    QCOMPARE(label->text(), QStringLiteral("7"));
+    emit codec->signal_REP_ErroCount(1, 10);
+    QCOMPARE(label->text(), QStringLiteral("17"));
+    emit codec->signal_REP_ErroCount(2, 1);
+    QCOMPARE(label->text(), QStringLiteral("11"));
+    emit codec->signal_REP_ErroCount(3, 99);
+    QCOMPARE(label->text(), QStringLiteral("11"));
+    emit codec->signal_REP_ErroCount(1, 4294967295u);
+    QCOMPARE(label->text(), QStringLiteral("0")); // unsigned sum wraps
+}
+
+void tst_CANView_Widget::timeColumnSwitch()
+{
+    emit contextProtocol::instance()->signal_REP_CANFrame(1, frameBytes(1, 0x5, "\x01"), 123456, 0);
+    QTRY_COMPARE_WITH_TIMEOUT(shownIds().size(), 1, 5000);
+    QAbstractItemModel *m = view->table()->tableView->model();
+    QVERIFY(m->index(0, 1).data().toString().contains(QLatin1Char(':')));
+    child<QComboBox>("comboBox")->setCurrentIndex(1);
+    QCOMPARE(m->index(0, 1).data().toString(), QStringLiteral("000012.3456"));
+
+    // The time filter now works on the device time stamp.
+    view->table()->timeEdit->setText(QStringLiteral("12.34"));
+    QTest::qWait(400);
+    QCOMPARE(shownIds().size(), 1);
+    child<QComboBox>("comboBox")->setCurrentIndex(0);
+    view->table()->timeEdit->setText(QStringLiteral("12.345"));
+    QTRY_VERIFY_WITH_TIMEOUT(shownIds().isEmpty(), 5000);
+}
+
+void tst_CANView_Widget::deviceModelLabel()
+{
+    emit DeviceManagement::instance()->signals_deviceModelCommand(QStringLiteral("RCAN-U01"));
+    QCOMPARE(child<QLabel>("label_modelstring")->text(), QStringLiteral("RCAN-U01"));
+}
+
+void tst_CANView_Widget::realTimeSaveStartAndStop()
+{
+    const QString path = dir.filePath(QStringLiteral("rt.txt"));
+    {
+        QFile old(path);
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("old contents\n");
+    }
+    view->setFileNameProvider([path] { return path; });
+    QPushButton *button = child<QPushButton>("Button_saveOnTime");
+
+    frame(1, 0x10); // before the start: not in the log
+    QTRY_COMPARE_WITH_TIMEOUT(shownIds().size(), 1, 5000);
+    QTest::mouseClick(button, Qt::LeftButton);
+    QCOMPARE(button->text(), QStringLiteral("停止实时保存"));
+    frame(1, 0x11);
+    frame(2, 0x12, 1);
+    QTRY_COMPARE_WITH_TIMEOUT(shownIds().size(), 3, 5000);
+
+    QTest::mouseClick(button, Qt::LeftButton);
+    QCOMPARE(button->text(), QStringLiteral("实时保存"));
+    frame(1, 0x13); // after the stop: not in the log either
+    QTRY_COMPARE_WITH_TIMEOUT(shownIds().size(), 4, 5000);
+
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    QCOMPARE(lines.size(), 3 + 2 + 1);
+    QCOMPARE(lines.at(1), QByteArray("base hex timestamps system\r"));
+    QVERIFY(lines.at(3).endsWith(" 1 0x11 STD Rx 3 01 AB 0F\r"));
+    QVERIFY(lines.at(4).endsWith(" 2 0x12 STD Tx 3 01 AB 0F\r"));
+}
+
+void tst_CANView_Widget::realTimeSaveOnUnwritablePathStaysStopped()
+{
+    view->setFileNameProvider([this] { return dir.filePath(QStringLiteral("none/rt.txt")); });
+    QPushButton *button = child<QPushButton>("Button_saveOnTime");
+    QSignalSpy command(view, &CANView_Widget::signal_realTimeSave_Command);
+    QTest::mouseClick(button, Qt::LeftButton);
+    QCOMPARE(button->text(), QStringLiteral("实时保存"));
+    QCOMPARE(command.count(), 0);
+    QVERIFY(!CAN_DataDisplaySupport::instance()->fileSaveSupport()->isRealTimeSaving());
+}
+
+void tst_CANView_Widget::cancelledDialogDoesNothing()
+{
+    view->setFileNameProvider([] { return QString(); });
+    QSignalSpy global(view, &CANView_Widget::signal_GlobalSave);
+    QSignalSpy realTime(view, &CANView_Widget::signal_realTimeSave_Command);
+    QTest::mouseClick(child<QPushButton>("button_save"), Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>("Button_saveOnTime"), Qt::LeftButton);
+    QCOMPARE(global.count(), 0);
+    QCOMPARE(realTime.count(), 0);
+    QCOMPARE(child<QPushButton>("Button_saveOnTime")->text(), QStringLiteral("实时保存"));
+}
+
+void tst_CANView_Widget::globalSaveWritesTheWholeBuffer()
+{
+    const QString path = dir.filePath(QStringLiteral("all.txt"));
+    view->setFileNameProvider([path] { return path; });
+    frame(1, 0x1);
+    frame(2, 0x2, 1);
+    frame(1, 0x3);
+    // Filters shape only the table, never the saved file.
+    view->table()->idEdit->setText(QStringLiteral("0x2"));
+    QTRY_COMPARE_WITH_TIMEOUT(shownIds(), QStringList { QStringLiteral("0x2") }, 5000);
+
+    QSignalSpy progress(CAN_DataDisplaySupport::instance()->fileSaveSupport(),
+                        &FileSaveSupport::signal_processSet);
+    QTest::mouseClick(child<QPushButton>("button_save"), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(!progress.isEmpty() && progress.last().first().toInt() == 100, 5000);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    QCOMPARE(lines.size(), 3 + 3 + 1);
+    QCOMPARE(lines.at(1), QByteArray("base hex timestamps system toltal 3\r"));
+    QVERIFY(lines.at(3).contains(" 0x1 "));
+    QVERIFY(lines.at(5).contains(" 0x3 "));
+}
+
+QTEST_MAIN(tst_CANView_Widget)
+#include "tst_canview_widget.moc"

@@ -1,0 +1,229 @@
+#include "display/cantablewidget.h"
+#include "display/rstanditemmodel.h"
+
+#include <QAbstractItemModelTester>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QTableView>
+#include <QTableWidget>
+#include <QtTest>
+
+namespace {
+CanRecord record(int n)
+{
+    CanRecord r;
+    r.systemTime = QStringLiteral("10:00:00.00") + QString::number(n);
+    r.timeStamp = QStringLiteral("000000.000") + QString::number(n);
+    r.channel = QString::number(1 + n % 2);
+    r.frameID = QStringLiteral("0x") + QString::number(0x100 + n, 16);
+    r.canType = QStringLiteral("STD");
+    r.direction = QStringLiteral("Rx");
+    r.dataLength = QStringLiteral("1");
+    r.data = QStringLiteral("0") + QString::number(n);
+    return r;
+}
+
+// Newest first, as the display buffer builds it.
+CanRecordList newestFirst(int count)
+{
+    CanRecordList list;
+    for (int n = count - 1; n >= 0; --n)
+        list.append(record(n));
+    return list;
+}
+} // namespace
+
+class tst_RstandItemModel : public QObject
+{
+    Q_OBJECT
+private slots:
+    void emptySnapshotHasNoRows();
+    void cells_data();
+    void cells();
+    void rowNumbersCountDown();
+    void invalidRequestsGiveNothing_data();
+    void invalidRequestsGiveNothing();
+    void refreshTakesASharedSnapshot();
+    void timeFormatSwitchesAtOnce();
+    void tableHeaderAndEditors();
+    void tableShowsTheSnapshot();
+};
+
+void tst_RstandItemModel::emptySnapshotHasNoRows()
+{
+    LockedHandoff<CanRecordList> source;
+    RstandItemModel model(&source);
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    model.refresh();
+    QCOMPARE(model.rowCount(), 0);
+    QCOMPARE(model.columnCount(), 8);
+}
+
+void tst_RstandItemModel::cells_data()
+{
+    QTest::addColumn<int>("column");
+    QTest::addColumn<QString>("text");
+    // Row 0 of a three-row snapshot is the newest record, number 2.
+    QTest::newRow("number") << 0 << QStringLiteral("3");
+    QTest::newRow("host time") << 1 << QStringLiteral("10:00:00.002");
+    QTest::newRow("channel") << 2 << QStringLiteral("1");
+    QTest::newRow("identifier") << 3 << QStringLiteral("0x102");
+    QTest::newRow("type") << 4 << QStringLiteral("STD");
+    QTest::newRow("direction") << 5 << QStringLiteral("Rx");
+    QTest::newRow("length") << 6 << QStringLiteral("1");
+    QTest::newRow("data") << 7 << QStringLiteral("02");
+}
+
+void tst_RstandItemModel::cells()
+{
+    QFETCH(int, column);
+    QFETCH(QString, text);
+    LockedHandoff<CanRecordList> source;
+    source.set(newestFirst(3));
+    RstandItemModel model(&source);
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    model.refresh();
+    const QModelIndex index = model.index(0, column);
+    QCOMPARE(model.data(index, Qt::DisplayRole), QVariant(text));
+    QCOMPARE(model.data(index, Qt::EditRole), QVariant(text));
+}
+
+void tst_RstandItemModel::rowNumbersCountDown()
+{
+    LockedHandoff<CanRecordList> source;
+    source.set(newestFirst(3));
+    RstandItemModel model(&source);
+    model.refresh();
+    QStringList numbers;
+    for (int row = 0; row < model.rowCount(); ++row)
+        numbers << model.index(row, 0).data().toString();
+    QCOMPARE(numbers,
+             (QStringList { QStringLiteral("3"), QStringLiteral("2"), QStringLiteral("1") }));
+}
+
+void tst_RstandItemModel::invalidRequestsGiveNothing_data()
+{
+    QTest::addColumn<int>("row");
+    QTest::addColumn<int>("column");
+    QTest::addColumn<int>("role");
+    QTest::newRow("row equal to the row count") << 3 << 1 << int(Qt::DisplayRole);
+    QTest::newRow("column past the last") << 0 << 8 << int(Qt::DisplayRole);
+    QTest::newRow("alignment role") << 0 << 1 << int(Qt::TextAlignmentRole);
+    QTest::newRow("colour role") << 0 << 1 << int(Qt::ForegroundRole);
+    QTest::newRow("font role") << 0 << 1 << int(Qt::FontRole);
+}
+
+void tst_RstandItemModel::invalidRequestsGiveNothing()
+{
+    QFETCH(int, row);
+    QFETCH(int, column);
+    QFETCH(int, role);
+    LockedHandoff<CanRecordList> source;
+    source.set(newestFirst(3));
+    RstandItemModel model(&source);
+    model.refresh();
+    // index() refuses rows and columns outside the table; ask data() with a forged one as well.
+    QVERIFY(!model.data(model.index(row, column), role).isValid());
+    QVERIFY(!model.data(QModelIndex(), Qt::DisplayRole).isValid());
+}
+
+void tst_RstandItemModel::refreshTakesASharedSnapshot()
+{
+    LockedHandoff<CanRecordList> source;
+    source.set(newestFirst(2));
+    RstandItemModel model(&source);
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    QSignalSpy reset(&model, &QAbstractItemModel::modelReset);
+    model.refresh();
+    QCOMPARE(model.rowCount(), 2);
+    QCOMPARE(reset.count(), 1);
+
+    // The snapshot stays as taken while the source moves on; the next refresh follows it.
+    source.set(newestFirst(5));
+    QCOMPARE(model.rowCount(), 2);
+    model.refresh();
+    QCOMPARE(model.rowCount(), 5);
+    QCOMPARE(model.index(0, 3).data().toString(), QStringLiteral("0x104"));
+}
+
+void tst_RstandItemModel::timeFormatSwitchesAtOnce()
+{
+    LockedHandoff<CanRecordList> source;
+    source.set(newestFirst(3));
+    RstandItemModel model(&source);
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    model.refresh();
+    QSignalSpy reset(&model, &QAbstractItemModel::modelReset);
+    model.setTimeStampeFormat(1);
+    QCOMPARE(reset.count(), 1);
+    for (int row = 0; row < 3; ++row) {
+        QCOMPARE(model.index(row, 1).data().toString(),
+                 QStringLiteral("000000.000") + QString::number(2 - row));
+    }
+    model.setTimeStampeFormat(2); // ignored
+    QCOMPARE(reset.count(), 1);
+    QCOMPARE(model.index(0, 1).data().toString(), QStringLiteral("000000.0002"));
+    model.setTimeStampeFormat(0);
+    QCOMPARE(model.index(0, 1).data().toString(), QStringLiteral("10:00:00.002"));
+}
+
+void tst_RstandItemModel::tableHeaderAndEditors()
+{
+    LockedHandoff<CanRecordList> source;
+    QWidget parent;
+    CANTableWidget table(&parent, &source);
+
+    QTableWidget *header = table.headerTable;
+    QCOMPARE(header->rowCount(), 2);
+    QCOMPARE(header->columnCount(), 8);
+    QCOMPARE(header->rowSpan(0, 0), 2);
+    QCOMPARE(header->minimumHeight(), 62);
+    QCOMPARE(header->maximumHeight(), 62);
+    const QStringList titles { QStringLiteral("序号"),    QStringLiteral("时间标识"),
+                               QStringLiteral("源通道"),  QStringLiteral("帧ID"),
+                               QStringLiteral("CAN类型"), QStringLiteral("方向"),
+                               QStringLiteral("长度"),    QStringLiteral("数据") };
+    const QList<int> headerWidths { 70, 170, 60, 100, 70, 60, 50, 300 };
+    const QList<int> viewWidths { 70, 170, 50, 100, 70, 60, 50, 300 };
+    for (int c = 0; c < 8; ++c) {
+        QCOMPARE(header->item(0, c)->text(), titles.at(c));
+        QVERIFY(!(header->item(0, c)->flags() & Qt::ItemIsEditable));
+        QCOMPARE(header->columnWidth(c), headerWidths.at(c));
+        QCOMPARE(table.tableView->columnWidth(c), viewWidths.at(c));
+    }
+
+    const QList<QWidget *> editors { table.timeEdit,  table.channelEdit, table.idEdit,
+                                     table.typeCombo, table.dirCombo,    table.lengthEdit,
+                                     table.dataEdit };
+    const QList<int> editorWidths { 165, 55, 95, 65, 55, 45, 300 };
+    for (int i = 0; i < editors.size(); ++i) {
+        QCOMPARE(header->cellWidget(1, i + 1), editors.at(i));
+        QCOMPARE(editors.at(i)->minimumWidth(), editorWidths.at(i));
+        QCOMPARE(editors.at(i)->maximumWidth(), editorWidths.at(i));
+        QCOMPARE(editors.at(i)->styleSheet(), QStringLiteral("border:1px solid #ADD8E6"));
+    }
+    QCOMPARE(table.typeCombo->count(), 3);
+    QCOMPARE(table.typeCombo->itemText(0), QStringLiteral("全部"));
+    QCOMPARE(table.typeCombo->itemText(2), QStringLiteral("EXT"));
+    QCOMPARE(table.dirCombo->itemText(1), QStringLiteral("Tx"));
+    QCOMPARE(table.dirCombo->itemText(2), QStringLiteral("Rx"));
+    QCOMPARE(table.dirCombo->currentIndex(), 0);
+}
+
+void tst_RstandItemModel::tableShowsTheSnapshot()
+{
+    LockedHandoff<CanRecordList> source;
+    source.set(newestFirst(4));
+    CANTableWidget table(nullptr, &source);
+    QCOMPARE(table.tableView->model(), table.model());
+    QCOMPARE(table.tableView->model()->rowCount(), 0);
+    table.model()->refresh();
+    QCOMPARE(table.tableView->model()->rowCount(), 4);
+    // A reset keeps the column widths.
+    QCOMPARE(table.tableView->columnWidth(7), 300);
+    QCOMPARE(table.tableView->columnWidth(2), 50);
+}
+
+QTEST_MAIN(tst_RstandItemModel)
+#include "tst_rstanditemmodel.moc"
