@@ -413,4 +413,105 @@
         <translation>Bus load (%)</translation>
     </message>
 </context>
+<context>
+    <name>CANTableWidget</name>
+    <message>
+        <source>序号</source>
+        <translation>No.</translation>
+    </message>
+    <message>
+        <source>时间标识</source>
+        <translation>Time</translation>
+    </message>
+    <message>
+        <source>源通道</source>
+        <translation>Channel</translation>
+    </message>
+    <message>
+        <source>帧ID</source>
+        <translation>Frame ID</translation>
+    </message>
+    <message>
+        <source>CAN类型</source>
+        <translation>CAN type</translation>
+    </message>
+    <message>
+        <source>方向</source>
+        <translation>Direction</translation>
+    </message>
+    <message>
+        <source>长度</source>
+        <translation>Length</translation>
+    </message>
+    <message>
+        <source>数据</source>
+        <translation>Data</translation>
+    </message>
+    <message>
+        <source>全部</source>
+        <translation>All</translation>
+    </message>
+</context>
+<context>
+    <name>CANView_Widget</name>
+    <message>
+        <source>当前设备：</source>
+        <translation>Current device:</translation>
+    </message>
+    <message>
+        <source>时间类型:</source>
+        <translation>Time type:</translation>
+    </message>
+    <message>
+        <source>系统时间</source>
+        <translation>System time</translation>
+    </message>
+    <message>
+        <source>时间戳(秒)</source>
+        <translation>Time stamp (s)</translation>
+    </message>
+    <message>
+        <source>实时保存</source>
+        <translation>Real-time save</translation>
+    </message>
+    <message>
+        <source>停止实时保存</source>
+        <translation>Stop real-time save</translation>
+    </message>
+    <message>
+        <source>保存</source>
+        <translation>Save</translation>
+    </message>
+    <message>
+        <source>清空</source>
+        <translation>Clear</translation>
+    </message>
+    <message>
+        <source>暂停</source>
+        <translation>Pause</translation>
+    </message>
+    <message>
+        <source>继续</source>
+        <translation>Resume</translation>
+    </message>
+    <message>
+        <source>接收帧计数：</source>
+        <translation>Frames received:</translation>
+    </message>
+    <message>
+        <source>发送帧计数：</source>
+        <translation>Frames sent:</translation>
+    </message>
+    <message>
+        <source>错误帧计数：</source>
+        <translation>Error frames:</translation>
+    </message>
+</context>
+<context>
+    <name>FileSave_Widget</name>
+    <message>
+        <source> CAN保存</source>
+        <translation> CAN Save</translation>
+    </message>
+</context>
 </TS>
