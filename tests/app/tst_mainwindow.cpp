@@ -1,0 +1,373 @@
+#include "app/applicationshell.h"
+#include "app/razoradurodmainwindow.h"
+#include "app/rivexabout.h"
+#include "app/settings.h"
+#include "app/widgets/rframelesswidget.h"
+#include "app/widgets/rtitle.h"
+#include "device/devicemanagement.h"
+#include "link/serialcontrol.h"
+#include "protocol/contextprotocol.h"
+#include "support/mainwindowdriver.h"
+
+#include <QAction>
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QLabel>
+#include <QMenu>
+#include <QPointer>
+#include <QPushButton>
+#include <QTimer>
+#include <QToolButton>
+#include <QtTest>
+
+#include <memory>
+
+// Before the application object: nothing in this process may reach the user's own store.
+static const bool sandboxed = [] {
+    MainWindowDriver::sandboxSettings();
+    return true;
+}();
+
+namespace {
+
+const char *const toolButtonNames[] = { "toolButton_DeviceManagement", "toolButton_MessageSend",
+                                        "toolButton_Busratio", "toolButton_Setting" };
+
+std::unique_ptr<RAZOradurodMainWindow> buildWindow(const QVariant &language)
+{
+    MainWindowDriver::clearSettings();
+    if (language.isValid())
+        writeSetting(QStringLiteral("Language"), language);
+    auto window = std::make_unique<RAZOradurodMainWindow>();
+    window->show();
+    return window;
+}
+
+// The page a tool button opens. Pages are looked up by class name so that this test needs no
+// header of a page that has not joined the main window yet.
+QWidget *pageOf(RAZOradurodMainWindow *window, int button)
+{
+    if (button == 0)
+        return window->deviceManagementPage();
+    const char *className = button == 1 ? "generallyFrameSendWidget" : "OccupancyRate_Widget";
+    const QList<QWidget *> children
+        = window->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly);
+    for (QWidget *child : children) {
+        if (qstrcmp(child->metaObject()->className(), className) == 0)
+            return child;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+class tst_MainWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void captions_data();
+    void captions();
+    void band();
+    void formObjects_data();
+    void formObjects();
+    void fontIsOneCjkFace();
+    void windowButtons_data();
+    void windowButtons();
+    void aboutFromSettingMenu_data();
+    void aboutFromSettingMenu();
+    void pageButtonShowsTheSamePage_data();
+    void pageButtonShowsTheSamePage();
+    void languageSwitchRebuildsAndKeepsSingleObjects();
+    void closeEndsWithZero();
+};
+
+void tst_MainWindow::initTestCase()
+{
+    QVERIFY(sandboxed);
+    ApplicationShell::setUpApplicationFont();
+}
+
+void tst_MainWindow::captions_data()
+{
+    QTest::addColumn<QVariant>("language");
+    QTest::addColumn<QStringList>("buttons");
+    QTest::addColumn<QStringList>("menu");
+    QTest::addColumn<QString>("aboutTitle");
+
+    QTest::newRow("Chinese") << QVariant(QStringLiteral("CN"))
+                             << QStringList { QStringLiteral("设备管理"),
+                                              QStringLiteral("发送数据"),
+                                              QStringLiteral("总线利用率"),
+                                              QStringLiteral("设置&帮助") }
+                             << QStringList { QStringLiteral("切换到英文"), QStringLiteral("关于") }
+                             << QStringLiteral(" 关于");
+    const QStringList english { QStringLiteral("Device Manager"), QStringLiteral("Send Data"),
+                                QStringLiteral("Bus Load"), QStringLiteral("Settings && Help") };
+    const QStringList englishMenu { QStringLiteral("Switch to Chinese"), QStringLiteral("About") };
+    QTest::newRow("English") << QVariant(QStringLiteral("EN")) << english << englishMenu
+                             << QStringLiteral(" About");
+    QTest::newRow("nothing stored means English")
+        << QVariant() << english << englishMenu << QStringLiteral(" About");
+}
+
+void tst_MainWindow::captions()
+{
+    QFETCH(QVariant, language);
+    QFETCH(QStringList, buttons);
+    QFETCH(QStringList, menu);
+    QFETCH(QString, aboutTitle);
+
+    auto window = buildWindow(language);
+    QStringList shown;
+    for (const char *name : toolButtonNames)
+        shown << MainWindowDriver::toolButton(window.get(), QLatin1String(name))->text();
+    QCOMPARE(shown, buttons);
+    QCOMPARE((QStringList { window->languageAction()->text(), window->aboutAction()->text() }),
+             menu);
+    auto *aboutBar = window->aboutPage()->findChild<rFrameLessWidget *>();
+    QVERIFY(aboutBar);
+    QCOMPARE(aboutBar->findChild<QLabel *>(QStringLiteral("label"))->text(), aboutTitle);
+}
+
+void tst_MainWindow::band()
+{
+    auto window = buildWindow(QStringLiteral("CN"));
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    QVERIFY(window->windowFlags() & Qt::FramelessWindowHint);
+    QCOMPARE(window->size(), QSize(1100, 691));
+    QCOMPARE(window->palette().color(QPalette::Window), QColor(0, 77, 126));
+    QVERIFY(!window->windowIcon().isNull());
+
+    // Tool buttons left to right, each opening instantly, text under the picture.
+    QToolButton *previous = nullptr;
+    for (const char *name : toolButtonNames) {
+        QToolButton *button = MainWindowDriver::toolButton(window.get(), QLatin1String(name));
+        QVERIFY2(button, name);
+        QCOMPARE(button->toolButtonStyle(), Qt::ToolButtonTextUnderIcon);
+        QCOMPARE(button->popupMode(), QToolButton::InstantPopup);
+        QVERIFY(button->height() >= 80);
+        if (previous)
+            QVERIFY(button->x() > previous->x());
+        previous = button;
+    }
+    QVERIFY(
+        MainWindowDriver::toolButton(window.get(), QStringLiteral("toolButton_Setting"))->menu());
+
+    auto *logo = window->findChild<Rtitle *>();
+    QVERIFY(logo);
+    QCOMPARE(logo->parentWidget()->objectName(), QStringLiteral("widget_4"));
+    QCOMPARE(logo->size(), QSize(276, 80));
+    // The band colour runs under the logo strip's picture.
+    QCOMPARE(window->grab().toImage().pixelColor(5, 40), QColor(0, 77, 126));
+}
+
+void tst_MainWindow::formObjects_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QSize>("fixedSize");
+
+    QTest::newRow("widget_4 holds the logo") << QStringLiteral("widget_4") << QSize(276, 80);
+    QTest::newRow("widget holds the tool buttons") << QStringLiteral("widget") << QSize(500, 80);
+    QTest::newRow("widget_2 is the band") << QStringLiteral("widget_2") << QSize(-1, 80);
+    QTest::newRow("widget_3 holds the receive view") << QStringLiteral("widget_3") << QSize();
+    QTest::newRow("centralwidget") << QStringLiteral("centralwidget") << QSize();
+    QTest::newRow("menubar") << QStringLiteral("menubar") << QSize();
+    QTest::newRow("statusbar") << QStringLiteral("statusbar") << QSize();
+}
+
+void tst_MainWindow::formObjects()
+{
+    QFETCH(QString, name);
+    QFETCH(QSize, fixedSize);
+
+    auto window = buildWindow(QStringLiteral("CN"));
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    auto *w = window->findChild<QWidget *>(name);
+    QVERIFY(w);
+    if (fixedSize.width() > 0)
+        QCOMPARE(w->width(), fixedSize.width());
+    if (fixedSize.height() > 0)
+        QCOMPARE(w->height(), fixedSize.height());
+}
+
+void tst_MainWindow::fontIsOneCjkFace()
+{
+    const QString face = QStringLiteral("WenQuanYi Micro Hei");
+    if (!QFontDatabase().families().contains(face))
+        QSKIP("fonts-wqy-microhei is not installed");
+
+    QCOMPARE(QApplication::font().family(), QStringLiteral("Microsoft Yahei"));
+    QCOMPARE(QApplication::font().pointSize(), 10);
+    QCOMPARE(QFontInfo(QApplication::font()).family(), face);
+
+    auto window = buildWindow(QStringLiteral("CN"));
+    for (const char *name : toolButtonNames) {
+        QToolButton *button = MainWindowDriver::toolButton(window.get(), QLatin1String(name));
+        button->ensurePolished();
+        QCOMPARE(QFontInfo(button->font()).family(), face);
+    }
+}
+
+void tst_MainWindow::windowButtons_data()
+{
+    QTest::addColumn<QString>("buttonName");
+    QTest::addColumn<bool>("startMaximised");
+    QTest::addColumn<int>("expectedState");
+
+    QTest::newRow("maximise") << QStringLiteral("maxsize") << false << int(Qt::WindowMaximized);
+    QTest::newRow("restore") << QStringLiteral("maxsize") << true << int(Qt::WindowNoState);
+    QTest::newRow("minimise") << QStringLiteral("minsize") << false << int(Qt::WindowMinimized);
+}
+
+void tst_MainWindow::windowButtons()
+{
+    QFETCH(QString, buttonName);
+    QFETCH(bool, startMaximised);
+    QFETCH(int, expectedState);
+
+    auto window = buildWindow(QStringLiteral("CN"));
+    if (startMaximised)
+        window->showMaximized();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    auto *bar = window->findChild<rFrameLessWidget *>(QStringLiteral("windowButtons"));
+    QVERIFY(bar);
+    for (const char *name : { "minsize", "maxsize", "close" })
+        QVERIFY(bar->findChild<QPushButton *>(QLatin1String(name))->isVisible());
+    bar->findChild<QPushButton *>(buttonName)->click();
+    QTRY_COMPARE_WITH_TIMEOUT(
+        int(window->windowState() & (Qt::WindowMaximized | Qt::WindowMinimized)), expectedState,
+        5000);
+}
+
+void tst_MainWindow::aboutFromSettingMenu_data()
+{
+    QTest::addColumn<QVariant>("language");
+    QTest::newRow("Chinese") << QVariant(QStringLiteral("CN"));
+    QTest::newRow("English") << QVariant(QStringLiteral("EN"));
+}
+
+void tst_MainWindow::aboutFromSettingMenu()
+{
+    QFETCH(QVariant, language);
+
+    auto window = buildWindow(language);
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    RivexAbout *about = window->aboutPage();
+    QVERIFY(about);
+    QVERIFY(!about->isVisible());
+    QCOMPARE(about->parentWidget(), window.get());
+
+    MainWindowDriver::chooseFromSettingMenu(window.get(), window->aboutAction());
+    QTRY_VERIFY_WITH_TIMEOUT(about->isVisible(), 5000);
+    QCOMPARE(about->findChild<QLabel *>(QStringLiteral("label_4"))->text(),
+             QStringLiteral("RCAN_TOOLS:V1.0.0"));
+    QVERIFY(
+        !about->findChild<QLabel *>(QStringLiteral("label"))->pixmap(Qt::ReturnByValue).isNull());
+
+    // The title bar's close button hides the window; it can be shown again.
+    about->findChild<rFrameLessWidget *>()
+        ->findChild<QPushButton *>(QStringLiteral("close"))
+        ->click();
+    QVERIFY(!about->isVisible());
+    MainWindowDriver::chooseFromSettingMenu(window.get(), window->aboutAction());
+    QTRY_VERIFY_WITH_TIMEOUT(about->isVisible(), 5000);
+    QCOMPARE(window->aboutPage(), about);
+    about->hide();
+}
+
+void tst_MainWindow::pageButtonShowsTheSamePage_data()
+{
+    QTest::addColumn<int>("button");
+    QTest::newRow("device management") << 0;
+    QTest::newRow("send data") << 1;
+    QTest::newRow("bus utilisation") << 2;
+}
+
+void tst_MainWindow::pageButtonShowsTheSamePage()
+{
+    QFETCH(int, button);
+
+    auto window = buildWindow(QStringLiteral("CN"));
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    QToolButton *tool
+        = MainWindowDriver::toolButton(window.get(), QLatin1String(toolButtonNames[button]));
+    QWidget *before = pageOf(window.get(), button);
+    if (!before)
+        QSKIP("this page has not joined the main window yet");
+    before->hide();
+
+    QTest::mouseClick(tool, Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(before->isVisible(), 5000);
+    QCOMPARE(pageOf(window.get(), button), before);
+    QVERIFY(before->isWindow());
+
+    // A second press only brings the same window back.
+    before->showMinimized();
+    QTest::mouseClick(tool, Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(!before->isMinimized(), 5000);
+    QCOMPARE(pageOf(window.get(), button), before);
+    before->hide();
+}
+
+void tst_MainWindow::languageSwitchRebuildsAndKeepsSingleObjects()
+{
+    MainWindowDriver::clearSettings();
+    QList<QPointer<RAZOradurodMainWindow>> windows;
+    QStringList languages;
+    QList<QObject *> devicePanels;
+    QList<bool> earlierWindowsGone;
+    SerialControl *serial = SerialControl::instance();
+    contextProtocol *protocol = contextProtocol::instance();
+
+    const int code = ApplicationShell::runMainWindows([&](RAZOradurodMainWindow *window) {
+        windows << window;
+        languages << readSetting(QStringLiteral("Language"), QStringLiteral("EN")).toString();
+        devicePanels << window->deviceManagementPage();
+        QTimer::singleShot(50, window, [&, window] {
+            // By now the event loop runs: the window before the previous restart is gone.
+            bool gone = true;
+            for (int i = 0; i + 1 < windows.size(); ++i)
+                gone = gone && windows.at(i).isNull();
+            earlierWindowsGone << gone;
+            if (windows.size() < 3)
+                MainWindowDriver::chooseFromSettingMenu(window, window->languageAction());
+            else
+                MainWindowDriver::pressClose(window);
+        });
+    });
+    const QPointer<RAZOradurodMainWindow> last = windows.last();
+    delete last;
+
+    QCOMPARE(code, 0);
+    QCOMPARE(windows.size(), 3);
+    QCOMPARE(languages,
+             (QStringList { QStringLiteral("EN"), QStringLiteral("CN"), QStringLiteral("EN") }));
+    QCOMPARE(earlierWindowsGone, (QList<bool> { true, true, true }));
+    QVERIFY(devicePanels.at(0));
+    QCOMPARE(devicePanels.at(1), devicePanels.at(0));
+    QCOMPARE(devicePanels.at(2), devicePanels.at(0));
+    QCOMPARE(static_cast<QObject *>(DeviceManagement::instance()), devicePanels.at(0));
+    QCOMPARE(SerialControl::instance(), serial);
+    QCOMPARE(contextProtocol::instance(), protocol);
+    QVERIFY(DeviceManagement::instance()->isVisible());
+    DeviceManagement::instance()->hide();
+}
+
+void tst_MainWindow::closeEndsWithZero()
+{
+    MainWindowDriver::clearSettings();
+    QPointer<RAZOradurodMainWindow> shown;
+    const int code = ApplicationShell::runMainWindows([&](RAZOradurodMainWindow *window) {
+        shown = window;
+        QTimer::singleShot(50, window, [window] { MainWindowDriver::pressClose(window); });
+    });
+    QCOMPARE(code, 0);
+    // Nothing is torn down on close: the window is still there when the loop has ended.
+    QVERIFY(shown);
+    delete shown;
+}
+
+QTEST_MAIN(tst_MainWindow)
+#include "tst_mainwindow.moc"
