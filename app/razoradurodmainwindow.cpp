@@ -5,6 +5,7 @@
 #include "app/settings.h"
 #include "app/widgets/rframelesswidget.h"
 #include "app/widgets/rtitle.h"
+#include "busload/occupancyrate_widget.h"
 #include "device/devicemanagement.h"
 #include "send/generallyframesendwidget.h"
 #include "ui_razoradurodmainwindow.h"
@@ -158,8 +159,8 @@ void RAZOradurodMainWindow::buildPages()
 
     if (!m_sendPage)
         m_sendPage = new generallyFrameSendWidget(this);
-    // Bus load page:
-    //     if (!m_busLoad) m_busLoad = new OccupancyRate_Widget(this);
+    if (!m_busLoad)
+        m_busLoad = new OccupancyRate_Widget(this);
 
     if (!m_about)
         m_about = new RivexAbout(this);
@@ -187,8 +188,9 @@ void RAZOradurodMainWindow::ON_ToolBarTriggered_MessageSendHander(QAction *actio
 void RAZOradurodMainWindow::ON_ToolBarTriggered_BusratioHander(QAction *action)
 {
     Q_UNUSED(action)
-    // if (!m_busLoad) m_busLoad = new OccupancyRate_Widget(this);
-    // m_busLoad->showNormal();
+    if (!m_busLoad)
+        m_busLoad = new OccupancyRate_Widget(this);
+    m_busLoad->showNormal();
 }
 
 void RAZOradurodMainWindow::ON_ToolBarTriggered_SettingHander(QAction *action)
