@@ -313,6 +313,7 @@ double AdapterDevice::putOnBus(int index, const char *canFrame, double atUs)
 {
     Channel &c = m_channels[index];
     const int bits = frameBits(canFrame);
+    c.lastBits = bits;
     const double startUs = qMax(atUs, c.busFreeUs);
     const double endUs = startUs + bits * 1e6 / c.bitRate;
     c.busFreeUs = endUs;
@@ -381,7 +382,18 @@ void AdapterDevice::generate(int index, quint64 nowUs)
             }
         }
         c.nextDueUs = at + interval;
+        ++m_stats.framesGenerated[index];
 
+        if (m_congested) {
+            // The frame still crosses the bus, but the host will never see it: spend no time
+            // building it, so a host that falls behind gets the processor to catch up.
+            ++m_stats.framesOverrun;
+            ++c.sequence;
+            c.busFreeUs = m_settings.busLimit ? at + c.lastBits * 1e6 / c.bitRate : at;
+            c.windowFrames += 1;
+            c.windowBits += quint64(c.lastBits);
+            continue;
+        }
         std::memset(record, 0, sizeof record);
         record[0] = char(Wire::RecordMark);
         record[1] = char(Wire::CANFrame);
@@ -392,11 +404,6 @@ void AdapterDevice::generate(int index, quint64 nowUs)
             c.busFreeUs = at; // frames may overlap: the load figure is allowed past 1
         c.lastStampUs = qMax(c.lastStampUs, endUs);
         putU32(record + 16, clockAt(quint64(c.lastStampUs)));
-        ++m_stats.framesGenerated[index];
-        if (m_congested) {
-            ++m_stats.framesOverrun;
-            continue;
-        }
         appendRecord(record);
     }
 }

@@ -82,6 +82,7 @@ private:
         double busFreeUs = 0.0;
         double lastStampUs = 0.0; // time stamps never run backwards, even on an overloaded bus
         quint64 sequence = 0;
+        int lastBits = 100; // stands in for frames that are never built
         double errorCredit = 0.0;
         quint32 errorTotal = 0;
         quint64 windowFrames = 0;
