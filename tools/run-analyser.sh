@@ -6,8 +6,11 @@ args=()
 adapter=no
 for dev in /sys/class/tty/*/device; do
     [ -e "$dev" ] || continue
-    id=$(cat "$dev/../idProduct" 2>/dev/null || true)
-    [ "$id" = "5722" ] && adapter=yes
+    # CDC ports hang below the USB interface, USB-serial converters one level further down.
+    for id_file in "$dev/../idProduct" "$dev/../../idProduct"; do
+        id=$(cat "$id_file" 2>/dev/null || true)
+        [ "$id" = "5722" ] && adapter=yes
+    done
 done
 [ "$adapter" = yes ] || args+=(--simulate)
 # Without a display (a bare server), show the window on a virtual one.
