@@ -1,11 +1,13 @@
 #include "app/applicationshell.h"
 #include "app/razoradurodmainwindow.h"
+#include "app/rivexabout.h"
 #include "app/settings.h"
 #include "device/devicemanagement.h"
 #include "support/mainwindowdriver.h"
 #include "support/translationcheck.h"
 
 #include <QFile>
+#include <QToolButton>
 #include <QTranslator>
 #include <QXmlStreamReader>
 #include <QtTest>
@@ -59,6 +61,13 @@ void tst_Translation::everyWindowIsEnglish()
     auto window = std::make_unique<RAZOradurodMainWindow>();
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    // Open every page once, as a user would, so that texts set on showing are seen too.
+    for (const char *name :
+         { "toolButton_DeviceManagement", "toolButton_MessageSend", "toolButton_Busratio" })
+        QTest::mouseClick(MainWindowDriver::toolButton(window.get(), QLatin1String(name)),
+                          Qt::LeftButton);
+    window->aboutPage()->showNormal();
+    QTest::qWait(200);
 
     QList<QWidget *> roots = QApplication::topLevelWidgets();
     roots << DeviceManagement::instance() << QApplication::allWidgets();
