@@ -11,9 +11,9 @@ constexpr quint64 ReportPeriodUs = 500000;
 // A half-received command is given up after this much silence, so a stray 0xF0 cannot
 // swallow the next real command for good.
 constexpr quint64 CommandTimeoutUs = 100000;
-// After a stall (host link full, thread starved) the schedule does not try to catch up on
-// more than this much missed traffic.
-constexpr double MaxCatchUpUs = 200000.0;
+// After a stall (thread starved on a busy machine) the schedule catches up on at most this
+// much missed traffic, delivered as one burst.
+constexpr double MaxCatchUpUs = 1000000.0;
 constexpr char ModelName[] = "RCAN-U01";
 
 // A bus carries a few nodes with fixed identifiers and now and then something unexpected.

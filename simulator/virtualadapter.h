@@ -5,15 +5,24 @@
 // side, on a thread of its own; the host opens slavePath() like any serial port.
 //
 // From a test:
-//     VirtualAdapter adapter;
-//     adapter.setFrameRate(1, 500);            // optional; traffic only on started channels
+//     VirtualAdapter adapter;                  // quiet: no traffic until a rate is set
+//     adapter.setFrameRate(1, 500);            // frames/s, generated only on started channels
 //     QVERIFY(adapter.start());
 //     SerialControl::instance()->addExtraPort(adapter.slavePath());   // or open it directly
 //     ... open the port, send REQ_DeviceOpen / REQ_BaudRateConfig as the analyser does ...
 //     adapter.setFault(VirtualAdapter::Fault::Silent, true);          // at any time
+//     adapter.setChannelCount(3);              // the open answer reports 3 channels
 //     adapter.unplug();                        // the slave node vanishes, like a pulled plug
-// Every setter is thread-safe and takes effect within a millisecond. The destructor stops
-// the thread and closes the pseudo-terminal.
+//     adapter.start();                         // plugged in again, under a new path
+// Defaults: loopback on (a confirmed send on one channel is received on the other when both
+// run at the same bit rate), traffic limited to what the bus can carry, no error frames,
+// output at pseudo-terminal speed (setLinkRateLimit(true) paces it like 460800 baud).
+// With setSequenceNumbers(true) every generated frame is an 8-byte data frame whose data is a
+// per-channel 64-bit little-endian count from 0; frames the adapter had to drop because the
+// host fell behind still use up their number (statistics().framesOverrun counts them).
+// Every setter is thread-safe and takes effect within a millisecond; start, stop and unplug
+// belong to the thread that owns the object. The destructor stops the thread and closes the
+// pseudo-terminal.
 
 #include "adapterdevice.h"
 

@@ -14,9 +14,11 @@
 #include <QTextStream>
 #include <QThread>
 
+#ifdef Q_OS_UNIX
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
+#endif
 
 namespace {
 QTextStream out(stdout);
@@ -43,6 +45,7 @@ Result rawThroughput(int ratePerChannel, int ms)
     adapter.setBusLimit(false);
     adapter.setFrameRate(ratePerChannel);
     Result result;
+#ifdef Q_OS_UNIX
     if (!adapter.start())
         return result;
     const int fd = ::open(adapter.slavePath().toLocal8Bit().constData(), O_RDWR | O_NOCTTY);
@@ -71,6 +74,9 @@ Result rawThroughput(int ratePerChannel, int ms)
                                  - before.framesGenerated[0] - before.framesGenerated[1])
         / seconds;
     result.overrun = after.framesOverrun - before.framesOverrun;
+#else
+    Q_UNUSED(ms)
+#endif
     return result;
 }
 

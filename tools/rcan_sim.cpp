@@ -11,7 +11,10 @@
 #include <QTimer>
 
 #include <cstdio>
+
+#ifdef Q_OS_UNIX
 #include <unistd.h>
+#endif
 
 namespace {
 QTextStream &err()
@@ -217,6 +220,7 @@ int main(int argc, char *argv[])
         statsTimer.start(1000);
     }
 
+#ifdef Q_OS_UNIX
     QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
     QObject::connect(&input, &QSocketNotifier::activated, &adapter, [&adapter, &input] {
         char buffer[512];
@@ -232,5 +236,6 @@ int main(int argc, char *argv[])
                 err() << "unknown command: " << line << '\n' << Commands << Qt::endl;
         }
     });
+#endif
     return app.exec();
 }
