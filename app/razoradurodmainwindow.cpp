@@ -7,10 +7,9 @@
 #include "app/widgets/rtitle.h"
 #include "busload/occupancyrate_widget.h"
 #include "device/devicemanagement.h"
+#include "display/canview_widget.h"
 #include "send/generallyframesendwidget.h"
 #include "ui_razoradurodmainwindow.h"
-
-// Pages of the other subsystems join here as they land (see buildPages()).
 
 #include <QAction>
 #include <QApplication>
@@ -144,15 +143,17 @@ QToolButton *RAZOradurodMainWindow::addToolButton(const QString &name,
 // The pages, in the order the program comes up: the device management panel first (it brings
 // the protocol codec and the serial link), then the receive view (display buffer and log
 // writer), then the send window (its transmit schedulers), the bus load page and the about page.
-// A page whose class has not joined yet stays null and its tool button does nothing.
+// Each is created only if not there yet, as the tool buttons do.
 void RAZOradurodMainWindow::buildPages()
 {
     if (!m_deviceManagement)
         m_deviceManagement = DeviceManagement::instance();
 
-    // Receive view:
-    //     if (!m_canView) { m_canView = new CANView_Widget(this);
-    //                       ui->gridLayout_3->addWidget(m_canView); m_canView->show(); }
+    if (!m_canView) {
+        m_canView = new CANView_Widget(this);
+        ui->gridLayout_3->addWidget(m_canView);
+        m_canView->show();
+    }
 
     // The device management window opens beside the main window at every start.
     m_deviceManagement->showNormal();
