@@ -267,23 +267,23 @@ QImage logoStrip()
 
 QImage aboutLogo()
 {
-    QImage image(540, 96, QImage::Format_ARGB32_Premultiplied);
+    QImage image(540, 80, QImage::Format_ARGB32_Premultiplied);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
     p.setRenderHint(QPainter::TextAntialiasing);
     p.fillRect(image.rect(), Qt::white);
-    drawEmblem(p, QRectF(16, 14, 68, 68), band, Qt::white);
-    drawWordmark(p, QPointF(102, 54), 38, band, QColor(46, 130, 190));
+    drawEmblem(p, QRectF(14, 10, 58, 58), band, Qt::white);
+    drawWordmark(p, QPointF(88, 46), 34, band, QColor(46, 130, 190));
     QFont small(QStringLiteral("DejaVu Sans"));
-    small.setPixelSize(12);
+    small.setPixelSize(11);
     small.setLetterSpacing(QFont::AbsoluteSpacing, 2.4);
     p.setFont(small);
     p.setPen(QColor(90, 110, 130));
-    p.drawText(QPointF(104, 76), QStringLiteral("TWO-CHANNEL USB-CAN ANALYSER"));
+    p.drawText(QPointF(90, 65), QStringLiteral("TWO-CHANNEL USB-CAN ANALYSER"));
     QLinearGradient rule(0, 0, 540, 0);
     rule.setColorAt(0, band);
     rule.setColorAt(1, QColor(255, 255, 255));
-    p.fillRect(QRectF(16, 92, 524, 2), rule);
+    p.fillRect(QRectF(14, 77, 526, 2), rule);
     return image;
 }
 
