@@ -174,47 +174,47 @@ void AdapterDevice::receive(const char *bytes, int length, quint64 nowUs)
             ++m_stats.bytesIgnored;
             continue;
         }
-        int length = 0;
+        int commandLength = 0;
         bool terminated = true;
         switch (quint8(in[pos + 1])) {
         case Wire::DeviceOpen:
-            length = Wire::DeviceOpenLength;
+            commandLength = Wire::DeviceOpenLength;
             break;
         case Wire::DeviceClose:
-            length = Wire::DeviceCloseLength;
+            commandLength = Wire::DeviceCloseLength;
             break;
         case Wire::BaudRateConfig:
-            length = Wire::BaudRateConfigLength;
+            commandLength = Wire::BaudRateConfigLength;
             break;
         case Wire::CANSend:
-            length = Wire::CANSendLength;
+            commandLength = Wire::CANSendLength;
             terminated = false;
             break;
         default:
             break;
         }
-        if (length == 0) {
+        if (commandLength == 0) {
             ++pos;
             ++m_stats.bytesIgnored;
             continue;
         }
-        if (size - pos < length)
+        if (size - pos < commandLength)
             break; // wait for the rest
-        if (terminated && (in[pos + length - 2] != '\r' || in[pos + length - 1] != '\n')) {
+        if (terminated
+            && (in[pos + commandLength - 2] != '\r' || in[pos + commandLength - 1] != '\n')) {
             ++pos;
             ++m_stats.bytesIgnored;
             continue;
         }
-        handleCommand(in + pos, length, nowUs);
-        pos += length;
+        handleCommand(in + pos, nowUs);
+        pos += commandLength;
     }
     if (pos > 0)
         m_input.remove(0, pos);
 }
 
-void AdapterDevice::handleCommand(const char *cmd, int length, quint64 nowUs)
+void AdapterDevice::handleCommand(const char *cmd, quint64 nowUs)
 {
-    Q_UNUSED(length)
     ++m_stats.commandsIn;
     char r[Wire::RecordSize] = {};
     r[0] = char(Wire::RecordMark);
@@ -273,6 +273,7 @@ void AdapterDevice::handleCommand(const char *cmd, int length, quint64 nowUs)
                 peer.windowFrames += 1;
                 peer.windowBits += quint64(frameBits(frame));
                 peer.busFreeUs = qMax(peer.busFreeUs, endUs);
+                peer.lastStampUs = qMax(peer.lastStampUs, endUs);
                 appendRecord(echo);
             }
             return;

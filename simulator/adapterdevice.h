@@ -90,7 +90,7 @@ private:
         quint64 windowStartUs = 0;
     };
 
-    void handleCommand(const char *cmd, int length, quint64 nowUs);
+    void handleCommand(const char *cmd, quint64 nowUs);
     void startChannel(int index, quint32 timingCode, quint64 nowUs);
     void generate(int index, quint64 nowUs);
     void report(quint64 nowUs);
