@@ -89,6 +89,8 @@ private slots:
     void openFailures_data();
     void openFailures();
     void unansweredCloseClosesLocally();
+    void secondClickDuringWaitIsIgnored_data();
+    void secondClickDuringWaitIsIgnored();
     void unansweredChannelStopKeepsChannelStarted();
     void lateResponsesChangeNothing_data();
     void lateResponsesChangeNothing();
@@ -543,6 +545,69 @@ void tst_DeviceManagement::unansweredCloseClosesLocally()
     QCOMPARE(countLines(takeLog(), QStringLiteral("[SerialSocket:BytesSend]F0 0F 0D 0A")), 3);
     QCOMPARE(channels.count(), 2);
     QCOMPARE(model.count(), 1);
+}
+
+void tst_DeviceManagement::secondClickDuringWaitIsIgnored_data()
+{
+    QTest::addColumn<QString>("first");
+    QTest::addColumn<QString>("second");
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<int>("sent");
+    QTest::newRow("open twice") << QStringLiteral("device_open") << QStringLiteral("device_open")
+                                << QStringLiteral("F0 01 0D 0A") << 1;
+    QTest::newRow("start 1, then 2")
+        << QStringLiteral("channel_control_1") << QStringLiteral("channel_control_2")
+        << QStringLiteral("F0 02") << 1;
+    QTest::newRow("stop 1, then 2")
+        << QStringLiteral("channelClose1") << QStringLiteral("channelClose1_2")
+        << QStringLiteral("F0 02") << 1;
+    QTest::newRow("close twice") << QStringLiteral("device_close") << QStringLiteral("device_close")
+                                 << QStringLiteral("F0 0F 0D 0A") << 3;
+}
+
+// The waits process events, so a click can arrive while a request is still pending; the same
+// operation must not start again inside its own wait.
+void tst_DeviceManagement::secondClickDuringWaitIsIgnored()
+{
+    QFETCH(QString, first);
+    QFETCH(QString, second);
+    QFETCH(QString, command);
+    QFETCH(int, sent);
+    const bool opening = first == QLatin1String("device_open");
+    if (!opening) {
+        QVERIFY(openDevice());
+        selectRate(child<QComboBox>("baud_1"), QStringLiteral("250kbps"));
+        selectRate(child<QComboBox>("baud_2"), QStringLiteral("250kbps"));
+        if (first.startsWith(QLatin1String("channelClose"))) {
+            child<QPushButton>("channel_control_1")->click();
+            child<QPushButton>("channel_control_2")->click();
+            QVERIFY(channelStarted(1) && channelStarted(2));
+        }
+    } else {
+        child<QComboBox>("chose_port")
+            ->setCurrentIndex(child<QComboBox>("chose_port")->findText(m_adapterPath));
+    }
+    writeSetting(QStringLiteral("CBAUDNAME2"), QStringLiteral("before"));
+    setFault(VirtualAdapter::Fault::Silent, true);
+    takeLog();
+
+    QPushButton *again = m_panel->findChild<QPushButton *>(second);
+    QVERIFY(again);
+    QTimer::singleShot(40, again, &QPushButton::click);
+    child<QPushButton>(qPrintable(first))->click();
+    QTest::qWait(SettleMs);
+
+    QCOMPARE(countLines(takeLog(), QLatin1String("[SerialSocket:BytesSend]") + command), sent);
+    if (second == QLatin1String("channel_control_2")) {
+        // Remembered even though its request was never sent.
+        QCOMPARE(readSetting(QStringLiteral("CBAUDNAME2"), QString()).toString(),
+                 QStringLiteral("250kbps"));
+        QVERIFY(channelStopped(2));
+    }
+    setFault(VirtualAdapter::Fault::Silent, false);
+    if (!panelClosed())
+        closeDevice();
+    QVERIFY(panelClosed());
 }
 
 void tst_DeviceManagement::unansweredChannelStopKeepsChannelStarted()
