@@ -1,5 +1,7 @@
 #include "send/generallyframesendwidget.h"
 
+#include "app/razoradurodmainwindow.h"
+
 #include "device/devicemanagement.h"
 #include "send/keyboard.h"
 #include "send/tablepanel_widget.h"
@@ -8,8 +10,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStandardPaths>
-#include <QTemporaryDir>
 #include <QTabWidget>
+#include <QTemporaryDir>
+#include <QToolButton>
 #include <QTranslator>
 #include <QtTest>
 
@@ -34,6 +37,8 @@ private slots:
     void closeAndMinimiseHide();
     void panelsAreIndependent();
     void englishLeavesNoChinese();
+    // Last: the main window installs the stored language for the rest of the process.
+    void sendToolButtonShowsTheOneSendWindow();
 };
 
 void tst_generallyFrameSendWidget::layoutAndStyle()
@@ -134,6 +139,30 @@ void tst_generallyFrameSendWidget::englishLeavesNoChinese()
         emit DeviceManagement::instance()->signals_channelStateChanged(false, channel1);
     }
     QCoreApplication::removeTranslator(&english);
+}
+
+void tst_generallyFrameSendWidget::sendToolButtonShowsTheOneSendWindow()
+{
+    RAZOradurodMainWindow window;
+    generallyFrameSendWidget *page = window.sendPage();
+    QVERIFY(page);
+    QCOMPARE(page->parentWidget(), &window);
+    QVERIFY(page->isHidden());
+
+    const QString caption = QCoreApplication::translate("RAZOradurodMainWindow", "发送数据");
+    QToolButton *send = nullptr;
+    for (QToolButton *button : window.findChildren<QToolButton *>()) {
+        if (button->text() == caption)
+            send = button;
+    }
+    QVERIFY(send);
+    send->click();
+    QVERIFY(page->isVisible());
+    page->hide();
+    send->click();
+    QVERIFY(page->isVisible());
+    QCOMPARE(window.sendPage(), page);
+    QCOMPARE(window.findChildren<generallyFrameSendWidget *>().size(), 1);
 }
 
 int main(int argc, char *argv[])
