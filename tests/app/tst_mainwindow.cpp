@@ -7,9 +7,11 @@
 #include "device/devicemanagement.h"
 #include "link/serialcontrol.h"
 #include "protocol/contextprotocol.h"
+#include "simulator/virtualadapter.h"
 #include "support/mainwindowdriver.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QLabel>
@@ -81,11 +83,14 @@ private slots:
     void pageButtonShowsTheSamePage();
     void languageSwitchRebuildsAndKeepsSingleObjects();
     void closeEndsWithZero();
+    void openDeviceSurvivesLanguageSwitches();
 };
 
 void tst_MainWindow::initTestCase()
 {
     QVERIFY(sandboxed);
+    // Only the virtual adapter of openDeviceSurvivesLanguageSwitches is ever listed.
+    SerialControl::instance()->setPortSource([] { return QList<SerialPortEntry>(); });
     ApplicationShell::setUpApplicationFont();
 }
 
@@ -367,6 +372,54 @@ void tst_MainWindow::closeEndsWithZero()
     // Nothing is torn down on close: the window is still there when the loop has ended.
     QVERIFY(shown);
     delete shown;
+}
+
+void tst_MainWindow::openDeviceSurvivesLanguageSwitches()
+{
+    MainWindowDriver::clearSettings();
+    VirtualAdapter adapter;
+    QString error;
+    QVERIFY2(adapter.start(&error), qPrintable(error));
+    SerialControl *serial = SerialControl::instance();
+    serial->addExtraPort(adapter.slavePath());
+    serial->refreshPortList();
+
+    DeviceManagement *panel = DeviceManagement::instance();
+    auto *port = panel->findChild<QComboBox *>(QStringLiteral("chose_port"));
+    auto *open = panel->findChild<QPushButton *>(QStringLiteral("device_open"));
+    auto *close = panel->findChild<QPushButton *>(QStringLiteral("device_close"));
+    auto *start = panel->findChild<QPushButton *>(QStringLiteral("channel_control_1"));
+    QVERIFY(port && open && close && start);
+
+    QList<bool> openInWindow;
+    QList<bool> channelRunningInWindow;
+    QPointer<RAZOradurodMainWindow> last;
+    const int code = ApplicationShell::runMainWindows([&](RAZOradurodMainWindow *window) {
+        last = window;
+        QTimer::singleShot(50, window, [&, window] {
+            if (openInWindow.isEmpty()) {
+                port->setCurrentIndex(port->findText(adapter.slavePath()));
+                open->click();
+                if (close->isEnabled())
+                    start->click();
+            }
+            openInWindow << (serial->isOpen() && close->isEnabled());
+            channelRunningInWindow << !start->isEnabled();
+            if (openInWindow.size() < 3)
+                MainWindowDriver::chooseFromSettingMenu(window, window->languageAction());
+            else
+                MainWindowDriver::pressClose(window);
+        });
+    });
+    delete last;
+
+    QCOMPARE(code, 0);
+    QCOMPARE(openInWindow, (QList<bool> { true, true, true }));
+    QCOMPARE(channelRunningInWindow, (QList<bool> { true, true, true }));
+    close->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!serial->isOpen(), 5000);
+    serial->removeExtraPort(adapter.slavePath());
+    panel->hide();
 }
 
 QTEST_MAIN(tst_MainWindow)
