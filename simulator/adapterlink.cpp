@@ -17,8 +17,9 @@ constexpr int IdleTickMs = 10;
 constexpr double RealLinkBytesPerSecond = 46080.0;
 constexpr double RealLinkBurstBytes = 64.0;
 // Beyond this backlog new traffic is dropped, as the adapter's own buffer would overflow;
-// answers and reports still go out.
-constexpr int CongestionBytes = 128 * 1024;
+// answers and reports still go out. Kept small so that a host reopening the port after a
+// while finds little stale traffic (the pseudo-terminal itself holds about 20 KB).
+constexpr int CongestionBytes = 32 * 1024;
 constexpr int ReadChunk = 4096;
 } // namespace
 
