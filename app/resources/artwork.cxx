@@ -34,21 +34,27 @@ QPen whitePen(qreal width)
     return QPen(Qt::white, width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
 }
 
-// The adapter: a box with two bus connectors and a USB tail.
+// The adapter: a USB stick with its bus socket at one end and two status lights.
 void drawDevice(QPainter &p, const QRectF &r)
 {
-    p.setPen(whitePen(2.2));
+    p.setPen(whitePen(2.0));
     p.setBrush(Qt::NoBrush);
-    const QRectF body(r.left() + r.width() * 0.12, r.top() + r.height() * 0.28, r.width() * 0.62,
-                      r.height() * 0.48);
+    const qreal cy = r.center().y();
+    const QRectF body(r.left() + 1, cy - r.height() * 0.24, r.width() * 0.66, r.height() * 0.48);
     p.drawRoundedRect(body, 3, 3);
-    p.drawLine(QPointF(body.right(), body.center().y()),
-               QPointF(r.right() - r.width() * 0.04, body.center().y()));
-    p.drawRect(QRectF(r.right() - r.width() * 0.12, body.center().y() - 3.5, 5, 7));
+    const QRectF plug(body.right(), cy - r.height() * 0.14, r.width() * 0.26, r.height() * 0.28);
+    p.drawRect(plug);
+    p.drawLine(QPointF(plug.left() + plug.width() * 0.4, cy - 1.5),
+               QPointF(plug.right() - 2, cy - 1.5));
+    p.drawLine(QPointF(plug.left() + plug.width() * 0.4, cy + 1.5),
+               QPointF(plug.right() - 2, cy + 1.5));
+    p.setPen(Qt::NoPen);
     p.setBrush(Qt::white);
-    const qreal d = r.width() * 0.13;
-    p.drawEllipse(QRectF(body.left() + body.width() * 0.2, body.center().y() - d / 2, d, d));
-    p.drawEllipse(QRectF(body.left() + body.width() * 0.58, body.center().y() - d / 2, d, d));
+    p.drawEllipse(QPointF(body.left() + 6, cy - 2.6), 1.8, 1.8);
+    p.setBrush(QColor(120, 220, 140));
+    p.drawEllipse(QPointF(body.left() + 6, cy + 3), 1.8, 1.8);
+    p.setBrush(Qt::white);
+    p.drawRect(QRectF(body.left() + 10.5, cy - 1, body.width() - 14, 2));
 }
 
 // Sending: a paper plane.
