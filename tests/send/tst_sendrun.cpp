@@ -71,6 +71,7 @@ private slots:
     void silentAdapterEndsWithNoResponse();
     void refusedSendEndsWithSendFailed();
     void secondClickStopsTheRun();
+    void stopClickAfterTheRunEndedStartsNothing();
     void twoPanelsOnOneChannel();
 
 private:
@@ -355,6 +356,29 @@ void tst_SendRun::secondClickStopsTheRun()
     QCOMPARE(m_adapter->statistics().framesSent, sent);
     QCOMPARE(m_ends[panel].size(), 1);
     QVERIFY(openBoxes().isEmpty());
+}
+
+void tst_SendRun::stopClickAfterTheRunEndedStartsNothing()
+{
+    tablePanel_Widget *panel = m_window->panel(1);
+    prepare(panel, channelName(1),
+            RunSetup { 0, QStringLiteral("88"), 1, QStringLiteral("01"), false, false, 1, 0 });
+    auto *send = child<QPushButton>(panel, "Button_send");
+    const quint64 before = m_adapter->statistics().framesSent;
+    send->click();
+    // The GUI thread is busy while the one-frame run ends on the scheduler's thread: the panel
+    // still shows the stop caption when the user clicks it.
+    QThread::msleep(100);
+    QCOMPARE(send->text(), QStringLiteral("停止发送"));
+    send->click();
+    QTRY_COMPARE_WITH_TIMEOUT(m_ends[panel].size(), 1, 10000);
+    QTest::qWait(600);
+    QCOMPARE(m_ends[panel].size(), 1);
+    QVERIFY(m_ends[panel].first() == TransEnd_Finished
+            || m_ends[panel].first() == TransEnd_Stopped);
+    QCOMPARE(m_adapter->statistics().framesSent, before + 1);
+    QCOMPARE(send->text(), QStringLiteral("立即发送"));
+    QCOMPARE(m_display->sendCount(), 1);
 }
 
 void tst_SendRun::twoPanelsOnOneChannel()
