@@ -1,6 +1,7 @@
 // Renders the main window and the about window in both languages to PNG files, for looking at
-// the interface and for the picture in the README. Uses a private settings folder, so the
-// user's stored language is left alone.
+// the interface and for the picture in the README. The main window shows live traffic from a
+// virtual adapter opened through the device panel, as a user would. Uses a private settings
+// folder, so the user's stored language and bit rates are left alone.
 //
 //   xvfb-run -a rcan-shell-screenshots <output-dir>
 
@@ -9,12 +10,17 @@
 #include "app/rcanresources.h"
 #include "app/rivexabout.h"
 #include "app/settings.h"
+#include "device/devicemanagement.h"
+#include "link/serialcontrol.h"
 #include "protocol/common.h"
+#include "simulator/virtualadapter.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QGuiApplication>
 #include <QPixmap>
+#include <QPushButton>
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QTextStream>
@@ -29,6 +35,34 @@ bool save(QWidget *w, const QString &path)
     const bool ok = w->grab().save(path);
     std::fprintf(stderr, "%s %s\n", ok ? "wrote" : "FAILED", qPrintable(path));
     return ok;
+}
+
+template<typename T>
+T *child(QWidget *parent, const char *name)
+{
+    return parent->findChild<T *>(QLatin1String(name));
+}
+
+// Opens the virtual adapter from the device panel and starts both channels.
+void connectDevice(const QString &port)
+{
+    QWidget *panel = DeviceManagement::instance();
+    auto *ports = child<QComboBox>(panel, "chose_port");
+    auto *open = child<QPushButton>(panel, "device_open");
+    if (!ports || !open || ports->findText(port) < 0)
+        return;
+    ports->setCurrentIndex(ports->findText(port));
+    open->click();
+    for (const char *start : { "channel_control_1", "channel_control_2" }) {
+        if (auto *button = child<QPushButton>(panel, start))
+            button->click();
+    }
+}
+
+void disconnectDevice()
+{
+    if (auto *close = child<QPushButton>(DeviceManagement::instance(), "device_close"))
+        close->click();
 }
 
 } // namespace
@@ -48,13 +82,21 @@ int main(int argc, char *argv[])
     const QDir out(args.at(1));
     QDir().mkpath(out.path());
 
+    VirtualAdapter adapter;
+    adapter.setFrameRate(1, 40);
+    adapter.setFrameRate(2, 15);
+    if (adapter.start())
+        SerialControl::instance()->addExtraPort(adapter.slavePath());
+
     bool ok = true;
     const QString languages[] = { QStringLiteral("CN"), QStringLiteral("EN") };
     for (const QString &lang : languages) {
         writeSetting(QStringLiteral("Language"), lang);
         auto *window = new RAZOradurodMainWindow;
         window->show();
-        common::delayMsec(300);
+        connectDevice(adapter.slavePath());
+        DeviceManagement::instance()->hide();
+        common::delayMsec(1500);
         ok &= save(window, out.filePath(QStringLiteral("mainwindow_%1.png").arg(lang)));
         window->aboutPage()->showNormal();
         common::delayMsec(300);
@@ -63,6 +105,7 @@ int main(int argc, char *argv[])
         if (QScreen *screen = QGuiApplication::primaryScreen())
             screen->grabWindow(0).save(out.filePath(QStringLiteral("screen_%1.png").arg(lang)));
         window->aboutPage()->hide();
+        disconnectDevice();
         window->hide();
         delete window;
     }
