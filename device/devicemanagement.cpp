@@ -11,6 +11,7 @@
 
 #include <QDebug>
 #include <QIcon>
+#include <QTimer>
 
 namespace {
 // One per user operation, shared by both channels where the operation is per channel: the
@@ -116,6 +117,17 @@ DeviceManagement::DeviceManagement()
 DeviceManagement::~DeviceManagement()
 {
     delete ui;
+}
+
+void DeviceManagement::showEvent(QShowEvent *event)
+{
+    RborderWidget::showEvent(event);
+    // At start-up the main window is mapped after this panel and would cover it while the
+    // panel, being modal, blocks the main window; bring it back on top once the loop runs.
+    QTimer::singleShot(0, this, [this] {
+        raise();
+        activateWindow();
+    });
 }
 
 void DeviceManagement::fillBaudBox(QComboBox *box, const QString &nameKey, const QString &codeKey)

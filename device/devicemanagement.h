@@ -36,6 +36,9 @@ signals:
     void signals_channelStateChanged(bool state, QString channelStr);
     void SerialSocketRun();
 
+protected:
+    void showEvent(QShowEvent *event) override;
+
 private slots:
     void on_device_open_clicked();
     void on_device_close_clicked();
