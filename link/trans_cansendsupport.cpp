@@ -12,10 +12,10 @@
 
 quint32 Trans_canSendSupport::nextRank = Trans_canSendSupport::FirstRank;
 
-Trans_canSendSupport::Trans_canSendSupport(SendParams *params, SendFrameSpec *spec)
+Trans_canSendSupport::Trans_canSendSupport(SendParams *params, SendFrameSpec *frameDesc)
     : QObject(nullptr)
     , sendParams(params)
-    , frameSpec(spec)
+    , frameSpec(frameDesc)
 {
     Rank = nextRank++;
     displaySupport = CAN_DataDisplaySupport::instance();

@@ -44,7 +44,7 @@ public:
     static constexpr int ResponseTimeoutMs = 400;
 
     // The records stay owned by the panel; they are read only when a run starts.
-    Trans_canSendSupport(SendParams *params, SendFrameSpec *spec);
+    Trans_canSendSupport(SendParams *params, SendFrameSpec *frameDesc);
     ~Trans_canSendSupport() override;
 
     quint32 rank() const { return Rank; }

@@ -45,7 +45,7 @@ tablePanel_Widget::tablePanel_Widget(QWidget *parent)
     ui->canName->hide();
     ui->label_10->hide();
 
-    sendScheduler = new Trans_canSendSupport(&params, &spec);
+    sendScheduler = new Trans_canSendSupport(&params, &frameDesc);
     connect(this, &tablePanel_Widget::signal_CANSendCommand, sendScheduler,
             &Trans_canSendSupport::On_SendCommand_Hander);
     connect(sendScheduler, &Trans_canSendSupport::signal_Trans_End, this,
@@ -165,23 +165,23 @@ void tablePanel_Widget::on_Button_send_clicked()
     params.sendInterval = ui->sendInterval->value();
     params.sendTimes = ui->sendTimes->value();
 
-    spec.frameType = ui->canType->currentData().toUInt();
-    spec.frameFormat = ui->canFormat->currentData().toUInt();
+    frameDesc.frameType = ui->canType->currentData().toUInt();
+    frameDesc.frameFormat = ui->canFormat->currentData().toUInt();
     bool ok = false;
-    spec.canId = ui->canID->text().toUInt(&ok, 16);
+    frameDesc.canId = ui->canID->text().toUInt(&ok, 16);
     if (!ok)
-        spec.canId = 0;
-    spec.dataLength = ui->canDataLength->currentData().toInt();
+        frameDesc.canId = 0;
+    frameDesc.dataLength = ui->canDataLength->currentData().toInt();
 
     // Typed bytes come first in the frame; missing bytes are zero and a lone last digit is the
     // high nibble of its byte.
     QString digits = ui->canData->text();
     digits.remove(QLatin1Char(' '));
-    while (digits.size() < 2 * spec.dataLength)
+    while (digits.size() < 2 * frameDesc.dataLength)
         digits += QLatin1Char('0');
-    spec.data = digits.toULongLong(&ok, 16);
+    frameDesc.data = digits.toULongLong(&ok, 16);
     if (!ok)
-        spec.data = 0;
+        frameDesc.data = 0;
 
     ui->label_expendTime->clear();
     ui->Button_send->setText(tr("停止发送"));

@@ -22,7 +22,7 @@ public:
 
     // What the last start handed to the scheduler; for inspection only.
     const SendParams &sendParams() const { return params; }
-    const SendFrameSpec &frameSpec() const { return spec; }
+    const SendFrameSpec &frameSpec() const { return frameDesc; }
     Trans_canSendSupport *scheduler() const { return sendScheduler; }
 
     // A run's duration as shown: seconds to three significant digits.
@@ -55,7 +55,7 @@ private:
 
     Ui::tablePanel_Widget *ui = nullptr;
     SendParams params;
-    SendFrameSpec spec;
+    SendFrameSpec frameDesc;
     int idDigitLimit = 3;
     qint64 sendStartMs = 0;
     QString lastAcceptedData;

@@ -26,7 +26,7 @@ namespace {
 struct Run
 {
     SendParams params;
-    SendFrameSpec spec;
+    SendFrameSpec frameDesc;
     Trans_canSendSupport *scheduler = nullptr;
     int status = -1;
     qint64 endedNs = 0;
@@ -119,8 +119,8 @@ int main(int argc, char *argv[])
     for (int i = 0; i < 2; ++i) {
         auto run = std::make_unique<Run>();
         run->params = { 1, false, true, frames, 0 };
-        run->spec = { 0, 0, 8, quint32(0x100 * (i + 1)), 0x1122334455667788ULL };
-        run->scheduler = new Trans_canSendSupport(&run->params, &run->spec);
+        run->frameDesc = { 0, 0, 8, quint32(0x100 * (i + 1)), 0x1122334455667788ULL };
+        run->scheduler = new Trans_canSendSupport(&run->params, &run->frameDesc);
         all.push_back(std::move(run));
     }
 

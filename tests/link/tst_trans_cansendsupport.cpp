@@ -109,12 +109,12 @@ private:
     struct Scheduler
     {
         SendParams params;
-        SendFrameSpec spec;
+        SendFrameSpec frameDesc;
         Trans_canSendSupport *scheduler = nullptr;
         FakeAdapter *adapter = nullptr;
         Scheduler()
         {
-            scheduler = new Trans_canSendSupport(&params, &spec);
+            scheduler = new Trans_canSendSupport(&params, &frameDesc);
             adapter = new FakeAdapter(scheduler);
             QObject::connect(adapter, &FakeAdapter::request, scheduler,
                              &Trans_canSendSupport::On_SendCommand_Hander);
@@ -130,9 +130,9 @@ private:
 void tst_Trans_canSendSupport::ranksAreDrawnInCreationOrder()
 {
     SendParams params;
-    SendFrameSpec spec;
-    auto *first = new Trans_canSendSupport(&params, &spec);
-    auto *second = new Trans_canSendSupport(&params, &spec);
+    SendFrameSpec frameDesc;
+    auto *first = new Trans_canSendSupport(&params, &frameDesc);
+    auto *second = new Trans_canSendSupport(&params, &frameDesc);
     QCOMPARE(first->rank(), quint32(0x01234678));
     QCOMPARE(second->rank(), quint32(0x01234679));
     first->release();
@@ -274,7 +274,7 @@ void tst_Trans_canSendSupport::run()
 
     Scheduler s;
     s.params = { channel, dataIncrement, idIncrement, times, interval };
-    s.spec = { frameType, frameFormat, dlc, id, data };
+    s.frameDesc = { frameType, frameFormat, dlc, id, data };
     s.adapter->answer = answer;
     emit s.adapter->request(true);
 
@@ -300,7 +300,7 @@ void tst_Trans_canSendSupport::stopDuringPauseEndsRunAndSendsNothingMore()
 {
     Scheduler s;
     s.params = { 1, false, false, 10, 100000 };
-    s.spec = { 0, 0, 1, 0x42, 0x1 };
+    s.frameDesc = { 0, 0, 1, 0x42, 0x1 };
     emit s.adapter->request(true);
     QTRY_COMPARE_WITH_TIMEOUT(s.adapter->shown.size(), 1, 5000);
     emit s.adapter->request(false);
@@ -316,7 +316,7 @@ void tst_Trans_canSendSupport::lateStopAfterRunEndedStartsNothing()
     // scheduler sees the confirmation (run finished) and then the stop.
     Scheduler s;
     s.params = { 1, false, false, 2, 0 };
-    s.spec = { 0, 0, 0, 0x7, 0 };
+    s.frameDesc = { 0, 0, 0, 0x7, 0 };
     int answered = 0;
     s.adapter->afterAnswer = [&] {
         if (++answered == 2)
@@ -333,7 +333,7 @@ void tst_Trans_canSendSupport::startWhileRunningIsIgnored()
 {
     Scheduler s;
     s.params = { 2, true, false, 3, 40 };
-    s.spec = { 0, 0, 1, 0x100, 0x10 };
+    s.frameDesc = { 0, 0, 1, 0x100, 0x10 };
     int answered = 0;
     s.adapter->afterAnswer = [&] {
         if (++answered == 1)
@@ -360,7 +360,7 @@ void tst_Trans_canSendSupport::confirmationAfterStopStillShowsTheFrame()
 {
     Scheduler s;
     s.params = { 1, false, false, 5, 0 };
-    s.spec = { 0, 0, 0, 0x3, 0 };
+    s.frameDesc = { 0, 0, 0, 0x3, 0 };
     s.adapter->answer = Answer::Silent;
     emit s.adapter->request(true);
     QTRY_COMPARE_WITH_TIMEOUT(s.adapter->sent.size(), 1, 5000);

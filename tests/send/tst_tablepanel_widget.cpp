@@ -330,12 +330,12 @@ void tst_tablePanel_Widget::startFillsTheRecords()
     QCOMPARE(params.dataIncrement, false);
     QCOMPARE(params.sendTimes, 7);
     QCOMPARE(params.sendInterval, 25);
-    const SendFrameSpec &spec = panel.frameSpec();
-    QCOMPARE(spec.frameType, frameType);
-    QCOMPARE(spec.frameFormat, frameFormat);
-    QCOMPARE(spec.canId, canId);
-    QCOMPARE(spec.dataLength, lengthIndex);
-    QCOMPARE(spec.data, value);
+    const SendFrameSpec &frameDesc = panel.frameSpec();
+    QCOMPARE(frameDesc.frameType, frameType);
+    QCOMPARE(frameDesc.frameFormat, frameFormat);
+    QCOMPARE(frameDesc.canId, canId);
+    QCOMPARE(frameDesc.dataLength, lengthIndex);
+    QCOMPARE(frameDesc.data, value);
 
     // A click while running asks for a stop, not a new run.
     QTest::mouseClick(child<QPushButton>(&panel, "Button_send"), Qt::LeftButton);
