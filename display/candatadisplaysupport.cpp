@@ -10,6 +10,8 @@
 #include <QTime>
 #include <QTimer>
 
+#include <algorithm>
+
 CAN_DataDisplaySupport *CAN_DataDisplaySupport::instance()
 {
     static CAN_DataDisplaySupport *display = [] {
@@ -67,8 +69,7 @@ void CAN_DataDisplaySupport::onFrame(uchar channel,
     if (displayBuff.size() >= m_maxBuffSize)
         displayBuff.removeFirst(TrimCount);
 
-    m_formatter.format(m_current, channel, CanFrame, TimeStamp, dir,
-                       QTime::currentTime().msecsSinceStartOfDay());
+    m_formatter.format(m_current, channel, CanFrame, TimeStamp, dir, m_clock.msecsOfDay());
     if (dir != 0)
         ++m_sendCount;
     else
@@ -199,40 +200,63 @@ void CAN_DataDisplaySupport::rebuildView()
 {
     if (displayBuff.isEmpty())
         return;
+    const ViewFilter filter { filterTime, filterChannel, filterID,   filterType,
+                              filterDir,  filterLength,  filterData, timeStampeFormat };
+    m_viewBuff.set(filteredView(displayBuff, filter, m_maxViewSize));
+    emit signal_DisplayBuff_Changed();
+}
 
-    struct Filter
+CanRecordList CAN_DataDisplaySupport::filteredView(const CanRecordBuffer &buffer,
+                                                   const ViewFilter &filter,
+                                                   int limit)
+{
+    // Plain scan: the fields are a few characters long, where a search table costs more than
+    // it saves.
+    const auto contains = [](const QString &field, const QString &text) {
+        const int n = text.size();
+        const int last = field.size() - n;
+        const QChar *hay = field.constData();
+        const QChar *needle = text.constData();
+        const QChar first = needle[0];
+        for (int i = 0; i <= last; ++i) {
+            if (hay[i] == first && std::equal(needle + 1, needle + n, hay + i + 1))
+                return true;
+        }
+        return false;
+    };
+    struct Test
     {
         const QString *text;
         QString CanRecord::*field;
     };
-    Filter filters[7];
+    Test tests[7];
     int active = 0;
     const auto add = [&](const QString &text, QString CanRecord::*field) {
         if (!text.isEmpty())
-            filters[active++] = Filter { &text, field };
+            tests[active++] = Test { &text, field };
     };
-    add(filterTime, timeStampeFormat == 1 ? &CanRecord::timeStamp : &CanRecord::systemTime);
-    add(filterChannel, &CanRecord::channel);
-    add(filterID, &CanRecord::frameID);
-    add(filterType, &CanRecord::canType);
-    add(filterDir, &CanRecord::direction);
-    add(filterLength, &CanRecord::dataLength);
-    add(filterData, &CanRecord::data);
+    add(filter.time, filter.timeStampeFormat == 1 ? &CanRecord::timeStamp : &CanRecord::systemTime);
+    add(filter.channel, &CanRecord::channel);
+    add(filter.id, &CanRecord::frameID);
+    add(filter.type, &CanRecord::canType);
+    add(filter.dir, &CanRecord::direction);
+    add(filter.length, &CanRecord::dataLength);
+    add(filter.data, &CanRecord::data);
 
-    const int limit = m_maxViewSize;
     CanRecordList view;
+    if (limit <= 0)
+        return view;
     if (active == 0)
-        view.reserve(qMin(limit, displayBuff.size()));
-    displayBuff.forEachNewestFirst([&](const CanRecord &record) {
+        view.reserve(qMin(limit, buffer.size()));
+    buffer.forEachNewestFirst([&](const CanRecord &record) {
         for (int i = 0; i < active; ++i) {
-            if (!(record.*(filters[i].field)).contains(*filters[i].text, Qt::CaseSensitive))
+            if (!contains(record.*(tests[i].field), *tests[i].text))
                 return true;
         }
         view.append(record);
         return view.size() < limit;
     });
-    m_viewBuff.set(std::move(view));
-    emit signal_DisplayBuff_Changed();
+    return view;
 }
 
 void CAN_DataDisplaySupport::drainBeforeQuit()

@@ -6,6 +6,7 @@
 
 #include "display/canframeformatter.h"
 #include "display/canrecordbuffer.h"
+#include "display/hostclock.h"
 #include "display/lockedhandoff.h"
 #include "recording/filesavesupport.h"
 
@@ -28,6 +29,24 @@ public:
         FilterLength,
         FilterData,
     };
+
+    // The seven filter texts and the time column they apply to.
+    struct ViewFilter
+    {
+        QString time;
+        QString channel;
+        QString id;
+        QString type;
+        QString dir;
+        QString length;
+        QString data;
+        unsigned int timeStampeFormat = 0;
+    };
+
+    // The newest `limit` records of `buffer` whose every field holds its filter text as a
+    // case-sensitive substring, newest first.
+    static CanRecordList
+    filteredView(const CanRecordBuffer &buffer, const ViewFilter &filter, int limit);
 
     struct Counts
     {
@@ -113,4 +132,5 @@ private:
     quint64 m_lastSerial = 0;
     QMetaObject::Connection m_realTimeConnection;
     CanFrameFormatter m_formatter;
+    HostClock m_clock;
 };

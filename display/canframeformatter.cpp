@@ -122,9 +122,34 @@ void CanFrameFormatter::format(FileSaveSupport::CAN_StructureDescription &record
     record.timeStamp = timeStampText(TimeStamp);
     record.channel = channelText(channel);
 
-    const CanFrameInfo info(CanFrame);
-    record.frameID = cachedFrameIdText(info.id());
-    record.canType = info.extended() ? m_ext : m_std;
-    record.dataLength = m_lengths.at(info.dlc());
-    record.data = dataText(info.data);
+    // Read in place with the frame view's rules (missing bytes are 0, a DLC above 8 yields zero
+    // bytes) instead of building a CanFrameInfo and its byte array for every frame.
+    const int size = CanFrame.size();
+    const uchar *bytes = reinterpret_cast<const uchar *>(CanFrame.constData());
+    const uchar info = size > 0 ? bytes[CanFrame::InfoOffset] : 0;
+    quint32 id = 0;
+    if (size >= CanFrame::DataOffset) {
+        for (int i = 3; i >= 0; --i)
+            id = (id << 8) | bytes[CanFrame::IdOffset + i];
+    }
+    const int dlc = info & CanFrame::DlcMask;
+    record.frameID = cachedFrameIdText(id);
+    record.canType = (info & CanFrame::CANFRAME_EXTENDED) ? m_ext : m_std;
+    record.dataLength = m_lengths.at(dlc);
+
+    if (dlc == 0) {
+        record.data = QString();
+        return;
+    }
+    QString text(dlc * 3 - 1, Qt::Uninitialized);
+    QChar *out = text.data();
+    for (int i = 0; i < dlc; ++i) {
+        const int at = CanFrame::DataOffset + i;
+        const uchar byte = at < size ? bytes[at] : 0;
+        if (i > 0)
+            *out++ = QLatin1Char(' ');
+        *out++ = QLatin1Char(hexUpper[byte >> 4]);
+        *out++ = QLatin1Char(hexUpper[byte & 0xF]);
+    }
+    record.data = text;
 }

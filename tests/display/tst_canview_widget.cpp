@@ -4,7 +4,9 @@
 #include "display/canview_widget.h"
 #include "display/rstanditemmodel.h"
 #include "protocol/contextprotocol.h"
+#include "recording/filesave_widget.h"
 #include "recording/filesavesupport.h"
+#include "support/translationcheck.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -68,6 +70,7 @@ private slots:
     void realTimeSaveOnUnwritablePathStaysStopped();
     void cancelledDialogDoesNothing();
     void globalSaveWritesTheWholeBuffer();
+    void englishTranslationIsComplete();
 
 private:
     template<typename T>
@@ -404,6 +407,32 @@ void tst_CANView_Widget::globalSaveWritesTheWholeBuffer()
     QCOMPARE(lines.at(1), QByteArray("base hex timestamps system toltal 3\r"));
     QVERIFY(lines.at(3).contains(" 0x1 "));
     QVERIFY(lines.at(5).contains(" 0x3 "));
+}
+
+void tst_CANView_Widget::englishTranslationIsComplete()
+{
+    QTranslator english;
+    QVERIFY(TranslationCheck::installEnglish(&english));
+    CANView_Widget translated;
+    FileSave_Widget progress;
+    QStringList left = TranslationCheck::untranslatedTexts({ &translated, &progress });
+
+    // The texts the buttons take later on.
+    const QString path = dir.filePath(QStringLiteral("en.txt"));
+    translated.setFileNameProvider([path] { return path; });
+    QTest::mouseClick(translated.findChild<QPushButton *>(QStringLiteral("Button_pause")),
+                      Qt::LeftButton);
+    QTest::mouseClick(translated.findChild<QPushButton *>(QStringLiteral("Button_saveOnTime")),
+                      Qt::LeftButton);
+    left += TranslationCheck::untranslatedTexts(&translated);
+    QCOMPARE(translated.findChild<QPushButton *>(QStringLiteral("Button_pause"))->text(),
+             QStringLiteral("Resume"));
+    QTest::mouseClick(translated.findChild<QPushButton *>(QStringLiteral("Button_pause")),
+                      Qt::LeftButton);
+    QTest::mouseClick(translated.findChild<QPushButton *>(QStringLiteral("Button_saveOnTime")),
+                      Qt::LeftButton);
+    QCoreApplication::removeTranslator(&english);
+    QVERIFY2(left.isEmpty(), qPrintable(left.join(QLatin1Char('\n'))));
 }
 
 QTEST_MAIN(tst_CANView_Widget)

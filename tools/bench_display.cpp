@@ -1,0 +1,240 @@
+// Receive-path benchmark: ingest rate from decoded frame to buffered record, memory per buffered
+// record with the buffer full, view rebuild over a full buffer, model refresh with a full view and
+// a global save of a full buffer. Prints one line per figure with its target.
+
+#include "display/candatadisplaysupport.h"
+#include "display/cantablewidget.h"
+#include "display/rstanditemmodel.h"
+#include "recording/filesavesupport.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTime>
+
+#include <cstdio>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
+namespace {
+constexpr int FullBuffer = 1000000;
+
+// Frames as a bus shows them: two channels, a few dozen identifiers, eight data bytes.
+QVector<QByteArray> sampleFrames(int count)
+{
+    QRandomGenerator random(42);
+    QVector<QByteArray> frames;
+    frames.reserve(count);
+    for (int i = 0; i < count; ++i) {
+        QByteArray frame(13, '\0');
+        const bool extended = i % 5 == 0;
+        const quint32 id = extended ? 0x18FF0000u + quint32(random.bounded(32))
+                                    : 0x100u + quint32(random.bounded(32));
+        frame[0] = char((extended ? 0x80 : 0) | 8);
+        for (int b = 0; b < 4; ++b)
+            frame[1 + b] = char((id >> (8 * b)) & 0xFF);
+        for (int b = 0; b < 8; ++b)
+            frame[5 + b] = char(random.bounded(256));
+        frames.append(frame);
+    }
+    return frames;
+}
+
+size_t heapInUse()
+{
+#ifdef __GLIBC__
+    malloc_trim(0);
+    const struct mallinfo2 info = mallinfo2();
+    return info.uordblks + info.hblkhd;
+#else
+    return 0;
+#endif
+}
+
+void report(const char *what, double value, const char *unit, const char *target, bool ok)
+{
+    std::printf("%-58s %12.1f %-10s target %-14s %s\n", what, value, unit, target,
+                ok ? "ok" : "MISSED");
+    std::fflush(stdout);
+}
+
+void onDisplayThread(CAN_DataDisplaySupport *display, const std::function<void()> &work)
+{
+    QMetaObject::invokeMethod(display, work, Qt::BlockingQueuedConnection);
+}
+
+// Emits frames from a thread of its own, as the codec does on the serial thread.
+class FrameProducer : public QObject
+{
+    Q_OBJECT
+public:
+    void run(const QVector<QByteArray> *frames, int count)
+    {
+        for (int i = 0; i < count; ++i)
+            emit frame(uchar(1 + (i & 1)), frames->at(i % frames->size()), uint(i), 0);
+    }
+signals:
+    void frame(uchar channel, QByteArray CanFrame, uint TimeStamp, uint dir);
+};
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const QVector<QByteArray> frames = sampleFrames(4096);
+
+    // Ingest, called on the display thread: format, append, count; 2,000,000 frames so that the
+    // buffer fills and is trimmed as well.
+    {
+        CAN_DataDisplaySupport display;
+        const int count = 2 * FullBuffer;
+        QElapsedTimer timer;
+        timer.start();
+        onDisplayThread(&display, [&] {
+            for (int i = 0; i < count; ++i)
+                display.onFrame(uchar(1 + (i & 1)), frames.at(i % frames.size()), uint(i), 0);
+        });
+        const double rate = count / (timer.nsecsElapsed() / 1e9);
+        report("ingest, direct on the display thread (frames/s)", rate, "frames/s", ">= 100000",
+               rate >= 100000);
+    }
+
+    // Ingest through queued delivery from another thread, as in the program.
+    {
+        CAN_DataDisplaySupport display;
+        QThread producerThread;
+        FrameProducer producer;
+        producer.moveToThread(&producerThread);
+        producerThread.start();
+        QObject::connect(&producer, &FrameProducer::frame, &display,
+                         &CAN_DataDisplaySupport::onFrame);
+        const int count = FullBuffer;
+        QElapsedTimer timer;
+        timer.start();
+        QMetaObject::invokeMethod(
+            &producer, [&] { producer.run(&frames, count); }, Qt::BlockingQueuedConnection);
+        // Every queued frame handled.
+        onDisplayThread(&display, [] {});
+        const double rate = count / (timer.nsecsElapsed() / 1e9);
+        report("ingest, queued from another thread (frames/s)", rate, "frames/s", ">= 100000",
+               rate >= 100000);
+        producerThread.quit();
+        producerThread.wait();
+    }
+
+    // Memory with the buffer full, frames at full speed (time texts shared within a millisecond).
+    double bytesPerRecord = 0;
+    {
+        const size_t before = heapInUse();
+        auto *display = new CAN_DataDisplaySupport;
+        const size_t empty = heapInUse();
+        onDisplayThread(display, [&] {
+            for (int i = 0; i < FullBuffer; ++i)
+                display->onFrame(uchar(1 + (i & 1)), frames.at(i % frames.size()), uint(i), 0);
+        });
+        bytesPerRecord = double(heapInUse() - empty) / FullBuffer;
+        report("memory per buffered record, full buffer (bytes)", bytesPerRecord, "bytes", "<= 350",
+               bytesPerRecord <= 350);
+        Q_UNUSED(before)
+        delete display;
+    }
+
+    // Worst case for memory: every record has its own host time text (a slow bus).
+    {
+        const size_t empty = heapInUse();
+        CanRecordBuffer buffer;
+        CanFrameFormatter formatter;
+        CanRecord record;
+        for (int i = 0; i < FullBuffer; ++i) {
+            formatter.format(record, uchar(1 + (i & 1)), frames.at(i % frames.size()), uint(i), 0,
+                             i % 86400000);
+            buffer.append(record);
+        }
+        record = CanRecord();
+        const double perRecord = double(heapInUse() - empty) / FullBuffer;
+        report("memory per record, every host time text distinct (bytes)", perRecord, "bytes",
+               "<= 350", perRecord <= 350);
+
+        CAN_DataDisplaySupport::ViewFilter none;
+        QElapsedTimer timer;
+        const int runs = 5;
+        double worst = 0;
+        for (int r = 0; r < runs; ++r) {
+            timer.start();
+            const CanRecordList view = CAN_DataDisplaySupport::filteredView(buffer, none, 100000);
+            worst = qMax(worst, timer.nsecsElapsed() / 1e6);
+            Q_ASSERT(view.size() == 100000);
+        }
+        report("view rebuild, full buffer, no filter (ms, worst of 5)", worst, "ms", "<= 100",
+               worst <= 100);
+
+        CAN_DataDisplaySupport::ViewFilter data;
+        data.data = QStringLiteral("ZZ");
+        worst = 0;
+        for (int r = 0; r < runs; ++r) {
+            timer.start();
+            const CanRecordList view = CAN_DataDisplaySupport::filteredView(buffer, data, 100000);
+            worst = qMax(worst, timer.nsecsElapsed() / 1e6);
+            Q_ASSERT(view.isEmpty());
+        }
+        report("view rebuild, full buffer, data filter matching none (ms)", worst, "ms", "<= 100",
+               worst <= 100);
+
+        CAN_DataDisplaySupport::ViewFilter id;
+        id.id = QStringLiteral("0x1");
+        worst = 0;
+        for (int r = 0; r < runs; ++r) {
+            timer.start();
+            const CanRecordList view = CAN_DataDisplaySupport::filteredView(buffer, id, 100000);
+            worst = qMax(worst, timer.nsecsElapsed() / 1e6);
+        }
+        report("view rebuild, full buffer, identifier filter (ms)", worst, "ms", "<= 100",
+               worst <= 100);
+
+        // Model refresh and table reset with a full view, the table on screen.
+        LockedHandoff<CanRecordList> viewBuff;
+        CANTableWidget table(nullptr, &viewBuff);
+        table.resize(1000, 700);
+        table.show();
+        QCoreApplication::processEvents();
+        worst = 0;
+        double paintWorst = 0;
+        for (int r = 0; r < runs; ++r) {
+            // A fresh list each time, as every tick hands over a new one.
+            viewBuff.set(CAN_DataDisplaySupport::filteredView(buffer, none, 100000 - r));
+            timer.start();
+            table.model()->refresh();
+            worst = qMax(worst, timer.nsecsElapsed() / 1e6);
+            timer.start();
+            table.tableView->viewport()->repaint();
+            paintWorst = qMax(paintWorst, timer.nsecsElapsed() / 1e6);
+        }
+        report("model refresh and table reset, 100000 rows (ms)", worst, "ms", "<= 20",
+               worst <= 20);
+        report("table repaint after the reset, 100000 rows (ms)", paintWorst, "ms", "(info)", true);
+
+        // Global save of the full buffer.
+        QTemporaryDir dir;
+        LockedHandoff<CanRecordBuffer> history;
+        FileSaveSupport writer(&history);
+        const QString path = dir.filePath(QStringLiteral("global.txt"));
+        writer.setGlobalSavePath(path);
+        history.set(buffer);
+        timer.start();
+        writer.globalSave();
+        const double saveMs = timer.nsecsElapsed() / 1e6;
+        report("global save of 1000000 records (ms)", saveMs, "ms", "<= 2000", saveMs <= 2000);
+        std::printf("  (file size %lld bytes)\n", QFileInfo(path).size());
+    }
+    return 0;
+}
+
+#include "bench_display.moc"
