@@ -57,6 +57,7 @@ private slots:
     void realTimeSignalOnlyWhileConnected();
     void globalSaveCopyHoldsTheBufferAtRequest();
     void sentTimeStampAbove32BitsShowsLowBits();
+    void normalCloseLosesNoLoggedFrame();
 
 private:
     void send(uchar channel,
@@ -484,6 +485,28 @@ void tst_CAN_DataDisplaySupport::sentTimeStampAbove32BitsShowsLowBits()
     QCOMPARE(view().first().timeStamp, QStringLiteral("000012.3456"));
     QCOMPARE(view().first().direction, QStringLiteral("Tx"));
     QCOMPARE(display->sendCount(), 1);
+}
+
+void tst_CAN_DataDisplaySupport::normalCloseLosesNoLoggedFrame()
+{
+    // Frames still queued anywhere on their way to the log when the event loop ends are written
+    // and flushed, without the user stopping real-time saving.
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("close.txt"));
+    display->fileSaveSupport()->realTimeSaveCommand(path, true);
+    QMetaObject::invokeMethod(
+        display, [this] { display->setRealTimeSave(true); }, Qt::QueuedConnection);
+    const int frames = 20000;
+    for (int i = 0; i < frames; ++i)
+        send(1 + (i & 1), quint32(i), uint(i));
+    QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+    QCoreApplication::exec();
+
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray contents = file.readAll();
+    QCOMPARE(contents.count("\r\n"), 3 + frames);
+    QVERIFY(contents.endsWith(" 2 0x4e1f STD Rx 3 01 AB 0F\r\n"));
 }
 
 QTEST_MAIN(tst_CAN_DataDisplaySupport)
