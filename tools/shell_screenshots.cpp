@@ -1,6 +1,6 @@
-// Renders the main window and the about window in both languages to PNG files, for looking at
-// the interface and for the picture in the README. The main window shows live traffic from a
-// virtual adapter opened through the device panel, as a user would. Uses a private settings
+// Renders the main window, the about window and the pages in both languages to PNG files, for
+// looking at the interface and for the picture in the README. The main window shows live traffic
+// from a virtual adapter opened through the device panel, as a user would. Uses a private settings
 // folder, so the user's stored language and bit rates are left alone.
 //
 //   xvfb-run -a rcan-shell-screenshots <output-dir>
@@ -10,9 +10,11 @@
 #include "app/rcanresources.h"
 #include "app/rivexabout.h"
 #include "app/settings.h"
+#include "busload/occupancyrate_widget.h"
 #include "device/devicemanagement.h"
 #include "link/serialcontrol.h"
 #include "protocol/common.h"
+#include "send/generallyframesendwidget.h"
 #include "simulator/virtualadapter.h"
 
 #include <QApplication>
@@ -105,6 +107,19 @@ int main(int argc, char *argv[])
         if (QScreen *screen = QGuiApplication::primaryScreen())
             screen->grabWindow(0).save(out.filePath(QStringLiteral("screen_%1.png").arg(lang)));
         window->aboutPage()->hide();
+        // The pages too, to look them over in both languages.
+        const std::pair<QWidget *, QString> pages[] = {
+            { DeviceManagement::instance(), QStringLiteral("device") },
+            { window->sendPage(), QStringLiteral("send") },
+            { window->busLoadPage(), QStringLiteral("busload") },
+        };
+        for (const auto &page : pages) {
+            page.first->showNormal();
+            common::delayMsec(300);
+            ok &= save(page.first,
+                       out.filePath(QStringLiteral("%1_%2.png").arg(page.second, lang)));
+            page.first->hide();
+        }
         disconnectDevice();
         window->hide();
         delete window;
