@@ -12,6 +12,9 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include <functional>
+#include <memory>
+
 namespace MainWindowDriver {
 
 namespace {
@@ -46,10 +49,16 @@ void chooseFromSettingMenu(RAZOradurodMainWindow *window, QAction *action)
     QToolButton *button = toolButton(window, QStringLiteral("toolButton_Setting"));
     QMenu *menu = button->menu();
     // The menu runs its own event loop once open; pick the entry from inside it.
-    QTimer::singleShot(0, menu, [menu, action] {
+    auto pick = std::make_shared<std::function<void()>>();
+    *pick = [menu, action, pick] {
+        if (!menu->isVisible()) {
+            QTimer::singleShot(10, menu, *pick);
+            return;
+        }
         menu->setActiveAction(action);
         QTest::keyClick(menu, Qt::Key_Return);
-    });
+    };
+    QTimer::singleShot(0, menu, *pick);
     QTest::mouseClick(button, Qt::LeftButton);
 }
 
