@@ -9,7 +9,8 @@ FileSave_Widget::FileSave_Widget(QWidget *parent)
     , ui(new Ui::FileSave_Widget)
 {
     ui->setupUi(this);
-    m_titleBar = new rFrameLessWidget(this, tr(" CAN保存"), 0, QColor(0, 66, 99));
+    m_titleBar = new rFrameLessWidget(this, QString(), 0, QColor(0, 66, 99));
+    retranslate();
     m_titleBar->setMaximumHeight(35);
     ui->horizontalLayout->addWidget(m_titleBar);
 }
@@ -22,6 +23,11 @@ FileSave_Widget::~FileSave_Widget()
 void FileSave_Widget::setProgressValue(int value)
 {
     ui->progressBar->setValue(value);
+}
+
+void FileSave_Widget::retranslate()
+{
+    m_titleBar->setTitle(tr(" CAN保存"));
 }
 
 int FileSave_Widget::progressValue() const

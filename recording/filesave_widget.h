@@ -21,6 +21,8 @@ public:
     // Values outside 0..100 leave the bar as it is.
     void setProgressValue(int value);
     int progressValue() const;
+    // The window outlives main windows; a save after a language switch shows the new language.
+    void retranslate();
 
 private:
     Ui::FileSave_Widget *ui = nullptr;

@@ -4,6 +4,7 @@
 #include "display/lockedhandoff.h"
 #include "recording/filesave_widget.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDebug>
@@ -143,6 +144,13 @@ void FileSaveSupport::globalSave()
 
 void FileSaveSupport::writeGlobalSave()
 {
+    m_progressWindow->retranslate();
+    // Centred over the window the user works in, not wherever the window system puts it.
+    if (QWidget *active = QApplication::activeWindow()) {
+        QRect area = m_progressWindow->frameGeometry();
+        area.moveCenter(active->frameGeometry().center());
+        m_progressWindow->move(area.topLeft());
+    }
     m_progressWindow->showNormal();
     QCoreApplication::processEvents();
 

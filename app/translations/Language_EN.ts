@@ -437,7 +437,7 @@
     </message>
     <message>
         <source>方向</source>
-        <translation>Direction</translation>
+        <translation>Dir</translation>
     </message>
     <message>
         <source>长度</source>

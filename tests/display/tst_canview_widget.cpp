@@ -431,6 +431,23 @@ void tst_CANView_Widget::englishTranslationIsComplete()
                       Qt::LeftButton);
     QTest::mouseClick(translated.findChild<QPushButton *>(QStringLiteral("Button_saveOnTime")),
                       Qt::LeftButton);
+
+    // The progress window was built with the first view, in Chinese; a save after the switch
+    // shows it in English.
+    FileSaveSupport *writer = CAN_DataDisplaySupport::instance()->fileSaveSupport();
+    bool looked = false;
+    QObject context;
+    connect(writer, &FileSaveSupport::signal_processSet, &context, [&](int) {
+        if (!looked)
+            left += TranslationCheck::untranslatedTexts(writer->progressWindow());
+        looked = true;
+    });
+    const QString savePath = dir.filePath(QStringLiteral("en_all.txt"));
+    translated.setFileNameProvider([savePath] { return savePath; });
+    QTest::mouseClick(translated.findChild<QPushButton *>(QStringLiteral("button_save")),
+                      Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(looked, 5000);
+
     QCoreApplication::removeTranslator(&english);
     QVERIFY2(left.isEmpty(), qPrintable(left.join(QLatin1Char('\n'))));
 }

@@ -1,0 +1,143 @@
+// Renders the receive view inside the main window in both languages, with traffic from a virtual
+// adapter: running, paused, filtered and with the device time column; and the save progress window
+// in the middle of a large global save. Uses a private settings folder.
+//
+//   xvfb-run -a rcan-display-screenshots <output-dir>
+
+#include "app/applicationshell.h"
+#include "app/razoradurodmainwindow.h"
+#include "app/rcanresources.h"
+#include "app/settings.h"
+#include "device/devicemanagement.h"
+#include "display/candatadisplaysupport.h"
+#include "display/cantablewidget.h"
+#include "display/canview_widget.h"
+#include "link/serialcontrol.h"
+#include "protocol/common.h"
+#include "protocol/contextprotocol.h"
+#include "recording/filesave_widget.h"
+#include "recording/filesavesupport.h"
+#include "simulator/virtualadapter.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QTemporaryDir>
+
+#include <cstdio>
+
+namespace {
+bool save(QWidget *w, const QString &path)
+{
+    const bool ok = w->grab().save(path);
+    std::fprintf(stderr, "%s %s\n", ok ? "wrote" : "FAILED", qPrintable(path));
+    return ok;
+}
+
+template<typename T>
+T *child(QWidget *parent, const char *name)
+{
+    return parent->findChild<T *>(QLatin1String(name));
+}
+
+void connectDevice(const QString &port)
+{
+    QWidget *panel = DeviceManagement::instance();
+    auto *ports = child<QComboBox>(panel, "chose_port");
+    ports->setCurrentIndex(ports->findText(port));
+    child<QPushButton>(panel, "device_open")->click();
+    child<QPushButton>(panel, "channel_control_1")->click();
+    child<QPushButton>(panel, "channel_control_2")->click();
+}
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QTemporaryDir config;
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
+    rcanInitResources();
+    QApplication app(argc, argv);
+    ApplicationShell::setUpApplicationFont();
+    if (app.arguments().size() != 2) {
+        std::fprintf(stderr, "usage: rcan-display-screenshots <output-dir>\n");
+        return 2;
+    }
+    const QDir out(app.arguments().at(1));
+    QDir().mkpath(out.path());
+    QTemporaryDir files;
+
+    VirtualAdapter adapter;
+    adapter.setFrameRate(1, 60);
+    adapter.setFrameRate(2, 25);
+    adapter.setErrorFrameRate(0.5);
+    if (!adapter.start())
+        return 1;
+    SerialControl::instance()->addExtraPort(adapter.slavePath());
+
+    bool ok = true;
+    bool connected = false;
+    for (const QString &lang : { QStringLiteral("CN"), QStringLiteral("EN") }) {
+        writeSetting(QStringLiteral("Language"), lang);
+        auto *window = new RAZOradurodMainWindow;
+        window->resize(1100, 691);
+        window->show();
+        if (!connected) {
+            connectDevice(adapter.slavePath());
+            connected = true;
+        }
+        DeviceManagement::instance()->hide();
+        CANView_Widget *view = window->receiveView();
+        common::delayMsec(2000);
+        ok &= save(window, out.filePath(QStringLiteral("receive_running_%1.png").arg(lang)));
+
+        auto *pause = child<QPushButton>(view, "Button_pause");
+        pause->click();
+        common::delayMsec(1000);
+        ok &= save(window, out.filePath(QStringLiteral("receive_paused_%1.png").arg(lang)));
+        pause->click();
+
+        view->table()->channelEdit->setText(QStringLiteral("2"));
+        view->table()->typeCombo->setCurrentIndex(1);
+        child<QComboBox>(view, "comboBox")->setCurrentIndex(1);
+        const QString logPath = files.filePath(QStringLiteral("rt_%1.txt").arg(lang));
+        view->setFileNameProvider([logPath] { return logPath; });
+        child<QPushButton>(view, "Button_saveOnTime")->click();
+        common::delayMsec(1000);
+        ok &= save(window, out.filePath(QStringLiteral("receive_filtered_%1.png").arg(lang)));
+        child<QPushButton>(view, "Button_saveOnTime")->click();
+        view->table()->channelEdit->clear();
+        view->table()->typeCombo->setCurrentIndex(0);
+        child<QComboBox>(view, "comboBox")->setCurrentIndex(0);
+
+        if (lang == QLatin1String("EN")) {
+            // A large global save: half a million more frames, then the progress window half-way.
+            contextProtocol *codec = contextProtocol::instance();
+            QByteArray frame = QByteArray::fromHex("0811223344AABBCCDDEEFF0011");
+            for (int i = 0; i < 500000; ++i)
+                emit codec->signal_REP_CANFrame(uchar(1 + (i & 1)), frame, uint(i), 0);
+            common::delayMsec(2000);
+            FileSaveSupport *writer = CAN_DataDisplaySupport::instance()->fileSaveSupport();
+            QObject shot;
+            QObject::connect(writer, &FileSaveSupport::signal_processSet, &shot, [&](int value) {
+                if (value != 50)
+                    return;
+                ok &= save(writer->progressWindow(),
+                           out.filePath(QStringLiteral("save_progress.png")));
+                if (QScreen *screen = QGuiApplication::primaryScreen())
+                    screen->grabWindow(0).save(
+                        out.filePath(QStringLiteral("save_progress_screen.png")));
+            });
+            const QString globalPath = files.filePath(QStringLiteral("global.txt"));
+            view->setFileNameProvider([globalPath] { return globalPath; });
+            child<QPushButton>(view, "button_save")->click();
+            common::delayMsec(5000);
+        }
+        window->hide();
+        delete window;
+    }
+    return ok ? 0 : 1;
+}
