@@ -75,6 +75,8 @@ void AdapterLink::syncShared()
 void AdapterLink::onReadable()
 {
 #ifdef Q_OS_UNIX
+    // A fault switched on just before a command must already apply to that command.
+    syncShared();
     char buffer[ReadChunk];
     const ssize_t n = ::read(m_master, buffer, sizeof buffer);
     if (n > 0) {
