@@ -3,8 +3,7 @@
 // A value handed from one thread to another. The lock is held only while the value is assigned or
 // copied; the record lists it carries are implicitly shared, so neither side copies any text.
 
-#include <QMutex>
-#include <QMutexLocker>
+#include <mutex>
 #include <utility>
 
 template<typename T>
@@ -13,7 +12,7 @@ class LockedHandoff
 public:
     T get() const
     {
-        QMutexLocker locker(&m_mutex);
+        std::lock_guard<std::mutex> locker(m_mutex);
         return m_value;
     }
 
@@ -22,7 +21,7 @@ public:
     void set(T value)
     {
         {
-            QMutexLocker locker(&m_mutex);
+            std::lock_guard<std::mutex> locker(m_mutex);
             std::swap(m_value, value);
         }
     }
@@ -32,7 +31,7 @@ public:
     bool clearIfSharedWith(const T &seen)
     {
         T old;
-        QMutexLocker locker(&m_mutex);
+        std::lock_guard<std::mutex> locker(m_mutex);
         if (!m_value.isSharedWith(seen))
             return false;
         std::swap(m_value, old);
@@ -40,6 +39,7 @@ public:
     }
 
 private:
-    mutable QMutex m_mutex;
+    // A standard mutex rather than QMutex: thread sanitizers see its ordering.
+    mutable std::mutex m_mutex;
     T m_value {};
 };
