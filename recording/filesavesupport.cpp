@@ -9,6 +9,8 @@
 #include <QDateTime>
 #include <QDebug>
 #include <QFile>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QTextStream>
 
 namespace {
@@ -146,9 +148,14 @@ void FileSaveSupport::writeGlobalSave()
 {
     m_progressWindow->retranslate();
     // Centred over the window the user works in, not wherever the window system puts it.
-    if (QWidget *active = QApplication::activeWindow()) {
+    QRect over;
+    if (QWidget *active = QApplication::activeWindow())
+        over = active->frameGeometry();
+    else if (QScreen *screen = QGuiApplication::primaryScreen())
+        over = screen->availableGeometry();
+    if (over.isValid()) {
         QRect area = m_progressWindow->frameGeometry();
-        area.moveCenter(active->frameGeometry().center());
+        area.moveCenter(over.center());
         m_progressWindow->move(area.topLeft());
     }
     m_progressWindow->showNormal();
