@@ -252,16 +252,21 @@ void AdapterDevice::handleCommand(const char *cmd, quint64 nowUs)
         quint32 stamp = clockAt(nowUs);
         if (ok) {
             const int index = channel - 1;
-            const double endUs = putOnBus(index, frame, double(nowUs));
+            const int other = 1 - index;
+            const bool loop = m_settings.loopback && m_channels[other].started
+                && m_channels[other].quanta == m_channels[index].quanta;
+            // Looped back, both channels share one wire: the frame goes out only once the other
+            // channel's last frame has left it, so the echo never predates that frame's stamp.
+            const double startUs
+                = loop ? qMax(double(nowUs), m_channels[other].lastStampUs) : double(nowUs);
+            const double endUs = putOnBus(index, frame, startUs);
             stamp = clockAt(quint64(endUs));
             ++m_stats.framesSent;
             r[3] = 1;
             putU32(r + 8, stamp);
             if (!m_settings.silent)
                 appendRecord(r);
-            const int other = 1 - index;
-            if (m_settings.loopback && m_channels[other].started
-                && m_channels[other].quanta == m_channels[index].quanta) {
+            if (loop) {
                 char echo[Wire::RecordSize] = {};
                 echo[0] = char(Wire::RecordMark);
                 echo[1] = char(Wire::CANFrame);

@@ -81,6 +81,8 @@ private slots:
     void errorFramesAreCounted();
     void sequenceNumbersRunWithoutGaps();
     void faultsShapeTheStream();
+    void loopedBackFrameFollowsTheOtherChannelsTraffic_data();
+    void loopedBackFrameFollowsTheOtherChannelsTraffic();
 };
 
 void tst_AdapterDevice::timingCodes_data()
@@ -334,6 +336,43 @@ void tst_AdapterDevice::sequenceNumbersRunWithoutGaps()
     }
     QCOMPARE(next[0], quint64(500));
     QCOMPARE(next[1], quint64(700));
+}
+
+void tst_AdapterDevice::loopedBackFrameFollowsTheOtherChannelsTraffic_data()
+{
+    QTest::addColumn<bool>("busLimit");
+    QTest::newRow("bus limited") << true;
+    QTest::newRow("frames may overlap") << false;
+}
+
+// A short frame sent while channel 2's long frame is still on the shared wire: channel 2 must
+// not see the echo stamped before the frame it has already reported.
+void tst_AdapterDevice::loopedBackFrameFollowsTheOtherChannelsTraffic()
+{
+    QFETCH(bool, busLimit);
+    AdapterDevice device;
+    AdapterSettings settings;
+    settings.frameRate[1] = 1000;
+    settings.sequenceNumbers = true; // 8 data bytes: about 0.5 ms on the wire at 250 kbps
+    settings.busLimit = busLimit;
+    device.setSettings(settings);
+    feed(device, baud(1, Rate250k) + baud(2, Rate250k), 0);
+    run(device, 0, 10000);
+    const QByteArray shortFrame = contextProtocol::buildCanFrame(0, 0, 0, 0x100, QByteArray(8, 0));
+    feed(device, contextProtocol::buildCanSend(1, shortFrame, 1), 10010);
+
+    QList<quint32> stamps;
+    for (const QByteArray &r : records(take(device))) {
+        if (quint8(r.at(1)) == Wire::CANFrame && r.at(2) == 2)
+            stamps << Wire::readU32(r.constData() + 16);
+    }
+    QVERIFY(stamps.size() >= 2);
+    for (int i = 1; i < stamps.size(); ++i)
+        QVERIFY2(stamps.at(i) >= stamps.at(i - 1),
+                 qPrintable(QStringLiteral("frame %1 stamped %2 after %3")
+                                .arg(i)
+                                .arg(stamps.at(i))
+                                .arg(stamps.at(i - 1))));
 }
 
 void tst_AdapterDevice::faultsShapeTheStream()
