@@ -49,16 +49,19 @@ void chooseFromSettingMenu(RAZOradurodMainWindow *window, QAction *action)
     QToolButton *button = toolButton(window, QStringLiteral("toolButton_Setting"));
     QMenu *menu = button->menu();
     // The menu runs its own event loop once open; pick the entry from inside it.
+    // Only the pending timer owns the retry: a self-owning function would never be freed.
     auto pick = std::make_shared<std::function<void()>>();
-    *pick = [menu, action, pick] {
+    std::weak_ptr<std::function<void()>> self = pick;
+    *pick = [menu, action, self] {
         if (!menu->isVisible()) {
-            QTimer::singleShot(10, menu, *pick);
+            if (const auto again = self.lock())
+                QTimer::singleShot(10, menu, [again] { (*again)(); });
             return;
         }
         menu->setActiveAction(action);
         QTest::keyClick(menu, Qt::Key_Return);
     };
-    QTimer::singleShot(0, menu, *pick);
+    QTimer::singleShot(0, menu, [pick] { (*pick)(); });
     QTest::mouseClick(button, Qt::LeftButton);
 }
 
