@@ -13,6 +13,8 @@
 #include <QScreen>
 #include <QTextStream>
 
+#include <csignal>
+
 namespace {
 // Files are opened without QIODevice::Text: every line already ends in CR LF, and text mode
 // would turn that into CR CR LF on Windows.
@@ -43,6 +45,11 @@ FileSaveSupport::FileSaveSupport(LockedHandoff<CanRecordBuffer> *historyBuff, QO
     : QObject(parent)
     , m_historyBuff(historyBuff)
 {
+#ifdef Q_OS_UNIX
+    // A log that reaches the process's file size limit must fail like a full disk, not end the
+    // program and take the unsaved history with it.
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
     m_progressWindow = new FileSave_Widget;
     m_progressWindow->hide();
     connect(this, &FileSaveSupport::signal_processSet, m_progressWindow,

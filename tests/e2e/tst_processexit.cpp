@@ -22,12 +22,16 @@
 #include <QSpinBox>
 #include <QtTest>
 
+#include <csignal>
 #include <cstdio>
+#include <sys/resource.h>
 
 namespace {
 constexpr int ChildRatePerChannel = 2000;
 const char RecordMode[] = "--child-record";
 const char CloseMode[] = "--child-close";
+const char SizeLimitMode[] = "--child-size-limit";
+constexpr rlim_t SizeLimitBytes = 256 * 1024;
 // The entry point lets the last window go with the process; holding on to it here keeps a leak
 // checker from reporting what the program ends with on purpose.
 RAZOradurodMainWindow *lastWindow = nullptr;
@@ -57,6 +61,31 @@ int childRecord(const QString &folder)
     options.progress = [](quint64 recorded) { report("recorded " + QByteArray::number(recorded)); };
     Soak::run(options);
     return 1; // never reached: the parent kills this process
+}
+
+// Records far past the process's file size limit, with the limit's signal left at its default
+// (which ends the process): the program itself must turn it into a failed write.
+int childSizeLimit(const QString &folder)
+{
+    std::signal(SIGXFSZ, SIG_DFL);
+    rlimit limit {};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    limit.rlim_cur = SizeLimitBytes;
+    if (setrlimit(RLIMIT_FSIZE, &limit) != 0)
+        return 12;
+    rcanInitResources();
+    int argc = 1;
+    char name[] = "tst_processexit";
+    char *argv[] = { name, nullptr };
+    QApplication app(argc, argv);
+    SoakOptions options;
+    options.frames = 40000; // about 2 MB of log
+    options.ratePerChannel = 10000;
+    options.folder = folder;
+    options.scenario = false;
+    const SoakResult result = Soak::run(options);
+    report("survived " + QByteArray::number(result.framesRecorded));
+    return 0;
 }
 
 // The program's entry point with a user who opens the virtual adapter, starts both channels,
@@ -150,6 +179,7 @@ private slots:
     void initTestCase();
     void killedWhileSaving();
     void closeWithEverythingRunning();
+    void fileSizeLimitIsNoCrash();
 
 private:
     QProcessEnvironment childEnvironment() const;
@@ -267,12 +297,40 @@ void tst_ProcessExit::closeWithEverythingRunning()
                             .arg(field(after.first(), 2))));
 }
 
+void tst_ProcessExit::fileSizeLimitIsNoCrash()
+{
+    QTemporaryDir dir;
+    QProcess child;
+    child.setProcessEnvironment(childEnvironment());
+    child.start(QCoreApplication::applicationFilePath(),
+                { QLatin1String(SizeLimitMode), dir.path() });
+    QVERIFY(child.waitForStarted());
+    QVERIFY(child.waitForFinished(90000));
+    const QByteArray out = child.readAllStandardOutput();
+    const QString both
+        = QString::fromLocal8Bit(out + "\n--- stderr ---\n" + child.readAllStandardError());
+    QVERIFY2(child.exitStatus() == QProcess::NormalExit, qPrintable(both));
+    QVERIFY2(child.exitCode() == 0, qPrintable(both));
+    const QList<QByteArray> survived = linesStartingWith(out, "survived");
+    QVERIFY2(survived.size() == 1 && field(survived.first(), 1) >= 40000, qPrintable(both));
+
+    // The log filled what the limit allowed; its lines are whole up to a cut last one.
+    const QString log = dir.filePath(QStringLiteral("soak-realtime.txt"));
+    const qint64 size = QFileInfo(log).size();
+    QVERIFY2(size > qint64(SizeLimitBytes) - 8192 && size <= qint64(SizeLimitBytes),
+             qPrintable(QString::number(size)));
+    const Soak::LogCheck check = Soak::checkRealTimeLog(log, false, true);
+    QVERIFY2(check.failures.isEmpty(), qPrintable(check.failures.join(QLatin1Char('\n'))));
+}
+
 int main(int argc, char *argv[])
 {
     if (argc >= 3 && qstrcmp(argv[1], RecordMode) == 0)
         return childRecord(QString::fromLocal8Bit(argv[2]));
     if (argc >= 3 && qstrcmp(argv[1], CloseMode) == 0)
         return childClose(QString::fromLocal8Bit(argv[2]));
+    if (argc >= 3 && qstrcmp(argv[1], SizeLimitMode) == 0)
+        return childSizeLimit(QString::fromLocal8Bit(argv[2]));
     QApplication app(argc, argv);
     tst_ProcessExit test;
     return QTest::qExec(&test, argc, argv);

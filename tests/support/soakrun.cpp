@@ -49,6 +49,20 @@ public:
         m_timer.start();
     }
     void stop() { m_timer.stop(); }
+    // The lateness that `share` of all ticks stayed within, to the millisecond.
+    double percentileMs(double share) const
+    {
+        quint64 total = 0;
+        for (quint64 n : m_histogram)
+            total += n;
+        quint64 seen = 0;
+        for (int ms = 0; ms < HistogramSize; ++ms) {
+            seen += m_histogram[ms];
+            if (total > 0 && double(seen) >= share * double(total))
+                return ms + 1;
+        }
+        return HistogramSize;
+    }
     void setSaving(bool saving) { m_saving = saving; }
 
     double worstMs = 0;
@@ -65,11 +79,14 @@ private:
             worstMs = late;
             worstAtMs = double(now) / 1e6;
         }
+        ++m_histogram[qBound(0, int(late), HistogramSize - 1)];
         if (!m_saving && !m_savedSinceLastTick)
             worstOutsideSaveMs = qMax(worstOutsideSaveMs, late);
         m_savedSinceLastTick = m_saving;
     }
 
+    static constexpr int HistogramSize = 2000;
+    quint64 m_histogram[HistogramSize] = {};
     QTimer m_timer;
     QElapsedTimer m_clock;
     qint64 m_last = 0;
@@ -218,6 +235,9 @@ QString SoakResult::summary() const
     text += QStringLiteral("worst GUI latency       %1 ms (%2 ms outside the global save)\n")
                 .arg(worstLatencyMs, 0, 'f', 1)
                 .arg(worstLatencyOutsideSaveMs, 0, 'f', 1);
+    text += QStringLiteral("GUI latency percentiles 99 %: below %1 ms, 99.9 %: below %2 ms\n")
+                .arg(latency99Ms)
+                .arg(latency999Ms);
     text += QStringLiteral("worst pipeline lag      %1 ms (codec to log writer)\n")
                 .arg(worstPipelineLagMs, 0, 'f', 0);
     text += QStringLiteral("largest table           %1 rows\n").arg(largestTable);
@@ -594,6 +614,8 @@ SoakResult run(const SoakOptions &options)
     result.framesRecorded = counters->recordedRx();
     result.worstLatencyMs = latency.worstMs;
     result.worstLatencyOutsideSaveMs = latency.worstOutsideSaveMs;
+    result.latency99Ms = latency.percentileMs(0.99);
+    result.latency999Ms = latency.percentileMs(0.999);
     result.worstPipelineLagMs = marker.worstLagMs;
     result.seconds = double(lastFrameMs - qMax<qint64>(firstFrameMs, 0)) / 1000.0;
     result.framesPerSecond

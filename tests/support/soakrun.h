@@ -45,6 +45,8 @@ struct SoakResult
     qint64 residentAtEndKb = 0;
     double worstLatencyMs = 0; // lateness of a 10 ms GUI timer, whole run
     double worstLatencyOutsideSaveMs = 0; // the same, leaving out the global save
+    double latency99Ms = 0; // the lateness 99 % of the ticks stayed below
+    double latency999Ms = 0;
     double worstPipelineLagMs = 0; // a marker's trip through the display and GUI queues
     int largestTable = 0;
     QString realTimeLog;
