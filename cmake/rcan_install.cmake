@@ -21,7 +21,7 @@ install(FILES ${CMAKE_SOURCE_DIR}/packaging/70-rcan-tools.rules
 set(CPACK_PACKAGE_NAME rcan-tools)
 set(CPACK_PACKAGE_VENDOR "RCAN Tools")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "CAN bus analyser for the RCAN-U01 USB-CAN adapter")
-set(CPACK_PACKAGE_DESCRIPTION
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
     "Opens the two-channel RCAN-U01 adapter (USB serial port, product 0x5722), starts each CAN\n"
     "channel at a standard or calculated bit rate, shows received and sent frames in a\n"
     "filterable table, sends frames once or repeatedly, records traffic to text logs and shows\n"
