@@ -82,6 +82,9 @@ void AdapterLink::onReadable()
     if (n > 0) {
         const quint64 now = nowUs();
         m_device.receive(buffer, int(n), now);
+        // Publish the counts before the answers leave, so whoever reads an answer also sees
+        // the command counted.
+        syncShared();
         flush(now);
     } else if (n < 0 && errno != EAGAIN && errno != EINTR) {
         // Cannot happen while the slave is held open; do not spin on it if it does.
