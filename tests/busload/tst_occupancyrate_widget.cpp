@@ -17,6 +17,7 @@
 #include <QtTest>
 
 #include <memory>
+#include "support/privatesettingsmain.h"
 
 namespace {
 constexpr int RefreshWaitMs = 2000; // a few 200 ms refresh periods, generous for a busy machine
@@ -349,18 +350,6 @@ void tst_OccupancyRate_Widget::englishTranslationIsComplete()
     QVERIFY2(left.isEmpty(), qPrintable(left.join(QLatin1Char('\n'))));
 }
 
-int main(int argc, char *argv[])
-{
-    // The device panel reads and writes bit-rate settings; keep them off the user's store.
-    QTemporaryDir config;
-    if (!config.isValid())
-        return 1;
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
-    QStandardPaths::setTestModeEnabled(true);
-    QApplication app(argc, argv);
-    tst_OccupancyRate_Widget test;
-    QTEST_SET_MAIN_SOURCE_PATH
-    return QTest::qExec(&test, argc, argv);
-}
+RCAN_TEST_MAIN_PRIVATE_SETTINGS(tst_OccupancyRate_Widget)
 
 #include "tst_occupancyrate_widget.moc"

@@ -21,6 +21,7 @@
 #include <QtTest>
 
 #include <utility>
+#include "support/privatesettingsmain.h"
 
 namespace {
 QMutex logMutex;
@@ -806,18 +807,6 @@ void tst_DeviceManagement::englishTranslationIsComplete()
     m_panel->retranslate();
 }
 
-int main(int argc, char *argv[])
-{
-    // Keep every settings write away from the user's real store.
-    QTemporaryDir config;
-    if (!config.isValid())
-        return 1;
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
-    QStandardPaths::setTestModeEnabled(true);
-    QApplication app(argc, argv);
-    tst_DeviceManagement test;
-    QTEST_SET_MAIN_SOURCE_PATH
-    return QTest::qExec(&test, argc, argv);
-}
+RCAN_TEST_MAIN_PRIVATE_SETTINGS(tst_DeviceManagement)
 
 #include "tst_devicemanagement.moc"

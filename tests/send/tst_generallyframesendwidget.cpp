@@ -15,6 +15,7 @@
 #include <QToolButton>
 #include <QTranslator>
 #include <QtTest>
+#include "support/privatesettingsmain.h"
 
 namespace {
 QStringList tabTitles(generallyFrameSendWidget *window)
@@ -165,18 +166,5 @@ void tst_generallyFrameSendWidget::sendToolButtonShowsTheOneSendWindow()
     QCOMPARE(window.findChildren<generallyFrameSendWidget *>().size(), 1);
 }
 
-int main(int argc, char *argv[])
-{
-    // The panels reach the device panel, which reads and writes settings: keep them away from
-    // the user's real store.
-    QTemporaryDir config;
-    if (!config.isValid())
-        return 1;
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
-    QStandardPaths::setTestModeEnabled(true);
-    QApplication app(argc, argv);
-    tst_generallyFrameSendWidget test;
-    QTEST_SET_MAIN_SOURCE_PATH
-    return QTest::qExec(&test, argc, argv);
-}
+RCAN_TEST_MAIN_PRIVATE_SETTINGS(tst_generallyFrameSendWidget)
 #include "tst_generallyframesendwidget.moc"

@@ -22,6 +22,7 @@
 #include <QtTest>
 
 #include <memory>
+#include "support/privatesettingsmain.h"
 
 namespace {
 constexpr int AdapterSettleMs = 50;
@@ -427,18 +428,6 @@ void tst_SendRun::twoPanelsOnOneChannel()
     QCOMPARE(fromSecond, Frames);
 }
 
-int main(int argc, char *argv[])
-{
-    // Keep the device panel's settings writes away from the user's real store.
-    QTemporaryDir config;
-    if (!config.isValid())
-        return 1;
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
-    QStandardPaths::setTestModeEnabled(true);
-    QApplication app(argc, argv);
-    tst_SendRun test;
-    QTEST_SET_MAIN_SOURCE_PATH
-    return QTest::qExec(&test, argc, argv);
-}
+RCAN_TEST_MAIN_PRIVATE_SETTINGS(tst_SendRun)
 
 #include "tst_sendrun.moc"

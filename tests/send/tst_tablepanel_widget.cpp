@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QTableWidget>
 #include <QtTest>
+#include "support/privatesettingsmain.h"
 
 namespace {
 template<typename T>
@@ -381,18 +382,5 @@ void tst_tablePanel_Widget::dataMatrixResultReplacesData()
     QTRY_VERIFY(!panel.findChild<KeyBoard *>());
 }
 
-int main(int argc, char *argv[])
-{
-    // The panels reach the device panel, which reads and writes settings: keep them away from
-    // the user's real store.
-    QTemporaryDir config;
-    if (!config.isValid())
-        return 1;
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
-    QStandardPaths::setTestModeEnabled(true);
-    QApplication app(argc, argv);
-    tst_tablePanel_Widget test;
-    QTEST_SET_MAIN_SOURCE_PATH
-    return QTest::qExec(&test, argc, argv);
-}
+RCAN_TEST_MAIN_PRIVATE_SETTINGS(tst_tablePanel_Widget)
 #include "tst_tablepanel_widget.moc"
