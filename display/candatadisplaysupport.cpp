@@ -127,12 +127,20 @@ void CAN_DataDisplaySupport::setRealTimeSave(bool on)
 
 void CAN_DataDisplaySupport::setTimeStampeFormat(int format)
 {
-    if (format == 0 || format == 1)
+    if (format == 0 || format == 1) {
         timeStampeFormat = unsigned(format);
+        m_filterInForce.update([format](ViewFilter &f) { f.timeStampeFormat = unsigned(format); });
+    }
 }
 
 void CAN_DataDisplaySupport::setFilterText(FilterField field, const QString &text)
 {
+    // Published at once: the texts reach the display thread in this order, so the last one asked
+    // for is the one that will be in force.
+    m_filterInForce.update([field, &text](ViewFilter &f) {
+        QString *fields[] = { &f.time, &f.channel, &f.id, &f.type, &f.dir, &f.length, &f.data };
+        *fields[field] = text;
+    });
     QMetaObject::invokeMethod(
         this,
         [this, field, text] {

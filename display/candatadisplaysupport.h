@@ -73,6 +73,10 @@ public:
     // Safe from any thread: the text reaches the display thread as a queued copy, and the next tick
     // rebuilds the table.
     void setFilterText(FilterField field, const QString &text);
+    // The filter texts and time column the table is built with, counting texts already asked for
+    // and on their way to the display thread; safe from any thread. A receive view rebuilt after a
+    // language switch shows these.
+    ViewFilter filterInForce() const { return m_filterInForce.get(); }
     // Safe from any thread: makes the display thread announce the current table list once.
     void announceView();
 
@@ -114,6 +118,7 @@ private:
     int m_recvCount = 0;
     int m_sendCount = 0;
     LockedHandoff<Counts> m_publishedCounts;
+    LockedHandoff<ViewFilter> m_filterInForce;
     LockedHandoff<CanRecordList> m_viewBuff;
     bool refreshRequest = false;
     FileSaveSupport *m_fileSave = nullptr;

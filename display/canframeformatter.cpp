@@ -18,6 +18,8 @@ inline void putDigits(QChar *out, uint value, int width)
 CanFrameFormatter::CanFrameFormatter()
     : m_std(QStringLiteral("STD"))
     , m_ext(QStringLiteral("EXT"))
+    , m_stdRemote(QStringLiteral("STD-R"))
+    , m_extRemote(QStringLiteral("EXT-R"))
     , m_rx(QStringLiteral("Rx"))
     , m_tx(QStringLiteral("Tx"))
     , m_lengths(16)
@@ -134,10 +136,17 @@ void CanFrameFormatter::format(FileSaveSupport::CAN_StructureDescription &record
     }
     const int dlc = info & CanFrame::DlcMask;
     record.frameID = cachedFrameIdText(id);
-    record.canType = (info & CanFrame::CANFRAME_EXTENDED) ? m_ext : m_std;
+    const bool extended = info & CanFrame::CANFRAME_EXTENDED;
+    // A remote frame asks for data and carries none: its DLC is shown, no bytes are, and the
+    // type says it is remote so a "STD" or "EXT" filter still finds it.
+    const bool remote = info & CanFrame::CANFRAME_REMOTE;
+    if (remote)
+        record.canType = extended ? m_extRemote : m_stdRemote;
+    else
+        record.canType = extended ? m_ext : m_std;
     record.dataLength = m_lengths.at(dlc);
 
-    if (dlc == 0) {
+    if (dlc == 0 || remote) {
         record.data = QString();
         return;
     }

@@ -34,6 +34,8 @@ private:
 
     QString m_std;
     QString m_ext;
+    QString m_stdRemote;
+    QString m_extRemote;
     QString m_rx;
     QString m_tx;
     QVector<QString> m_lengths;

@@ -85,7 +85,10 @@ CANTableWidget::CANTableWidget(QWidget *parent, const LockedHandoff<CanRecordLis
     timeEdit = filterEdit(165);
     channelEdit = filterEdit(55);
     idEdit = filterEdit(95);
-    typeCombo = filterCombo({ tr("全部"), QStringLiteral("STD"), QStringLiteral("EXT") }, 65);
+    // "STD" and "EXT" take in the remote frames of their kind; the "-R" entries show those alone.
+    typeCombo = filterCombo({ tr("全部"), QStringLiteral("STD"), QStringLiteral("EXT"),
+                              QStringLiteral("STD-R"), QStringLiteral("EXT-R") },
+                            65);
     dirCombo = filterCombo({ tr("全部"), QStringLiteral("Tx"), QStringLiteral("Rx") }, 55);
     lengthEdit = filterEdit(45);
     dataEdit = filterEdit(300);

@@ -8,12 +8,14 @@
 #include "display/rstanditemmodel.h"
 #include "protocol/contextprotocol.h"
 #include "recording/filesavesupport.h"
+#include "recording/logtarget.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPainter>
 
 namespace {
@@ -81,6 +83,14 @@ CANView_Widget::CANView_Widget(QWidget *parent)
             [this](const QString &model) { ui->label_modelstring->setText(model); });
     connect(contextProtocol::instance(), &contextProtocol::signal_REP_ErroCount, this,
             &CANView_Widget::updateErroCount);
+    connect(writer, &FileSaveSupport::signal_realTimeSaveFailed, this,
+            &CANView_Widget::onRealTimeSaveFailed);
+    connect(writer, &FileSaveSupport::signal_globalSaveFailed, this,
+            [this](const QString &path, const QString &reason) {
+                showSaveFailure(
+                    tr("保存失败，文件未被改动。\n文件：%1\n原因：%2").arg(path, reason));
+            });
+    showFiltersInForce();
 
     // A view rebuilt after a language switch takes over the state the buffer and writer kept:
     // a running real-time log can still be stopped, and the table runs like its button says.
@@ -137,10 +147,48 @@ void CANView_Widget::connectFilters()
     edit(m_table->timeEdit, D::FilterTime);
     edit(m_table->channelEdit, D::FilterChannel);
     edit(m_table->idEdit, D::FilterID);
-    combo(m_table->typeCombo, D::FilterType, { QStringLiteral("STD"), QStringLiteral("EXT") });
+    combo(m_table->typeCombo, D::FilterType,
+          { QStringLiteral("STD"), QStringLiteral("EXT"), QStringLiteral("STD-R"),
+            QStringLiteral("EXT-R") });
     combo(m_table->dirCombo, D::FilterDir, { QStringLiteral("Tx"), QStringLiteral("Rx") });
     edit(m_table->lengthEdit, D::FilterLength);
     edit(m_table->dataEdit, D::FilterData);
+}
+
+// A view rebuilt after a language switch shows what the buffer still filters by, so the table
+// never looks filtered for no visible reason.
+void CANView_Widget::showFiltersInForce()
+{
+    const CAN_DataDisplaySupport::ViewFilter filter = m_display->filterInForce();
+    m_table->timeEdit->setText(filter.time);
+    m_table->channelEdit->setText(filter.channel);
+    m_table->idEdit->setText(filter.id);
+    m_table->typeCombo->setCurrentIndex(qMax(0, m_table->typeCombo->findText(filter.type)));
+    m_table->dirCombo->setCurrentIndex(qMax(0, m_table->dirCombo->findText(filter.dir)));
+    m_table->lengthEdit->setText(filter.length);
+    m_table->dataEdit->setText(filter.data);
+    ui->comboBox->setCurrentIndex(int(filter.timeStampeFormat));
+}
+
+void CANView_Widget::showSaveFailure(const QString &text)
+{
+    // Not modal: recording, sending and the table go on while the user reads it.
+    auto *box = new QMessageBox(QMessageBox::Warning, tr("保存失败"), text, QMessageBox::Ok, this);
+    box->setObjectName(QStringLiteral("saveFailure"));
+    box->setTextFormat(Qt::PlainText);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::NonModal);
+    box->show();
+}
+
+void CANView_Widget::onRealTimeSaveFailed(const QString &path, const QString &reason)
+{
+    if (realTimeSaveFlag) {
+        ui->Button_saveOnTime->setText(tr("实时保存"));
+        realTimeSaveFlag = false;
+        emit signal_realTimeSave_SignalCommand(false);
+    }
+    showSaveFailure(tr("实时保存已停止：写入失败。\n文件：%1\n原因：%2").arg(path, reason));
 }
 
 void CANView_Widget::on_Button_pause_clicked()
@@ -166,6 +214,11 @@ void CANView_Widget::on_button_save_clicked()
     const QString path = askFileName();
     if (path.isEmpty())
         return;
+    const QString refused = LogTarget::refusal(path);
+    if (!refused.isEmpty()) {
+        showSaveFailure(tr("保存失败，文件未被改动。\n文件：%1\n原因：%2").arg(path, refused));
+        return;
+    }
     emit signal_globalSave_pathSet(path);
     emit signal_GlobalSave();
 }
@@ -183,16 +236,22 @@ void CANView_Widget::on_Button_saveOnTime_clicked()
     const QString path = askFileName();
     if (path.isEmpty())
         return;
-    // Creates or empties the file; a path that cannot be written leaves everything as it was.
-    // No text mode: the log's lines carry their own CR LF.
+    // Creates or empties the file; a path that cannot take the log leaves everything as it was,
+    // and the user learns why.
     QFile probe(path);
-    if (!probe.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    QString error;
+    if (!LogTarget::open(probe, path, &error)) {
+        showSaveFailure(tr("无法开始实时保存。\n文件：%1\n原因：%2").arg(path, error));
         return;
+    }
     probe.close();
 
     ui->Button_saveOnTime->setText(tr("停止实时保存"));
     realTimeSaveFlag = true;
     emit signal_realTimeSave_Command(path, true);
+    // The writer may have failed to open it after all, and said so.
+    if (!realTimeSaveFlag)
+        return;
     emit signal_realTimeSave_SignalCommand(true);
 }
 

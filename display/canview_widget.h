@@ -52,7 +52,10 @@ private:
     void updateCounters();
     void updateErroCount(uchar channel, uint count);
     void connectFilters();
+    void showFiltersInForce();
     void applyButtonStyles();
+    void onRealTimeSaveFailed(const QString &path, const QString &reason);
+    void showSaveFailure(const QString &text);
 
     Ui::CANView_Widget *ui = nullptr;
     CANTableWidget *m_table = nullptr;

@@ -26,6 +26,14 @@ public:
         }
     }
 
+    // Changes the value in place under the lock, for values two threads each change a part of.
+    template<typename Change>
+    void update(Change change)
+    {
+        std::lock_guard<std::mutex> locker(m_mutex);
+        change(m_value);
+    }
+
     // Empties the value only when it still is what `seen` was taken from, so that a newer value
     // handed over in the meantime survives.
     bool clearIfSharedWith(const T &seen)

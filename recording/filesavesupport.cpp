@@ -3,6 +3,7 @@
 #include "display/canrecordbuffer.h"
 #include "display/lockedhandoff.h"
 #include "recording/filesave_widget.h"
+#include "recording/logtarget.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -10,15 +11,14 @@
 #include <QDebug>
 #include <QFile>
 #include <QGuiApplication>
+#include <QSaveFile>
 #include <QScreen>
 #include <QTextStream>
 
+#include <cerrno>
 #include <csignal>
 
 namespace {
-// Files are opened without QIODevice::Text: every line already ends in CR LF, and text mode
-// would turn that into CR CR LF on Windows.
-constexpr QIODevice::OpenMode LogOpenMode = QIODevice::WriteOnly | QIODevice::Truncate;
 constexpr int FlushIntervalMs = 1000;
 constexpr int GlobalSaveChunkBytes = 1 << 20;
 
@@ -26,7 +26,7 @@ QByteArray headerLines(const QByteArray &baseLine)
 {
     return "date "
         + QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")).toLatin1()
-        + "\r\n" + baseLine + "\r\nversion 1.0\r\n";
+        + "\r\n" + baseLine + "\r\nversion 1.0\r\n\r\n";
 }
 
 inline void appendField(QByteArray &out, const QString &text)
@@ -95,6 +95,8 @@ void FileSaveSupport::writeFrame(CAN_StructureDescription &frameStr)
     if (!m_realTimeStream)
         return;
     *m_realTimeStream << formatLogLine(frameStr) << QLatin1String("\r\n");
+    if (m_realTimeStream->status() != QTextStream::Ok)
+        failRealTime();
 }
 
 void FileSaveSupport::setGlobalSavePath(QString path)
@@ -111,7 +113,15 @@ void FileSaveSupport::realTimeSaveCommand(QString path, bool realTime_Save_Flag)
 
     m_realTimePath = path;
     m_realTimeFile = new QFile(path);
-    m_realTimeFile->open(LogOpenMode);
+    QString error;
+    // Files are opened without text mode: every line already ends in CR LF, and text mode would
+    // turn that into CR CR LF on Windows.
+    if (!LogTarget::open(*m_realTimeFile, path, &error)) {
+        delete m_realTimeFile;
+        m_realTimeFile = nullptr;
+        emit signal_realTimeSaveFailed(path, error);
+        return;
+    }
     m_realTimeStream = new QTextStream(m_realTimeFile);
     *m_realTimeStream << QLatin1String(headerLines("base hex timestamps system"));
     m_flushTimer.start();
@@ -119,15 +129,38 @@ void FileSaveSupport::realTimeSaveCommand(QString path, bool realTime_Save_Flag)
 
 void FileSaveSupport::flushRealTime()
 {
-    if (m_realTimeStream)
-        m_realTimeStream->flush();
+    if (!m_realTimeStream)
+        return;
+    m_realTimeStream->flush();
+    if (m_realTimeStream->status() != QTextStream::Ok)
+        failRealTime();
+}
+
+void FileSaveSupport::failRealTime()
+{
+    const QString reason = LogTarget::writeFailure(*m_realTimeFile, errno);
+    const QString path = m_realTimePath;
+    // What the stream still holds cannot be written either; close without another attempt.
+    m_flushTimer.stop();
+    delete m_realTimeStream;
+    m_realTimeStream = nullptr;
+    delete m_realTimeFile;
+    m_realTimeFile = nullptr;
+    qDebug() << "real-time log failed:" << path << reason;
+    emit signal_realTimeSaveFailed(path, reason);
 }
 
 void FileSaveSupport::closeRealTime()
 {
-    m_flushTimer.stop();
-    if (m_realTimeStream)
+    if (m_realTimeStream) {
         m_realTimeStream->flush();
+        // The last lines are still reported when they fail at the stop.
+        if (m_realTimeStream->status() != QTextStream::Ok) {
+            failRealTime();
+            return;
+        }
+    }
+    m_flushTimer.stop();
     delete m_realTimeStream;
     m_realTimeStream = nullptr;
     if (m_realTimeFile)
@@ -165,12 +198,25 @@ void FileSaveSupport::writeGlobalSave()
         area.moveCenter(over.center());
         m_progressWindow->move(area.topLeft());
     }
+    const QString refused = LogTarget::refusal(m_globalPath);
+    if (!refused.isEmpty()) {
+        emit signal_globalSaveFailed(m_globalPath, refused);
+        return;
+    }
     m_progressWindow->showNormal();
     QCoreApplication::processEvents();
 
-    QFile file(m_globalPath);
-    if (!file.open(LogOpenMode)) {
+    // Written under a temporary name and put in place only when whole: a save that fails leaves
+    // no cut file whose header claims every frame.
+    QSaveFile file(m_globalPath);
+    const auto fail = [&] {
+        const QString reason = LogTarget::writeFailure(file, errno);
+        file.cancelWriting();
         m_progressWindow->hide();
+        emit signal_globalSaveFailed(m_globalPath, reason);
+    };
+    if (!file.open(QIODevice::WriteOnly)) {
+        fail();
         return;
     }
 
@@ -185,7 +231,10 @@ void FileSaveSupport::writeGlobalSave()
 
     int count = 0;
     int shown = 0;
+    bool written = true;
     records.forEach([&](const CAN_StructureDescription &record) {
+        if (!written)
+            return;
         ++count;
         const int percent = count / step;
         if (percent > shown) {
@@ -195,12 +244,14 @@ void FileSaveSupport::writeGlobalSave()
         }
         appendLogLine(out, record);
         if (out.size() >= GlobalSaveChunkBytes) {
-            file.write(out);
+            written = LogTarget::writeAll(file, out);
             out.resize(0);
         }
     });
-    file.write(out);
-    file.close();
+    if (!written || !LogTarget::writeAll(file, out) || !file.commit()) {
+        fail();
+        return;
+    }
 
     emit signal_processSet(100);
     m_progressWindow->hide();

@@ -2,7 +2,8 @@
 
 // Writes recorded CAN frames to text log files: line by line while real-time saving runs, or the
 // whole history in one go with a progress window. Lives on the GUI thread; the display buffer
-// feeds it by queued signals and hands it the history to save.
+// feeds it by queued signals and hands it the history to save. Every write is checked: a failed
+// one stops that saving and is reported through a signal, never passed off as saved.
 
 #include <QObject>
 #include <QString>
@@ -32,6 +33,9 @@ public:
         QString data;
     };
 
+    // Lines before the first frame line: date, base, version and an empty line.
+    static constexpr int HeaderLines = 4;
+
     explicit FileSaveSupport(LockedHandoff<CanRecordBuffer> *historyBuff,
                              QObject *parent = nullptr);
     ~FileSaveSupport() override;
@@ -54,9 +58,14 @@ public:
 
 signals:
     void signal_processSet(int value);
+    // Real-time saving could not start or a write failed: the log is closed and stays stopped.
+    void signal_realTimeSaveFailed(QString path, QString reason);
+    // A global save was refused or failed; the file at `path` was left as it was.
+    void signal_globalSaveFailed(QString path, QString reason);
 
 private:
     void closeRealTime();
+    void failRealTime();
     void writeGlobalSave();
 
     QString m_realTimePath;

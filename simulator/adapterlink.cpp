@@ -68,6 +68,7 @@ void AdapterLink::syncShared()
         m_device.setSettings(m_shared->settings);
         m_linkRateLimit = m_shared->linkRateLimit;
     }
+    m_shared->appliedGeneration = m_seenGeneration;
     m_shared->statistics = m_device.statistics();
     m_shared->bytesWritten = m_bytesWritten;
 }

@@ -21,6 +21,7 @@ struct AdapterShared
     QMutex mutex;
     AdapterSettings settings;
     quint64 generation = 1; // bumped on every settings change
+    quint64 appliedGeneration = 0; // the generation the worker runs with
     bool linkRateLimit = false;
     AdapterStatistics statistics;
     quint64 bytesWritten = 0;

@@ -215,6 +215,12 @@ AdapterStatistics VirtualAdapter::statistics() const
     return m_shared->statistics;
 }
 
+bool VirtualAdapter::settingsInEffect() const
+{
+    QMutexLocker lock(&m_shared->mutex);
+    return m_shared->appliedGeneration == m_shared->generation;
+}
+
 quint64 VirtualAdapter::bytesWritten() const
 {
     QMutexLocker lock(&m_shared->mutex);

@@ -84,6 +84,9 @@ public:
     AdapterSettings settings() const;
     void setSettings(const AdapterSettings &settings);
     AdapterStatistics statistics() const;
+    // True once the worker runs with every setting made so far. From then on statistics() counts
+    // everything generated under earlier settings: after setFrameRate(0) the totals are final.
+    bool settingsInEffect() const;
     quint64 bytesWritten() const;
 
 signals:

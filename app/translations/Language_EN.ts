@@ -506,12 +506,47 @@
         <source>错误帧计数：</source>
         <translation>Error frames:</translation>
     </message>
+    <message>
+        <source>保存失败</source>
+        <translation>Saving failed</translation>
+    </message>
+    <message>
+        <source>无法开始实时保存。
+文件：%1
+原因：%2</source>
+        <translation>Real-time saving could not start.
+File: %1
+Reason: %2</translation>
+    </message>
+    <message>
+        <source>实时保存已停止：写入失败。
+文件：%1
+原因：%2</source>
+        <translation>Real-time saving stopped: a write failed.
+File: %1
+Reason: %2</translation>
+    </message>
+    <message>
+        <source>保存失败，文件未被改动。
+文件：%1
+原因：%2</source>
+        <translation>Saving failed; the file was left as it was.
+File: %1
+Reason: %2</translation>
+    </message>
 </context>
 <context>
     <name>FileSave_Widget</name>
     <message>
         <source> CAN保存</source>
         <translation> CAN Save</translation>
+    </message>
+</context>
+<context>
+    <name>FileSaveSupport</name>
+    <message>
+        <source>不是普通文件（文件夹、管道、设备或套接字）</source>
+        <translation>not a regular file (a folder, pipe, device or socket)</translation>
     </message>
 </context>
 </TS>

@@ -188,15 +188,16 @@ void tst_CAN_DataDisplaySupport::trimsTheOldestTenThousandAtTheLimit()
     QVERIFY(file.open(QIODevice::ReadOnly));
     QVERIFY(file.readLine().startsWith("date "));
     QCOMPARE(file.readLine(), QByteArray("base hex timestamps system toltal 990001\r\n"));
-    file.readLine();
+    QCOMPARE(file.readLine(), QByteArray("version 1.0\r\n"));
+    QCOMPARE(file.readLine(), QByteArray("\r\n"));
     QVERIFY(file.readLine().contains(" 1 0x2710 STD Rx 2 CA FE\r\n"));
     QByteArray last;
-    int lines = 4;
+    int lines = 5;
     while (!file.atEnd()) {
         last = file.readLine();
         ++lines;
     }
-    QCOMPARE(lines, 3 + 990001);
+    QCOMPARE(lines, FileSaveSupport::HeaderLines + 990001);
     QVERIFY(last.contains(" 1 0x7ff STD Rx 3 01 AB 0F\r\n"));
 
     QTRY_VERIFY_WITH_TIMEOUT(view().constFirst().frameID == QLatin1String("0x7ff"), 5000);
@@ -430,10 +431,10 @@ void tst_CAN_DataDisplaySupport::realTimeSignalOnlyWhileConnected()
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QList<QByteArray> lines = file.readAll().split('\n');
-    QCOMPARE(lines.size(), 3 + 2 + 1);
-    QVERIFY(lines.at(3).contains(" 1 0x2 STD Rx 3 01 AB 0F\r"));
-    QVERIFY(lines.at(4).contains(" 2 0x3 STD Tx 3 01 AB 0F\r"));
-    QVERIFY(lines.at(5).isEmpty());
+    QCOMPARE(lines.size(), FileSaveSupport::HeaderLines + 2 + 1);
+    QVERIFY(lines.at(FileSaveSupport::HeaderLines).contains(" 1 0x2 STD Rx 3 01 AB 0F\r"));
+    QVERIFY(lines.at(FileSaveSupport::HeaderLines + 1).contains(" 2 0x3 STD Tx 3 01 AB 0F\r"));
+    QVERIFY(lines.last().isEmpty());
 }
 
 void tst_CAN_DataDisplaySupport::globalSaveCopyHoldsTheBufferAtRequest()
@@ -454,9 +455,9 @@ void tst_CAN_DataDisplaySupport::globalSaveCopyHoldsTheBufferAtRequest()
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QList<QByteArray> lines = file.readAll().split('\n');
     QCOMPARE(lines.at(1), QByteArray("base hex timestamps system toltal 2\r"));
-    QCOMPARE(lines.size(), 3 + 2 + 1);
-    QVERIFY(lines.at(3).contains(" 0x1 "));
-    QVERIFY(lines.at(4).contains(" 0x2 "));
+    QCOMPARE(lines.size(), FileSaveSupport::HeaderLines + 2 + 1);
+    QVERIFY(lines.at(FileSaveSupport::HeaderLines).contains(" 0x1 "));
+    QVERIFY(lines.at(FileSaveSupport::HeaderLines + 1).contains(" 0x2 "));
 
     // A clear handled before the copy request leaves only the header.
     QMetaObject::invokeMethod(
@@ -469,7 +470,7 @@ void tst_CAN_DataDisplaySupport::globalSaveCopyHoldsTheBufferAtRequest()
     file.close();
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QList<QByteArray> cleared = file.readAll().split('\n');
-    QCOMPARE(cleared.size(), 3 + 1);
+    QCOMPARE(cleared.size(), FileSaveSupport::HeaderLines + 1);
     QCOMPARE(cleared.at(1), QByteArray("base hex timestamps system toltal 0\r"));
 }
 
@@ -505,7 +506,7 @@ void tst_CAN_DataDisplaySupport::normalCloseLosesNoLoggedFrame()
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QByteArray contents = file.readAll();
-    QCOMPARE(contents.count("\r\n"), 3 + frames);
+    QCOMPARE(contents.count("\r\n"), FileSaveSupport::HeaderLines + frames);
     QVERIFY(contents.endsWith(" 2 0x4e1f STD Rx 3 01 AB 0F\r\n"));
 }
 

@@ -122,16 +122,27 @@ void tst_CanFrameFormatter::record_data()
                          QStringLiteral("Rx"),
                          QStringLiteral("1"),
                          QStringLiteral("00") };
-    QTest::newRow("remote flag not shown")
+    // A remote frame carries no data, whatever its length says and its record holds.
+    QTest::newRow("extended remote")
         << uchar(2) << frameBytes(0xC2, 0x18FF50E5, QByteArray::fromHex("A0B1")) << 10000u << 0u
         << QStringList { QStringLiteral("14:05:09.042"),
                          QStringLiteral("000001.0000"),
                          QStringLiteral("2"),
                          QStringLiteral("0x18ff50e5"),
-                         QStringLiteral("EXT"),
+                         QStringLiteral("EXT-R"),
                          QStringLiteral("Rx"),
                          QStringLiteral("2"),
-                         QStringLiteral("A0 B1") };
+                         QString() };
+    QTest::newRow("standard remote of length 8")
+        << uchar(1) << frameBytes(0x48, 0x7EF, QByteArray::fromHex("0102030405060708")) << 0u << 1u
+        << QStringList { QStringLiteral("14:05:09.042"),
+                         QStringLiteral("000000.0000"),
+                         QStringLiteral("1"),
+                         QStringLiteral("0x7ef"),
+                         QStringLiteral("STD-R"),
+                         QStringLiteral("Tx"),
+                         QStringLiteral("8"),
+                         QString() };
     QTest::newRow("dlc above eight reads zeros")
         << uchar(1) << frameBytes(0x0A, 0x12, QByteArray::fromHex("0102030405060708")) << 0u << 0u
         << QStringList { QStringLiteral("14:05:09.042"),

@@ -11,9 +11,15 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTableView>
 #include <QtTest>
+
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 namespace {
 QByteArray frameBytes(quint8 info, quint32 id, const QByteArray &data)
@@ -67,7 +73,8 @@ private slots:
     void timeColumnSwitch();
     void deviceModelLabel();
     void realTimeSaveStartAndStop();
-    void realTimeSaveOnUnwritablePathStaysStopped();
+    void refusedLogTarget_data();
+    void refusedLogTarget();
     void cancelledDialogDoesNothing();
     void globalSaveWritesTheWholeBuffer();
     void englishTranslationIsComplete();
@@ -205,16 +212,20 @@ void tst_CANView_Widget::filterEditors_data()
     const auto ids = [](const char *list) {
         return QString::fromLatin1(list).split(QLatin1Char(' '), Qt::SkipEmptyParts);
     };
-    // Frames: 0x7ef ch1 Rx "01 AB 0F"; 0x1f3a5 ch2 Tx EXT "11 22"; 0x100 ch2 Rx DLC 0.
+    // Frames: 0x7ef ch1 Rx "01 AB 0F"; 0x1f3a5 ch2 Tx EXT "11 22"; 0x100 ch2 Rx DLC 0; 0x55 ch1
+    // Rx standard remote DLC 8.
     QTest::newRow("channel") << 1 << QStringLiteral("2") << ids("0x100 0x1f3a5");
     QTest::newRow("identifier") << 2 << QStringLiteral("7e") << ids("0x7ef");
     QTest::newRow("identifier is case-sensitive") << 2 << QStringLiteral("7E") << ids("");
     QTest::newRow("type") << 3 << QStringLiteral("EXT") << ids("0x1f3a5");
-    QTest::newRow("direction") << 4 << QStringLiteral("Rx") << ids("0x100 0x7ef");
+    QTest::newRow("standard takes in remote")
+        << 3 << QStringLiteral("STD") << ids("0x55 0x100 0x7ef");
+    QTest::newRow("remote alone") << 3 << QStringLiteral("STD-R") << ids("0x55");
+    QTest::newRow("direction") << 4 << QStringLiteral("Rx") << ids("0x55 0x100 0x7ef");
     QTest::newRow("length") << 5 << QStringLiteral("0") << ids("0x100");
     QTest::newRow("data") << 6 << QStringLiteral("AB 0") << ids("0x7ef");
     QTest::newRow("data is case-sensitive") << 6 << QStringLiteral("ab") << ids("");
-    QTest::newRow("time of day") << 0 << QStringLiteral(":") << ids("0x100 0x1f3a5 0x7ef");
+    QTest::newRow("time of day") << 0 << QStringLiteral(":") << ids("0x55 0x100 0x1f3a5 0x7ef");
 }
 
 void tst_CANView_Widget::filterEditors()
@@ -227,7 +238,9 @@ void tst_CANView_Widget::filterEditors()
     emit contextProtocol::instance()->signal_REP_CANFrame(
         2, frameBytes(0x82, 0x1F3A5, QByteArray::fromHex("1122")), 5, 1);
     frame(2, 0x100, 0, QByteArray());
-    QTRY_COMPARE_WITH_TIMEOUT(shownIds().size(), 3, 5000);
+    emit contextProtocol::instance()->signal_REP_CANFrame(
+        1, frameBytes(0x48, 0x55, QByteArray(8, '\x77')), 6, 0);
+    QTRY_COMPARE_WITH_TIMEOUT(shownIds().size(), 4, 5000);
 
     CANTableWidget *t = view->table();
     switch (editor) {
@@ -327,6 +340,9 @@ void tst_CANView_Widget::deviceModelLabel()
 {
     emit DeviceManagement::instance()->signals_deviceModelCommand(QStringLiteral("RCAN-U01"));
     QCOMPARE(child<QLabel>("label_modelstring")->text(), QStringLiteral("RCAN-U01"));
+    // Whatever the device calls itself is shown as it is, never as markup.
+    emit DeviceManagement::instance()->signals_deviceModelCommand(QStringLiteral("<h1>XX</h1>"));
+    QCOMPARE(child<QLabel>("label_modelstring")->textFormat(), Qt::PlainText);
 }
 
 void tst_CANView_Widget::realTimeSaveStartAndStop()
@@ -356,21 +372,63 @@ void tst_CANView_Widget::realTimeSaveStartAndStop()
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QList<QByteArray> lines = file.readAll().split('\n');
-    QCOMPARE(lines.size(), 3 + 2 + 1);
+    QCOMPARE(lines.size(), FileSaveSupport::HeaderLines + 2 + 1);
     QCOMPARE(lines.at(1), QByteArray("base hex timestamps system\r"));
-    QVERIFY(lines.at(3).endsWith(" 1 0x11 STD Rx 3 01 AB 0F\r"));
-    QVERIFY(lines.at(4).endsWith(" 2 0x12 STD Tx 3 01 AB 0F\r"));
+    QVERIFY(lines.at(FileSaveSupport::HeaderLines).endsWith(" 1 0x11 STD Rx 3 01 AB 0F\r"));
+    QVERIFY(lines.at(FileSaveSupport::HeaderLines + 1).endsWith(" 2 0x12 STD Tx 3 01 AB 0F\r"));
 }
 
-void tst_CANView_Widget::realTimeSaveOnUnwritablePathStaysStopped()
+void tst_CANView_Widget::refusedLogTarget_data()
 {
-    view->setFileNameProvider([this] { return dir.filePath(QStringLiteral("none/rt.txt")); });
-    QPushButton *button = child<QPushButton>("Button_saveOnTime");
-    QSignalSpy command(view, &CANView_Widget::signal_realTimeSave_Command);
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<bool>("realTime");
+    // A missing folder is only found out when the file is opened: for a global save that is in the
+    // writer, after the copy.
+    QTest::newRow("real-time, missing folder") << QStringLiteral("missing folder") << true;
+    for (const char *kind : { "folder", "pipe without reader", "socket", "device" }) {
+        QTest::addRow("real-time, %s", kind) << QString::fromLatin1(kind) << true;
+        QTest::addRow("global, %s", kind) << QString::fromLatin1(kind) << false;
+    }
+}
+
+void tst_CANView_Widget::refusedLogTarget()
+{
+    // Nothing opens the target, so nothing blocks; the user is told which path and why.
+    QFETCH(QString, kind);
+    QFETCH(bool, realTime);
+    QTemporaryDir targets;
+    QString path = targets.filePath(QStringLiteral("target"));
+    if (kind == QLatin1String("missing folder"))
+        path = targets.filePath(QStringLiteral("none/rt.txt"));
+    else if (kind == QLatin1String("folder"))
+        QVERIFY(QDir().mkpath(path));
+    else if (kind == QLatin1String("pipe without reader"))
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    else if (kind == QLatin1String("socket")) {
+        sockaddr_un address {};
+        address.sun_family = AF_UNIX;
+        qstrncpy(address.sun_path, QFile::encodeName(path).constData(), sizeof address.sun_path);
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        QVERIFY(fd >= 0);
+        QCOMPARE(::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+        ::close(fd);
+    } else
+        path = QStringLiteral("/dev/full");
+    view->setFileNameProvider([path] { return path; });
+    QPushButton *button = child<QPushButton>(realTime ? "Button_saveOnTime" : "button_save");
+    QSignalSpy realTimeCommand(view, &CANView_Widget::signal_realTimeSave_Command);
+    QSignalSpy globalCommand(view, &CANView_Widget::signal_GlobalSave);
     QTest::mouseClick(button, Qt::LeftButton);
-    QCOMPARE(button->text(), QStringLiteral("实时保存"));
-    QCOMPARE(command.count(), 0);
-    QVERIFY(!CAN_DataDisplaySupport::instance()->fileSaveSupport()->isRealTimeSaving());
+
+    QCOMPARE(realTimeCommand.count(), 0);
+    QCOMPARE(globalCommand.count(), 0);
+    QCOMPARE(child<QPushButton>("Button_saveOnTime")->text(), QStringLiteral("实时保存"));
+    const QList<QMessageBox *> boxes = view->findChildren<QMessageBox *>();
+    QCOMPARE(boxes.size(), 1);
+    QVERIFY(boxes.first()->isVisible());
+    QVERIFY(!boxes.first()->isModal());
+    QVERIFY2(boxes.first()->text().contains(path), qPrintable(boxes.first()->text()));
+    delete boxes.first();
 }
 
 void tst_CANView_Widget::cancelledDialogDoesNothing()
@@ -403,10 +461,10 @@ void tst_CANView_Widget::globalSaveWritesTheWholeBuffer()
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QList<QByteArray> lines = file.readAll().split('\n');
-    QCOMPARE(lines.size(), 3 + 3 + 1);
+    QCOMPARE(lines.size(), FileSaveSupport::HeaderLines + 3 + 1);
     QCOMPARE(lines.at(1), QByteArray("base hex timestamps system toltal 3\r"));
-    QVERIFY(lines.at(3).contains(" 0x1 "));
-    QVERIFY(lines.at(5).contains(" 0x3 "));
+    QVERIFY(lines.at(FileSaveSupport::HeaderLines).contains(" 0x1 "));
+    QVERIFY(lines.at(FileSaveSupport::HeaderLines + 2).contains(" 0x3 "));
 }
 
 void tst_CANView_Widget::englishTranslationIsComplete()

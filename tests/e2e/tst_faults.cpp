@@ -214,14 +214,19 @@ void tst_Faults::stopRealTimeSave()
 
 bool tst_Faults::globalSave(const QString &path)
 {
-    FileSave_Widget *progress = m_display->fileSaveSupport()->progressWindow();
-    QSignalSpy shown(m_display->fileSaveSupport(), &FileSaveSupport::signal_processSet);
+    FileSaveSupport *writer = m_display->fileSaveSupport();
+    QSignalSpy shown(writer, &FileSaveSupport::signal_processSet);
+    QSignalSpy failed(writer, &FileSaveSupport::signal_globalSaveFailed);
     m_view->setFileNameProvider([path] { return path; });
     child<QPushButton>(m_view, "button_save")->click();
-    // Either the save runs to 100 or it is abandoned; the progress window is gone either way.
-    QTest::qWait(500);
-    return QTest::qWaitFor([&] { return !progress->isVisible(); }, LongWaitMs)
-        && (shown.isEmpty() || shown.last().first().toInt() == 100);
+    // Either the save runs to 100 or it fails; the progress window is gone either way.
+    return QTest::qWaitFor(
+               [&] {
+                   return !failed.isEmpty()
+                       || (!shown.isEmpty() && shown.last().first().toInt() == 100);
+               },
+               LongWaitMs)
+        && !writer->progressWindow()->isVisible();
 }
 
 bool tst_Faults::panelClosed() const
@@ -236,6 +241,9 @@ bool tst_Faults::settle()
     m_adapter->setFrameRate(0);
     return QTest::qWaitFor(
         [&] {
+            // Counts published before the rate change took effect may still grow.
+            if (!m_adapter->settingsInEffect())
+                return false;
             const AdapterStatistics stats = m_adapter->statistics();
             const quint64 sent
                 = stats.framesGenerated[0] + stats.framesGenerated[1] - stats.framesOverrun;
@@ -455,17 +463,19 @@ void tst_Faults::readOnlyLogFolder()
     QVERIFY(!startRealTimeSave(log));
     QCOMPARE(saveOnTime()->text(), viewText("实时保存"));
     QVERIFY(!QFile::exists(log));
+    QTRY_COMPARE(openBoxes().size(), 1);
 
     // A global save there is abandoned; the same save elsewhere holds the whole buffer.
     QVERIFY(globalSave(QDir(folder).filePath(QStringLiteral("global.txt"))));
     QVERIFY(!QFile::exists(QDir(folder).filePath(QStringLiteral("global.txt"))));
+    QTRY_COMPARE(openBoxes().size(), 2);
     QVERIFY(settle());
     const QString elsewhere = m_dir.filePath(QStringLiteral("global-elsewhere.txt"));
     QVERIFY(globalSave(elsewhere));
     QFile saved(elsewhere);
     QVERIFY(saved.open(QIODevice::ReadOnly));
     const QList<QByteArray> lines = saved.readAll().split('\n');
-    QCOMPARE(quint64(lines.size() - 4), m_tally->recordedRx());
+    QCOMPARE(quint64(lines.size() - FileSaveSupport::HeaderLines - 1), m_tally->recordedRx());
     QVERIFY(!panelClosed());
 }
 
@@ -481,18 +491,26 @@ void tst_Faults::fullDisk()
     QVERIFY(startAdapter(3000));
     // Far more than fits: about 55 bytes a line.
     QTRY_VERIFY_WITH_TIMEOUT(m_tally->recordedRx() >= 3 * Capacity / 55, LongWaitMs);
-    QTest::qWait(1500); // a flush past the end of the space
 
-    // The program carries on: the table counts on, the global save fails without harm, and the
-    // log can be stopped.
+    // The log stopped at the failed write and the button says so; the user is told once, with the
+    // file and the system's reason. The program carries on: the table counts on.
+    QTRY_VERIFY_WITH_TIMEOUT(!m_display->fileSaveSupport()->isRealTimeSaving(), LongWaitMs);
+    QCOMPARE(saveOnTime()->text(), viewText("实时保存"));
+    QTRY_COMPARE(openBoxes().size(), 1);
+    const QString told = openBoxes().first()->text();
+    QVERIFY2(told.contains(log)
+                 && (told.contains(QLatin1String("No space left on device"))
+                     || told.contains(QLatin1String("File too large"))),
+             qPrintable(told));
     const int shown = m_display->recvCount();
     QTRY_VERIFY_WITH_TIMEOUT(m_display->recvCount() > shown, LongWaitMs);
-    QVERIFY(globalSave(QDir(folder).filePath(QStringLiteral("global.txt"))));
-    QVERIFY(m_display->fileSaveSupport()->isRealTimeSaving());
-    stopRealTimeSave();
-    QVERIFY(!m_display->fileSaveSupport()->isRealTimeSaving());
-    QCOMPARE(saveOnTime()->text(), viewText("实时保存"));
     QVERIFY(!panelClosed());
+
+    // A global save that cannot be written whole says so and leaves no file that looks saved.
+    QVERIFY(globalSave(QDir(folder).filePath(QStringLiteral("global.txt"))));
+    QTRY_COMPARE(openBoxes().size(), 2);
+    QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden),
+             QStringList { QStringLiteral("log.txt") });
 
     // The log holds an unbroken run of frames from the first, filling the space: only the last
     // line may be cut.

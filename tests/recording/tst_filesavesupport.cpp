@@ -141,8 +141,8 @@ void tst_FileSaveSupport::stoppingKeepsEveryLine()
         m_writer->writeFrame(r);
     m_writer->realTimeSaveCommand(QString(), false);
     const QByteArray actual = readAll(file);
-    QCOMPARE(actual.count("\r\n"), 3 + 20000);
-    QCOMPARE(actual.count('\n'), 3 + 20000);
+    QCOMPARE(actual.count("\r\n"), FileSaveSupport::HeaderLines + 20000);
+    QCOMPARE(actual.count('\n'), FileSaveSupport::HeaderLines + 20000);
     QCOMPARE(actual.count("\r\r"), 0);
     QVERIFY(actual.endsWith("14:05:09.050 2 0x1f3a5 EXT Tx 8 11 22 33 44 55 66 77 88\r\n"));
 }
@@ -161,12 +161,12 @@ void tst_FileSaveSupport::startingOnAnExistingFileReplacesIt()
     m_writer->realTimeSaveCommand(QString(), false);
     const QByteArray actual = readAll(file);
     QVERIFY(!actual.contains('#'));
-    QCOMPARE(actual.count("\r\n"), 4);
+    QCOMPARE(actual.count("\r\n"), FileSaveSupport::HeaderLines + 1);
 
     // Starting again on the same file starts it afresh.
     m_writer->realTimeSaveCommand(file, true);
     m_writer->realTimeSaveCommand(QString(), false);
-    QCOMPARE(readAll(file).count("\r\n"), 3);
+    QCOMPARE(readAll(file).count("\r\n"), FileSaveSupport::HeaderLines);
 }
 
 void tst_FileSaveSupport::runningLogReachesTheDiskWithoutStop()
@@ -177,7 +177,8 @@ void tst_FileSaveSupport::runningLogReachesTheDiskWithoutStop()
     CanRecord a = firstExample();
     for (int i = 0; i < 10; ++i)
         m_writer->writeFrame(a);
-    QTRY_COMPARE_WITH_TIMEOUT(readAll(file).count("\r\n"), 3 + 10, 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(readAll(file).count("\r\n"), FileSaveSupport::HeaderLines + 10,
+                              10000);
     m_writer->realTimeSaveCommand(QString(), false);
 }
 
@@ -234,11 +235,12 @@ void tst_FileSaveSupport::globalSave()
     if (!expectedFile.isEmpty())
         QCOMPARE(actual, expectedWithDate(QFINDTESTDATA(expectedFile), actual));
     const QList<QByteArray> lines = actual.split('\n');
-    QCOMPARE(lines.size(), 3 + frames + 1);
+    QCOMPARE(lines.size(), FileSaveSupport::HeaderLines + frames + 1);
     QCOMPARE(lines.at(1), "base hex timestamps system toltal " + QByteArray::number(frames) + '\r');
-    QCOMPARE(actual.count("\r\n"), 3 + frames);
+    QCOMPARE(actual.count("\r\n"), FileSaveSupport::HeaderLines + frames);
     if (frames > 0)
-        QCOMPARE(lines.at(3), QByteArray("14:05:09.042 1 0x7ef STD Rx 3 01 AB 0F\r"));
+        QCOMPARE(lines.at(FileSaveSupport::HeaderLines),
+                 QByteArray("14:05:09.042 1 0x7ef STD Rx 3 01 AB 0F\r"));
 
     // The history is emptied once saved; the window is gone again.
     QCOMPARE(m_history->get().size(), 0);
@@ -261,7 +263,7 @@ void tst_FileSaveSupport::globalSaveReplacesAnExistingFile()
     m_writer->globalSave();
     const QByteArray actual = readAll(file);
     QVERIFY(!actual.contains('#'));
-    QCOMPARE(actual.count("\r\n"), 4);
+    QCOMPARE(actual.count("\r\n"), FileSaveSupport::HeaderLines + 1);
 }
 
 void tst_FileSaveSupport::globalSaveToUnwritablePathKeepsHistory()
@@ -271,8 +273,12 @@ void tst_FileSaveSupport::globalSaveToUnwritablePathKeepsHistory()
     m_history->set(buffer);
     m_writer->setGlobalSavePath(path("no/such/folder/x.txt"));
     QSignalSpy spy(m_writer, &FileSaveSupport::signal_processSet);
+    QSignalSpy failed(m_writer, &FileSaveSupport::signal_globalSaveFailed);
     m_writer->globalSave();
     QCOMPARE(spy.count(), 0);
+    QCOMPARE(failed.count(), 1);
+    QCOMPARE(failed.first().first().toString(), path("no/such/folder/x.txt"));
+    QVERIFY(!failed.first().at(1).toString().isEmpty());
     QCOMPARE(m_history->get().size(), 1);
     QVERIFY(!m_writer->progressWindow()->isVisible());
 }
@@ -305,7 +311,7 @@ void tst_FileSaveSupport::globalSaveKeepsACopyHandedOverDuringTheSave()
     // The second save ran into the same path right after the first.
     const QByteArray actual = readAll(file);
     QVERIFY(actual.contains("toltal 1\r\n"));
-    QCOMPARE(actual.count("\r\n"), 4);
+    QCOMPARE(actual.count("\r\n"), FileSaveSupport::HeaderLines + 1);
     QCOMPARE(m_history->get().size(), 0);
 }
 

@@ -179,7 +179,7 @@ QStringList checkGlobalSave(const QString &globalPath, const QString &realTimePa
         QByteArray line = global.readLine();
         if (i == 1 && !line.startsWith("base hex timestamps system toltal "))
             failures << QStringLiteral("global save: second header line wrong");
-        if (i < 3)
+        if (i < FileSaveSupport::HeaderLines)
             continue;
         saved.append(line);
     }
@@ -348,7 +348,8 @@ LogCheck checkRealTimeLog(const QString &path, bool contiguous, bool lastMayBeCu
         check.failures << QStringLiteral("cannot read ") + path;
         return check;
     }
-    const QByteArray header[3] = { "date ", "base hex timestamps system\r\n", "version 1.0\r\n" };
+    const QByteArray header[FileSaveSupport::HeaderLines]
+        = { "date ", "base hex timestamps system\r\n", "version 1.0\r\n", "\r\n" };
     qint64 next[2] = { 0, 0 }; // the number each channel must show next (or exceed)
     quint64 lineNumber = 0;
     QByteArray pendingCut;
@@ -365,7 +366,7 @@ LogCheck checkRealTimeLog(const QString &path, bool contiguous, bool lastMayBeCu
             pendingCut = line.isEmpty() ? QByteArray(" ") : line;
             continue;
         }
-        if (lineNumber <= 3) {
+        if (lineNumber <= FileSaveSupport::HeaderLines) {
             if (!line.startsWith(header[lineNumber - 1]))
                 check.failures << QStringLiteral("header line %1 wrong").arg(lineNumber);
             continue;
@@ -405,7 +406,7 @@ LogCheck checkRealTimeLog(const QString &path, bool contiguous, bool lastMayBeCu
         if (!lastMayBeCut)
             check.failures << QStringLiteral("the last line is cut short");
     }
-    if (lineNumber < 3)
+    if (lineNumber < FileSaveSupport::HeaderLines)
         check.failures << QStringLiteral("the log has no header");
     return check;
 }
@@ -589,6 +590,8 @@ SoakResult run(const SoakOptions &options)
     adapter.setFrameRate(0);
     const bool settled = waitUntil(
         [&] {
+            if (!adapter.settingsInEffect())
+                return false;
             const AdapterStatistics stats = adapter.statistics();
             const quint64 sent
                 = stats.framesGenerated[0] + stats.framesGenerated[1] - stats.framesOverrun;
