@@ -1,6 +1,7 @@
 #include "app/applicationshell.h"
 
 #include "app/razoradurodmainwindow.h"
+#include "app/terminationsignals.h"
 #include "protocol/common.h"
 
 #include <QApplication>
@@ -35,16 +36,22 @@ void setUpApplicationFont()
 
 int runMainWindows(const std::function<void(RAZOradurodMainWindow *)> &shown)
 {
+    TerminationSignals::install();
     for (;;) {
         auto *window = new RAZOradurodMainWindow;
         window->show();
         if (shown)
             shown(window);
         const int code = QApplication::exec();
+        // A termination request during a rebuild still ends the program.
+        if (TerminationSignals::closeRequested())
+            return 0;
         if (code != RAZOradurodMainWindow::RestartCode)
             return code;
         window->deleteLater();
         common::delayMsec(50);
+        if (TerminationSignals::closeRequested())
+            return 0;
     }
 }
 

@@ -1,5 +1,6 @@
 #include "app/applicationshell.h"
 #include "app/rcanresources.h"
+#include "app/terminationsignals.h"
 #include "simulator/portoptions.h"
 
 #include <QApplication>
@@ -7,6 +8,7 @@
 
 int main(int argc, char *argv[])
 {
+    TerminationSignals::ignoreBrokenPipes();
     // Before the application object: the compiled-in platform configuration is read by it.
     rcanInitResources();
     QApplication app(argc, argv);

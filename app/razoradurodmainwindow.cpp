@@ -1,5 +1,6 @@
 #include "app/razoradurodmainwindow.h"
 
+#include "app/checkedtranslator.h"
 #include "app/rivexabout.h"
 #include "app/runtimefiles.h"
 #include "app/settings.h"
@@ -43,12 +44,17 @@ void RAZOradurodMainWindow::installLanguage()
 {
     const QString lang = readSetting(QStringLiteral("Language"), QStringLiteral("EN")).toString();
     qDebug() << lang;
-    m_translator = new QTranslator;
-    // A missing file leaves the built-in Chinese texts, which is all the user would need to
-    // notice.
-    if (lang == QLatin1String("EN")
-        && m_translator->load(RuntimeFiles::locate(QStringLiteral("language/Language_EN.qm")))) {
-        QCoreApplication::installTranslator(m_translator);
+    auto *translator = new CheckedTranslator;
+    m_translator = translator;
+    // A missing or damaged file leaves the built-in Chinese texts, which is all the user would
+    // need to notice.
+    if (lang == QLatin1String("EN")) {
+        const QString path = RuntimeFiles::locate(QStringLiteral("language/Language_EN.qm"));
+        QString why;
+        if (translator->loadChecked(path, &why))
+            QCoreApplication::installTranslator(m_translator);
+        else
+            qDebug().noquote() << "translation not used:" << path << why;
     }
 }
 
@@ -209,6 +215,8 @@ void RAZOradurodMainWindow::switchLanguage()
     const QString next
         = current == QLatin1String("CN") ? QStringLiteral("EN") : QStringLiteral("CN");
     writeSetting(QStringLiteral("Language"), next);
+    // The user's work on the send page outlives the window being rebuilt.
+    m_sendPage->keepForRebuild();
     QCoreApplication::removeTranslator(m_translator);
     QCoreApplication::exit(RestartCode);
 }

@@ -12,10 +12,12 @@ QStringList searchFolders()
     QStringList folders;
     if (QCoreApplication::instance())
         folders << QCoreApplication::applicationDirPath();
-    folders << QDir::currentPath();
 #ifdef RCAN_INSTALL_DATADIR
     folders << QStringLiteral(RCAN_INSTALL_DATADIR);
 #endif
+    // Last: an installed program started in a folder that happens to hold a language/ or
+    // resource/ folder must not take those.
+    folders << QDir::currentPath();
     return folders;
 }
 

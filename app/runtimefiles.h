@@ -3,9 +3,9 @@
 #include <QString>
 
 // Files shipped beside the program (window icon, about logo, translation). They are looked up in
-// the program's own folder first, then in the working directory, then where `cmake --install`
-// puts them, so the program works from the build tree, from its install prefix and when started
-// from a folder that carries its own copies.
+// the program's own folder first, then where `cmake --install` puts them, and only then in the
+// working directory, so the program works from the build tree and from its install prefix, and a
+// folder it happens to be started in cannot replace what was installed.
 namespace RuntimeFiles {
 
 // Returns the first existing candidate for `relativePath` (e.g. "resource/favicon.ico"), or

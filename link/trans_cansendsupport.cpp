@@ -173,8 +173,8 @@ void Trans_canSendSupport::On_ResponseTimeout()
 {
     if (!running)
         return;
+    // The frame stays outstanding: a result that comes after all still shows it as sent.
     remaining = 0;
-    frameOutstanding = false;
     responseTimer->stop();
     qDebug() << QStringLiteral("设备未响应") << Rank;
     endRun(TransEnd_NoResponse);

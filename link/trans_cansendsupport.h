@@ -101,6 +101,7 @@ private:
 
     bool running = false;
     // A frame whose send result has not come yet; its confirmation still belongs in the receive
-    // view after the user stopped the run, since the adapter did put it on the bus.
+    // view after the user stopped the run or the wait timed out, since the adapter did put it on
+    // the bus.
     bool frameOutstanding = false;
 };

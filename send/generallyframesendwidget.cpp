@@ -7,8 +7,12 @@
 #include "send/tablepanel_widget.h"
 
 #include <QStatusBar>
+#include <QVector>
 
 namespace {
+// Inputs kept across a rebuild of the main window, taken by the next send page.
+QVector<tablePanel_Widget::Inputs> keptInputs;
+
 const char *const TabStyle
     = "QTabWidget:pane{border: 1px solid #006699;border-bottom-color: none;border-left-color: "
       "none;border-right-color: none; top: -2px}QTabBar::tab{min-width:230px;margin-top: "
@@ -35,6 +39,11 @@ generallyFrameSendWidget::generallyFrameSendWidget(QWidget *parent)
     ui->tabWidget->addTab(framePanel1, QStringLiteral("Tab"));
     ui->tabWidget->addTab(framePanel2, QStringLiteral("Tab"));
     ui->tabWidget->setStyleSheet(QLatin1String(TabStyle));
+    if (keptInputs.size() == 2) {
+        framePanel1->restoreInputs(keptInputs.at(0));
+        framePanel2->restoreInputs(keptInputs.at(1));
+    }
+    keptInputs.clear();
 
     titleBar = new rFrameLessWidget(this, tr(" CAN发送"), 15, QColor(0, 66, 99));
     titleBar->setMaximumHeight(35);
@@ -53,6 +62,11 @@ generallyFrameSendWidget::generallyFrameSendWidget(QWidget *parent)
 generallyFrameSendWidget::~generallyFrameSendWidget()
 {
     delete ui;
+}
+
+void generallyFrameSendWidget::keepForRebuild()
+{
+    keptInputs = { framePanel1->takeInputsStoppingRun(), framePanel2->takeInputsStoppingRun() };
 }
 
 void generallyFrameSendWidget::onDeviceModelChanged(const QString &model)

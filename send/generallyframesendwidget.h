@@ -24,6 +24,10 @@ public:
 
     tablePanel_Widget *panel(int index) const { return index == 0 ? framePanel1 : framePanel2; }
 
+    // Keeps both panels' inputs (stopping their runs) for the send page the next main window
+    // builds; called when the main window is about to be rebuilt.
+    void keepForRebuild();
+
 private:
     void onDeviceModelChanged(const QString &model);
 

@@ -200,6 +200,54 @@ void tablePanel_Widget::showSendFailure(const QString &text)
     box->show();
 }
 
+int tablePanel_Widget::channelNumber(const QString &text) const
+{
+    if (text == tr("通道1"))
+        return 1;
+    if (text == tr("通道2"))
+        return 2;
+    return 0;
+}
+
+tablePanel_Widget::Inputs tablePanel_Widget::takeInputsStoppingRun()
+{
+    Inputs in;
+    in.channel = channelNumber(ui->devicec_hannel->currentText());
+    in.type = ui->canType->currentIndex();
+    in.format = ui->canFormat->currentIndex();
+    in.id = ui->canID->text();
+    in.length = ui->canDataLength->currentIndex();
+    in.data = ui->canData->text();
+    in.times = ui->sendTimes->value();
+    in.interval = ui->sendInterval->value();
+    in.idIncrement = ui->idIncrement->isChecked();
+    in.dataIncrement = ui->dataIncrement->isChecked();
+    in.elapsed = ui->label_expendTime->text();
+    if (ui->Button_send->text() == tr("停止发送")) {
+        emit signal_CANSendCommand(false);
+        in.elapsed = elapsedText(QDateTime::currentMSecsSinceEpoch() - sendStartMs);
+    }
+    return in;
+}
+
+void tablePanel_Widget::restoreInputs(const Inputs &in)
+{
+    // Type and length first: they bound what the identifier and data fields accept.
+    ui->canType->setCurrentIndex(in.type);
+    ui->canFormat->setCurrentIndex(in.format);
+    ui->canDataLength->setCurrentIndex(in.length);
+    ui->canID->setText(in.id);
+    ui->canData->setText(in.data);
+    lastAcceptedData = ui->canData->text();
+    ui->sendTimes->setValue(in.times);
+    ui->sendInterval->setValue(in.interval);
+    ui->idIncrement->setChecked(in.idIncrement);
+    ui->dataIncrement->setChecked(in.dataIncrement);
+    ui->label_expendTime->setText(in.elapsed);
+    // The channels come back as the device panel announces them again.
+    m_wantedChannel = in.channel;
+}
+
 void tablePanel_Widget::onTransEnd(int TransEnd_Sta)
 {
     ui->Button_send->setText(tr("立即发送"));
@@ -232,8 +280,13 @@ void tablePanel_Widget::onChannelStateChanged(bool state, const QString &channel
 {
     const int index = ui->devicec_hannel->findData(channelStr);
     if (state) {
-        if (index < 0)
+        if (index < 0) {
             ui->devicec_hannel->addItem(channelStr, channelStr);
+            if (m_wantedChannel != 0 && channelNumber(channelStr) == m_wantedChannel) {
+                ui->devicec_hannel->setCurrentIndex(ui->devicec_hannel->count() - 1);
+                m_wantedChannel = 0;
+            }
+        }
     } else if (index >= 0) {
         ui->devicec_hannel->removeItem(index);
     }

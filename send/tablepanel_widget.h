@@ -17,6 +17,23 @@ class tablePanel_Widget : public QWidget
 {
     Q_OBJECT
 public:
+    // What the user set up on the panel, carried into the panel that replaces it when the main
+    // window is rebuilt for a language switch.
+    struct Inputs
+    {
+        int channel = 0; // 1 or 2, 0 when none is chosen
+        int type = 0;
+        int format = 0;
+        QString id;
+        int length = 8;
+        QString data;
+        int times = 1;
+        int interval = 1;
+        bool idIncrement = false;
+        bool dataIncrement = false;
+        QString elapsed;
+    };
+
     explicit tablePanel_Widget(QWidget *parent = nullptr);
     ~tablePanel_Widget() override;
 
@@ -27,6 +44,11 @@ public:
 
     // A run's duration as shown: seconds to three significant digits.
     static QString elapsedText(qint64 elapsedMs);
+
+    // The panel's inputs. A running run is stopped and ends like a stop: its time so far is what
+    // the elapsed time shows.
+    Inputs takeInputsStoppingRun();
+    void restoreInputs(const Inputs &inputs);
 
     void onTransEnd(int TransEnd_Sta);
     void onChannelStateChanged(bool state, const QString &channelStr);
@@ -51,6 +73,7 @@ protected:
 
 private:
     void checkIdentifier();
+    int channelNumber(const QString &text) const;
     void showSendFailure(const QString &text);
 
     Ui::tablePanel_Widget *ui = nullptr;
@@ -59,5 +82,6 @@ private:
     int idDigitLimit = 3;
     qint64 sendStartMs = 0;
     QString lastAcceptedData;
+    int m_wantedChannel = 0;
     Trans_canSendSupport *sendScheduler = nullptr;
 };

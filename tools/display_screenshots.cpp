@@ -1,6 +1,7 @@
 // Renders the receive view inside the main window in both languages, with traffic from a virtual
-// adapter: running, paused, filtered and with the device time column; and the save progress window
-// in the middle of a large global save. Uses a private settings folder.
+// adapter: running, paused, filtered and with the device time column; after a language switch with
+// filters typed and a device model that looks like markup; and the save progress window in the
+// middle of a large global save. Uses a private settings folder.
 //
 //   xvfb-run -a rcan-display-screenshots <output-dir>
 
@@ -80,6 +81,24 @@ int main(int argc, char *argv[])
 
     bool ok = true;
     bool connected = false;
+    // Typed in one language, shown by the window the switch builds.
+    const auto typeFilters = [](CANView_Widget *view) {
+        view->table()->channelEdit->setText(QStringLiteral("1"));
+        view->table()->typeCombo->setCurrentText(QStringLiteral("STD"));
+        view->table()->dataEdit->setText(QStringLiteral("0"));
+        child<QComboBox>(view, "comboBox")->setCurrentIndex(1);
+    };
+    const auto markupModel = [] {
+        emit DeviceManagement::instance()->signals_deviceModelCommand(
+            QStringLiteral("<h1>XX</h1>"));
+    };
+    const auto clearFilters = [](CANView_Widget *view) {
+        view->table()->channelEdit->clear();
+        view->table()->typeCombo->setCurrentIndex(0);
+        view->table()->dataEdit->clear();
+        child<QComboBox>(view, "comboBox")->setCurrentIndex(0);
+        emit DeviceManagement::instance()->signals_deviceModelCommand(QStringLiteral("RCAN-U01"));
+    };
     for (const QString &lang : { QStringLiteral("CN"), QStringLiteral("EN") }) {
         writeSetting(QStringLiteral("Language"), lang);
         auto *window = new RAZOradurodMainWindow;
@@ -91,6 +110,12 @@ int main(int argc, char *argv[])
         }
         DeviceManagement::instance()->hide();
         CANView_Widget *view = window->receiveView();
+        if (lang == QLatin1String("EN")) {
+            markupModel();
+            common::delayMsec(1000);
+            ok &= save(window, out.filePath(QStringLiteral("receive_after_switch_EN.png")));
+            clearFilters(view);
+        }
         common::delayMsec(2000);
         ok &= save(window, out.filePath(QStringLiteral("receive_running_%1.png").arg(lang)));
 
@@ -136,8 +161,18 @@ int main(int argc, char *argv[])
             child<QPushButton>(view, "button_save")->click();
             common::delayMsec(5000);
         }
+        typeFilters(view);
         window->hide();
         delete window;
     }
+    writeSetting(QStringLiteral("Language"), QStringLiteral("CN"));
+    auto *window = new RAZOradurodMainWindow;
+    window->resize(1100, 691);
+    window->show();
+    DeviceManagement::instance()->hide();
+    markupModel();
+    common::delayMsec(1000);
+    ok &= save(window, out.filePath(QStringLiteral("receive_after_switch_CN.png")));
+    delete window;
     return ok ? 0 : 1;
 }

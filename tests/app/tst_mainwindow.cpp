@@ -5,19 +5,26 @@
 #include "app/widgets/rframelesswidget.h"
 #include "app/widgets/rtitle.h"
 #include "device/devicemanagement.h"
+#include "display/cantablewidget.h"
+#include "display/canview_widget.h"
 #include "link/serialcontrol.h"
 #include "protocol/contextprotocol.h"
+#include "send/generallyframesendwidget.h"
+#include "send/tablepanel_widget.h"
 #include "simulator/virtualadapter.h"
 #include "support/mainwindowdriver.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPointer>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTimer>
 #include <QToolButton>
 #include <QtTest>
@@ -31,6 +38,43 @@ static const bool sandboxed = [] {
 }();
 
 namespace {
+
+// What the user typed into the receive view's filters and chose as time column.
+QStringList filtersShown(RAZOradurodMainWindow *window)
+{
+    CANView_Widget *view = window->receiveView();
+    CANTableWidget *t = view->table();
+    return { t->timeEdit->text(),
+             t->channelEdit->text(),
+             t->idEdit->text(),
+             QString::number(t->typeCombo->currentIndex()),
+             QString::number(t->dirCombo->currentIndex()),
+             t->lengthEdit->text(),
+             t->dataEdit->text(),
+             QString::number(
+                 view->findChild<QComboBox *>(QStringLiteral("comboBox"))->currentIndex()) };
+}
+
+// What the user set up on a send panel.
+QStringList panelInputs(tablePanel_Widget *panel)
+{
+    const auto combo = [panel](const char *name) {
+        return QString::number(panel->findChild<QComboBox *>(QLatin1String(name))->currentIndex());
+    };
+    const auto text = [panel](const char *name) {
+        return panel->findChild<QLineEdit *>(QLatin1String(name))->text();
+    };
+    const auto spin = [panel](const char *name) {
+        return QString::number(panel->findChild<QSpinBox *>(QLatin1String(name))->value());
+    };
+    const auto check = [panel](const char *name) {
+        return QString::number(panel->findChild<QCheckBox *>(QLatin1String(name))->isChecked());
+    };
+    return { combo("devicec_hannel"), combo("canType"),       combo("canFormat"),
+             text("canID"),           combo("canDataLength"), text("canData"),
+             spin("sendTimes"),       spin("sendInterval"),   check("idIncrement"),
+             check("dataIncrement") };
+}
 
 const char *const toolButtonNames[] = { "toolButton_DeviceManagement", "toolButton_MessageSend",
                                         "toolButton_Busratio", "toolButton_Setting" };
@@ -391,18 +435,50 @@ void tst_MainWindow::openDeviceSurvivesLanguageSwitches()
     auto *start = panel->findChild<QPushButton *>(QStringLiteral("channel_control_1"));
     QVERIFY(port && open && close && start);
 
+    // The user's work survives too: filters, time column and both send panels' inputs; a run
+    // cut by the rebuild ends like a stop.
     QList<bool> openInWindow;
     QList<bool> channelRunningInWindow;
+    QList<QStringList> filters;
+    QList<QStringList> inputs;
+    QList<bool> runEndedLikeAStop;
     QPointer<RAZOradurodMainWindow> last;
     const int code = ApplicationShell::runMainWindows([&](RAZOradurodMainWindow *window) {
         last = window;
         QTimer::singleShot(50, window, [&, window] {
+            tablePanel_Widget *panel = window->sendPage()->panel(1);
+            auto *send = panel->findChild<QPushButton *>(QStringLiteral("Button_send"));
             if (openInWindow.isEmpty()) {
                 port->setCurrentIndex(port->findText(adapter.slavePath()));
                 open->click();
                 if (close->isEnabled())
                     start->click();
+                CANTableWidget *t = window->receiveView()->table();
+                t->channelEdit->setText(QStringLiteral("1"));
+                t->typeCombo->setCurrentText(QStringLiteral("EXT"));
+                t->dataEdit->setText(QStringLiteral("AB"));
+                window->receiveView()
+                    ->findChild<QComboBox *>(QStringLiteral("comboBox"))
+                    ->setCurrentIndex(1);
+                panel->findChild<QComboBox *>(QStringLiteral("canType"))->setCurrentIndex(1);
+                panel->findChild<QComboBox *>(QStringLiteral("canDataLength"))->setCurrentIndex(2);
+                panel->findChild<QLineEdit *>(QStringLiteral("canID"))
+                    ->setText(QStringLiteral("1ABCDEF"));
+                panel->findChild<QLineEdit *>(QStringLiteral("canData"))
+                    ->setText(QStringLiteral("AB CD"));
+                panel->findChild<QSpinBox *>(QStringLiteral("sendTimes"))->setValue(1000000);
+                panel->findChild<QSpinBox *>(QStringLiteral("sendInterval"))->setValue(20);
+                panel->findChild<QCheckBox *>(QStringLiteral("dataIncrement"))->setChecked(true);
+                send->click();
+            } else {
+                runEndedLikeAStop
+                    << (send->text() == tablePanel_Widget::tr("立即发送")
+                        && !panel->findChild<QLabel *>(QStringLiteral("label_expendTime"))
+                                ->text()
+                                .isEmpty());
             }
+            filters << filtersShown(window);
+            inputs << panelInputs(panel);
             openInWindow << (serial->isOpen() && close->isEnabled());
             channelRunningInWindow << !start->isEnabled();
             if (openInWindow.size() < 3)
@@ -416,6 +492,16 @@ void tst_MainWindow::openDeviceSurvivesLanguageSwitches()
     QCOMPARE(code, 0);
     QCOMPARE(openInWindow, (QList<bool> { true, true, true }));
     QCOMPARE(channelRunningInWindow, (QList<bool> { true, true, true }));
+    QCOMPARE(filters.size(), 3);
+    QCOMPARE(filters.at(0),
+             (QStringList { QString(), QStringLiteral("1"), QString(), QStringLiteral("2"),
+                            QStringLiteral("0"), QString(), QStringLiteral("AB"),
+                            QStringLiteral("1") }));
+    QCOMPARE(filters.at(1), filters.at(0));
+    QCOMPARE(filters.at(2), filters.at(0));
+    QCOMPARE(inputs.at(1), inputs.at(0));
+    QCOMPARE(inputs.at(2), inputs.at(0));
+    QCOMPARE(runEndedLikeAStop, (QList<bool> { true, true }));
     close->click();
     QTRY_VERIFY_WITH_TIMEOUT(!serial->isOpen(), 5000);
     serial->removeExtraPort(adapter.slavePath());

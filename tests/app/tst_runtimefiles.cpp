@@ -1,13 +1,16 @@
+#include "app/checkedtranslator.h"
 #include "app/runtimefiles.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
+#include <QXmlStreamReader>
 #include <QtTest>
 
-// Files beside the program are found from the program's folder first, then from the working
-// directory, then from the install location.
+// Files beside the program are found from the program's folder first, then from the install
+// location, and only then from the working directory.
 class tst_RuntimeFiles : public QObject
 {
     Q_OBJECT
@@ -17,7 +20,9 @@ private slots:
     void cleanupTestCase();
     void lookupOrder_data();
     void lookupOrder();
-    void installFolderIsLast();
+    void workingDirectoryIsLast();
+    void damagedTranslation_data();
+    void damagedTranslation();
 
 private:
     QString m_relative;
@@ -80,13 +85,72 @@ void tst_RuntimeFiles::lookupOrder()
                      .filePath(m_relative));
 }
 
-void tst_RuntimeFiles::installFolderIsLast()
+void tst_RuntimeFiles::workingDirectoryIsLast()
 {
     const QStringList folders = RuntimeFiles::searchFolders();
-    QCOMPARE(folders.size(), 3);
-    QCOMPARE(folders.at(0), QCoreApplication::applicationDirPath());
-    QCOMPARE(folders.at(1), QDir::currentPath());
-    QCOMPARE(folders.at(2), QStringLiteral(RCAN_INSTALL_DATADIR));
+    QCOMPARE(folders,
+             (QStringList { QCoreApplication::applicationDirPath(),
+                            QStringLiteral(RCAN_INSTALL_DATADIR), QDir::currentPath() }));
+}
+
+void tst_RuntimeFiles::damagedTranslation_data()
+{
+    QTest::addColumn<quint32>("seed"); // 0: the file as built
+    QTest::newRow("as built") << 0u;
+    for (quint32 seed = 1; seed <= 300; ++seed)
+        QTest::addRow("damaged %u", seed) << seed;
+}
+
+void tst_RuntimeFiles::damagedTranslation()
+{
+    // A damaged file is either refused or read without harm; the file as built is taken.
+    QFETCH(quint32, seed);
+    static QList<QPair<QByteArray, QByteArray>> messages;
+    if (messages.isEmpty()) {
+        QFile ts(QFINDTESTDATA("../../app/translations/Language_EN.ts"));
+        QVERIFY(ts.open(QIODevice::ReadOnly));
+        QXmlStreamReader xml(&ts);
+        QByteArray context;
+        while (!xml.atEnd()) {
+            xml.readNext();
+            if (xml.isStartElement() && xml.name() == QLatin1String("name"))
+                context = xml.readElementText().toUtf8();
+            else if (xml.isStartElement() && xml.name() == QLatin1String("source"))
+                messages.append({ context, xml.readElementText().toUtf8() });
+        }
+        QVERIFY(messages.size() > 100);
+    }
+    QFile built(QCoreApplication::applicationDirPath()
+                + QStringLiteral("/language/Language_EN.qm"));
+    QVERIFY(built.open(QIODevice::ReadOnly));
+    QByteArray data = built.readAll();
+    QRandomGenerator random(seed);
+    if (seed != 0 && seed % 10 == 0) {
+        data.truncate(int(random.bounded(quint32(data.size()))));
+    } else if (seed != 0) {
+        for (int flips = 1 + int(seed % 4); flips > 0; --flips)
+            data[int(random.bounded(quint32(data.size())))] = char(random.generate());
+    }
+    const QString path = m_workingDir.filePath(QStringLiteral("damaged.qm"));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(data);
+    file.close();
+
+    CheckedTranslator translator;
+    QString why;
+    const bool loaded = translator.loadChecked(path, &why);
+    if (seed == 0)
+        QVERIFY2(loaded, qPrintable(why));
+    if (!loaded)
+        return;
+    int translated = 0;
+    for (const auto &m : qAsConst(messages)) {
+        translated += !translator.translate(m.first.constData(), m.second.constData()).isEmpty();
+        translator.translate("NoSuchContext", m.second.constData());
+    }
+    if (seed == 0)
+        QCOMPARE(translated, messages.size());
 }
 
 QTEST_GUILESS_MAIN(tst_RuntimeFiles)

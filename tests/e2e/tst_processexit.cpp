@@ -1,11 +1,13 @@
 // How the program's process ends, watched from outside: killed outright while it records to a
-// real-time log, and closed by its window button while a device is open, traffic flows, a send run
-// goes and real-time saving is on. This executable plays the program itself in a child process
-// (started with --child-record or --child-close), built exactly like the program's entry point.
+// real-time log, and closed by its window button or by a termination signal while a device is
+// open, traffic flows, a send run goes and real-time saving is on. This executable plays the
+// program itself in a child process (started with --child-record or --child-close), built exactly
+// like the program's entry point.
 
 #include "app/applicationshell.h"
 #include "app/razoradurodmainwindow.h"
 #include "app/rcanresources.h"
+#include "app/terminationsignals.h"
 #include "display/canview_widget.h"
 #include "send/generallyframesendwidget.h"
 #include "send/tablepanel_widget.h"
@@ -25,6 +27,7 @@
 #include <csignal>
 #include <cstdio>
 #include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
 constexpr int ChildRatePerChannel = 2000;
@@ -89,9 +92,18 @@ int childSizeLimit(const QString &folder)
 }
 
 // The program's entry point with a user who opens the virtual adapter, starts both channels,
-// real-time saving and an endless send run, and then closes the main window.
-int childClose(const QString &folder)
+// real-time saving and an endless send run, and then closes the main window; or, with `byButton`
+// false, waits for the parent's termination signal, its error output a pipe nobody reads any more.
+int childClose(const QString &folder, bool byButton)
 {
+    TerminationSignals::ignoreBrokenPipes();
+    if (!byButton) {
+        int fds[2];
+        if (::pipe(fds) != 0 || ::dup2(fds[1], STDERR_FILENO) < 0)
+            return 13;
+        ::close(fds[0]);
+        ::close(fds[1]);
+    }
     rcanInitResources();
     int argc = 3;
     char name[] = "tst_processexit";
@@ -149,7 +161,8 @@ int childClose(const QString &folder)
                 [&] { return tally->recordedTx() >= 20 && tally->recordedRx() >= 2000; }, 30000);
             report("running " + QByteArray::number(tally->recordedRx()) + ' '
                    + QByteArray::number(tally->recordedTx()));
-            MainWindowDriver::pressClose(window);
+            if (byButton)
+                MainWindowDriver::pressClose(window);
         });
     });
     report("exit " + QByteArray::number(code));
@@ -178,6 +191,7 @@ class tst_ProcessExit : public QObject
 private slots:
     void initTestCase();
     void killedWhileSaving();
+    void closeWithEverythingRunning_data();
     void closeWithEverythingRunning();
     void fileSizeLimitIsNoCrash();
 
@@ -255,13 +269,38 @@ void tst_ProcessExit::killedWhileSaving()
     QVERIFY(logged <= reports.last().second + 2 * ChildRatePerChannel);
 }
 
+void tst_ProcessExit::closeWithEverythingRunning_data()
+{
+    QTest::addColumn<int>("signalNumber"); // 0: the window's close button
+    QTest::newRow("close button") << 0;
+    QTest::newRow("SIGTERM") << int(SIGTERM);
+    QTest::newRow("SIGINT") << int(SIGINT);
+    QTest::newRow("SIGHUP") << int(SIGHUP);
+}
+
 void tst_ProcessExit::closeWithEverythingRunning()
 {
+    QFETCH(int, signalNumber);
     QTemporaryDir dir;
     QProcess child;
-    child.setProcessEnvironment(childEnvironment());
-    child.start(QCoreApplication::applicationFilePath(), { QLatin1String(CloseMode), dir.path() });
+    QProcessEnvironment env = childEnvironment();
+    // Debug lines on: each one is a write into the reader-less pipe.
+    env.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("default.debug=true"));
+    child.setProcessEnvironment(env);
+    child.start(QCoreApplication::applicationFilePath(),
+                { QLatin1String(CloseMode), dir.path(), QString::number(signalNumber) });
     QVERIFY(child.waitForStarted());
+    if (signalNumber != 0) {
+        QByteArray seen;
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                seen += child.peek(child.bytesAvailable());
+                return seen.contains("running ") || child.state() == QProcess::NotRunning;
+            },
+            90000));
+        QVERIFY2(child.state() == QProcess::Running, seen.constData());
+        ::kill(pid_t(child.processId()), signalNumber);
+    }
     QVERIFY(child.waitForFinished(90000));
     const QByteArray out = child.readAllStandardOutput();
     const QByteArray err = child.readAllStandardError();
@@ -327,8 +366,8 @@ int main(int argc, char *argv[])
 {
     if (argc >= 3 && qstrcmp(argv[1], RecordMode) == 0)
         return childRecord(QString::fromLocal8Bit(argv[2]));
-    if (argc >= 3 && qstrcmp(argv[1], CloseMode) == 0)
-        return childClose(QString::fromLocal8Bit(argv[2]));
+    if (argc >= 4 && qstrcmp(argv[1], CloseMode) == 0)
+        return childClose(QString::fromLocal8Bit(argv[2]), qstrcmp(argv[3], "0") == 0);
     if (argc >= 3 && qstrcmp(argv[1], SizeLimitMode) == 0)
         return childSizeLimit(QString::fromLocal8Bit(argv[2]));
     QApplication app(argc, argv);

@@ -103,7 +103,8 @@ private slots:
     void lateStopAfterRunEndedStartsNothing();
     void startWhileRunningIsIgnored();
     void stopWhileIdleDoesNothing();
-    void confirmationAfterStopStillShowsTheFrame();
+    void lateConfirmationStillShowsTheFrame_data();
+    void lateConfirmationStillShowsTheFrame();
 
 private:
     struct Scheduler
@@ -356,16 +357,27 @@ void tst_Trans_canSendSupport::stopWhileIdleDoesNothing()
     QVERIFY(s.adapter->ends.isEmpty());
 }
 
-void tst_Trans_canSendSupport::confirmationAfterStopStillShowsTheFrame()
+void tst_Trans_canSendSupport::lateConfirmationStillShowsTheFrame_data()
 {
+    QTest::addColumn<bool>("stop");
+    QTest::addColumn<int>("end");
+    QTest::newRow("after a stop") << true << int(TransEnd_Stopped);
+    QTest::newRow("after the time-out") << false << int(TransEnd_NoResponse);
+}
+
+void tst_Trans_canSendSupport::lateConfirmationStillShowsTheFrame()
+{
+    QFETCH(bool, stop);
+    QFETCH(int, end);
     Scheduler s;
     s.params = { 1, false, false, 5, 0 };
     s.frameDesc = { 0, 0, 0, 0x3, 0 };
     s.adapter->answer = Answer::Silent;
     emit s.adapter->request(true);
     QTRY_COMPARE_WITH_TIMEOUT(s.adapter->sent.size(), 1, 5000);
-    emit s.adapter->request(false);
-    QTRY_COMPARE_WITH_TIMEOUT(s.adapter->ends, QList<int> { TransEnd_Stopped }, 5000);
+    if (stop)
+        emit s.adapter->request(false);
+    QTRY_COMPARE_WITH_TIMEOUT(s.adapter->ends, QList<int> { end }, 5000);
     // The adapter put the frame on the bus after all.
     emit contextProtocol::instance()->signal_RSP_CANSend(1, 1, s.scheduler->rank(), 77);
     QTRY_COMPARE_WITH_TIMEOUT(s.adapter->shown.size(), 1, 5000);
@@ -374,7 +386,7 @@ void tst_Trans_canSendSupport::confirmationAfterStopStillShowsTheFrame()
     emit contextProtocol::instance()->signal_RSP_CANSend(1, 1, s.scheduler->rank(), 78);
     QTest::qWait(200);
     QCOMPARE(s.adapter->shown.size(), 1);
-    QCOMPARE(s.adapter->ends, QList<int> { TransEnd_Stopped });
+    QCOMPARE(s.adapter->ends, QList<int> { end });
     QCOMPARE(s.adapter->sent.size(), 1);
 }
 
