@@ -25,6 +25,7 @@
 #include <QDir>
 #include <QGuiApplication>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
 #include <QTemporaryDir>
@@ -160,6 +161,13 @@ int main(int argc, char *argv[])
             view->setFileNameProvider([globalPath] { return globalPath; });
             child<QPushButton>(view, "button_save")->click();
             common::delayMsec(5000);
+        }
+        // A log target that is no regular file: the user is told which path and why.
+        view->setFileNameProvider([] { return QStringLiteral("/dev/full"); });
+        child<QPushButton>(view, "Button_saveOnTime")->click();
+        if (auto *box = view->findChild<QMessageBox *>()) {
+            ok &= save(box, out.filePath(QStringLiteral("save_refused_%1.png").arg(lang)));
+            delete box;
         }
         typeFilters(view);
         window->hide();
