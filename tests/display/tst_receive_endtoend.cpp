@@ -21,7 +21,7 @@ QList<QByteArray> frameLines(const QString &path)
     QList<QByteArray> lines = file.readAll().split('\n');
     if (!lines.isEmpty() && lines.last().isEmpty())
         lines.removeLast();
-    return lines.mid(3);
+    return lines.mid(FileSaveSupport::HeaderLines);
 }
 
 // The eight data bytes of a sequence-numbered frame as the little-endian count they carry.

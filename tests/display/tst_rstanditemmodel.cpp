@@ -203,9 +203,11 @@ void tst_RstandItemModel::tableHeaderAndEditors()
         QCOMPARE(editors.at(i)->maximumWidth(), editorWidths.at(i));
         QCOMPARE(editors.at(i)->styleSheet(), QStringLiteral("border:1px solid #ADD8E6"));
     }
-    QCOMPARE(table.typeCombo->count(), 3);
+    QCOMPARE(table.typeCombo->count(), 5);
     QCOMPARE(table.typeCombo->itemText(0), QStringLiteral("全部"));
     QCOMPARE(table.typeCombo->itemText(2), QStringLiteral("EXT"));
+    QCOMPARE(table.typeCombo->itemText(3), QStringLiteral("STD-R"));
+    QCOMPARE(table.typeCombo->itemText(4), QStringLiteral("EXT-R"));
     QCOMPARE(table.dirCombo->itemText(1), QStringLiteral("Tx"));
     QCOMPARE(table.dirCombo->itemText(2), QStringLiteral("Rx"));
     QCOMPARE(table.dirCombo->currentIndex(), 0);
