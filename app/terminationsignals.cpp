@@ -20,6 +20,7 @@ namespace {
 std::atomic<bool> requested { false };
 bool installed = false;
 
+#ifdef Q_OS_UNIX
 void askToClose()
 {
     requested = true;
@@ -27,7 +28,6 @@ void askToClose()
     QCoreApplication::exit(0);
 }
 
-#ifdef Q_OS_UNIX
 // Written by the handler, read on the GUI thread: the handler itself may do nothing but write.
 int wakeFds[2] = { -1, -1 };
 
