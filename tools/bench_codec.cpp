@@ -114,8 +114,8 @@ DamageResult frameDamaged(Damage damage, int records)
             truth.last() = r;
             break;
         case Damage::AnswerInside: {
-            QByteArray answer = QByteArray::fromHex("FF0201000000");
-            answer.resize(Wire::RecordSize);
+            const QByteArray answer
+                = QByteArray::fromHex("FF020100000001").leftJustified(Wire::RecordSize, '\0');
             truth.insert(truth.size() - 1, answer);
             answerAt.append(stream.size() + at);
             r.insert(at, answer);
