@@ -5,12 +5,46 @@
 
 #include <cstring>
 
+namespace {
+constexpr int Size = Wire::RecordSize;
+// Bytes of a boundary needed before it counts as a record start: mark, key, channel, one field.
+constexpr int HeaderBytes = 4;
+// Boundaries after a candidate start that must start records too before the phase moves there.
+constexpr int ConfirmBoundaries = 2;
+// Boundaries over which competing record starts are compared.
+constexpr int DepthBoundaries = 5;
+constexpr int MaxShift = Size - 1;
+constexpr quint8 MaxExpected = 8;
+
+bool isAnswer(quint8 code)
+{
+    return code == Wire::DeviceOpen || code == Wire::BaudRateConfig || code == Wire::CANSend
+        || code == Wire::DeviceClose;
+}
+
+// Judges a record of which only the first `available` bytes have arrived; bytes still to come
+// are given values that cannot count against it.
+bool plausiblePrefix(const char *bytes, int available)
+{
+    if (available >= Size)
+        return RecordFramer::isPlausibleRecord(bytes);
+    char header[Size] = {};
+    std::memcpy(header, bytes, size_t(available));
+    if (available < 2)
+        header[1] = char(Wire::DeviceClose);
+    if (available < 3)
+        header[2] = 1;
+    return RecordFramer::isPlausibleRecord(header);
+}
+} // namespace
+
 bool RecordFramer::isPlausibleRecord(const char *r)
 {
     if (quint8(r[0]) != Wire::RecordMark)
         return false;
     const quint8 code = quint8(r[1]);
     const quint8 channel = quint8(r[2]);
+    const bool channelOk = channel == 1 || channel == 2;
     switch (code) {
     case Wire::DeviceOpen: {
         // The model name is printable ASCII padded with zeros.
@@ -25,13 +59,19 @@ bool RecordFramer::isPlausibleRecord(const char *r)
         return true;
     }
     case Wire::BaudRateConfig:
-    case Wire::DeviceStates:
     case Wire::CANSend:
-        return channel == 1 || channel == 2;
+        return channelOk;
+    case Wire::DeviceStates: {
+        // The bus load is a fraction; even an overloaded bus stays far below 16.
+        const quint32 bits = Wire::readU32(r + 5);
+        float load;
+        std::memcpy(&load, &bits, sizeof load);
+        return channelOk && load >= 0.0f && load < 16.0f;
+    }
     case Wire::CANFrame: {
+        // The identifier is left alone: an adapter may well leave bits above it set.
         const quint8 info = quint8(r[3]);
-        return (channel == 1 || channel == 2) && (info & 0x30) == 0
-               && (info & CanFrame::DlcMask) <= CanFrame::MaxDlc;
+        return channelOk && (info & 0x30) == 0 && (info & CanFrame::DlcMask) <= CanFrame::MaxDlc;
     }
     case Wire::DeviceClose:
         return true;
@@ -40,94 +80,287 @@ bool RecordFramer::isPlausibleRecord(const char *r)
     }
 }
 
-// Judges a record header of which only the first `available` bytes have arrived; bytes still to
-// come are given values that cannot count against it.
-static bool plausiblePrefix(const char *bytes, int available)
+void RecordFramer::expectAnswer(quint8 code)
 {
-    if (available >= Wire::RecordSize)
-        return RecordFramer::isPlausibleRecord(bytes);
+    if (code >= sizeof m_expected || !isAnswer(code) || m_expected[code] >= MaxExpected)
+        return;
+    // Bytes that arrived before the command went out cannot hold its answer.
+    if (m_expected[code]++ == 0)
+        m_awaitedFrom[code] = m_fed;
+}
+
+// Evidence that a record starts at pos: its header, or with `whole` the whole record. Past the
+// received data there is none yet, unless the stream is taken to end there.
+RecordFramer::Seen RecordFramer::startAt(int pos, bool final, bool whole) const
+{
+    const int available = m_buffer.size() - pos;
     if (available <= 0)
-        return true;
-    char header[Wire::RecordSize] = {};
-    std::memcpy(header, bytes, size_t(available));
-    if (available < 2)
-        header[1] = char(Wire::DeviceClose);
-    if (available < 3)
-        header[2] = 1;
-    return RecordFramer::isPlausibleRecord(header);
+        return final ? Seen::Yes : Seen::Later;
+    const char *p = m_buffer.constData() + pos;
+    if (quint8(p[0]) != Wire::RecordMark)
+        return Seen::No;
+    if (available < HeaderBytes && !final)
+        return Seen::Later;
+    if (!plausiblePrefix(p, qMin(available, whole ? Size : HeaderBytes)))
+        return Seen::No;
+    if (available >= 2 && isAnswer(quint8(p[1])) && m_expected[quint8(p[1])] == 0)
+        return Seen::No; // an answer nobody waits for proves nothing about the phase
+    return Seen::Yes;
 }
 
-bool RecordFramer::markOrEndAt(int pos) const
+// A record start at pos followed by record starts at the next `boundaries` boundaries.
+RecordFramer::Seen RecordFramer::chainAt(int pos, int boundaries, bool final) const
 {
-    return pos >= m_buffer.size() || quint8(m_buffer.at(pos)) == Wire::RecordMark;
+    for (int k = 0; k <= boundaries; ++k) {
+        const Seen seen = startAt(pos + k * Size, final);
+        if (seen != Seen::Yes)
+            return seen;
+    }
+    return Seen::Yes;
 }
 
-// An aligned block is passed on when the next block starts with the mark (or has not arrived).
-// Otherwise the block is kept only when the damage clearly lies after it: the next record lost
-// just its mark, so a plausible key follows directly. Every other case (bytes lost or inserted
-// inside this block) drops the block.
-bool RecordFramer::blockIntact(int pos) const
+bool RecordFramer::expectedAnswerAt(int pos) const
 {
-    const int next = pos + Wire::RecordSize;
-    if (markOrEndAt(next))
-        return true;
-    if (quint8(m_buffer.at(next - 1)) == Wire::RecordMark)
+    if (pos < 0 || m_buffer.size() - pos < Size)
         return false;
-    char header[Wire::RecordSize] = {};
-    header[0] = char(Wire::RecordMark);
-    const int available = qMin(Wire::RecordSize - 1, m_buffer.size() - next);
-    std::memcpy(header + 1, m_buffer.constData() + next, size_t(available));
-    return plausiblePrefix(header, available + 1)
-           && isPlausibleRecord(m_buffer.constData() + pos);
+    const char *r = m_buffer.constData() + pos;
+    const quint8 code = quint8(r[1]);
+    return quint8(r[0]) == Wire::RecordMark && isAnswer(code) && m_expected[code] > 0
+        && m_fed - m_buffer.size() + pos >= m_awaitedFrom[code] && isPlausibleRecord(r);
 }
 
-// While searching, a position counts only if it holds a sane record and the next record boundary
-// carries the mark too (or has not arrived yet); a stray "FF 04" in frame data rarely passes
-// both. The record after may be one the decoder does not know: it is still aligned.
-int RecordFramer::findResyncPoint(int from) const
+void RecordFramer::put(const char *record, QByteArray &out)
+{
+    out.append(record, Size);
+    ++m_records;
+    const quint8 code = quint8(record[1]);
+    if (quint8(record[0]) == Wire::RecordMark && isAnswer(code) && m_expected[code] > 0)
+        --m_expected[code];
+}
+
+// Answers awaited that start among bytes about to be thrown away, [from, to), and end by `end`.
+// Returns where the bytes not yet decided on begin.
+int RecordFramer::rescueAnswers(int from, int to, int end, QByteArray &out)
+{
+    int a = from;
+    while (a < to) {
+        if (a + Size <= end && expectedAnswerAt(a)) {
+            put(m_buffer.constData() + a, out);
+            a += Size;
+        } else {
+            ++a;
+        }
+    }
+    return a;
+}
+
+// How well a record start at pos is borne out by what follows: the record starts among the next
+// boundaries, and more for frames whose time stamps move forward from one to the next, as the
+// adapter's one clock makes them; payload bytes posing as a header carry no such stamps. An
+// aligned record the decoder does not know costs its phase one boundary, not the rest.
+// -1 when more bytes are needed.
+int RecordFramer::scoreAt(int pos, bool final) const
+{
+    constexpr quint32 MaxStampStep = 100000; // 10 s of device clock
+    const char *data = m_buffer.constData();
+    int starts = 0;
+    int frames = 0;
+    int steps = 0;
+    quint32 first = 0;
+    quint32 last = 0;
+    for (int k = 0; k < DepthBoundaries; ++k) {
+        const int at = pos + k * Size;
+        const Seen seen = startAt(at, final);
+        if (seen == Seen::Later)
+            return -1;
+        if (seen == Seen::No)
+            continue;
+        ++starts;
+        if (m_buffer.size() - at < Size || quint8(data[at + 1]) != Wire::CANFrame)
+            continue;
+        const quint32 stamp = Wire::readU32(data + at + 16);
+        if (frames++ == 0)
+            first = stamp;
+        else if (stamp - last < MaxStampStep)
+            ++steps;
+        last = stamp;
+    }
+    const bool moved = last != first && last - first < MaxStampStep;
+    return starts * 4 + (moved ? steps * 3 : 0);
+}
+
+// An answer put into the middle of the record at x: [x, a) and the bytes after the answer up to
+// x + 40 are the two halves of that record. Puts the answer, then the joined record. The last
+// candidate wins, since a header-like payload in the record's first half comes before the answer.
+bool RecordFramer::joinAroundAnswer(int x, QByteArray &out)
 {
     const char *data = m_buffer.constData();
-    const int last = m_buffer.size() - Wire::RecordSize;
-    for (int pos = from; pos <= last; ++pos) {
-        if (quint8(data[pos]) == Wire::RecordMark && isPlausibleRecord(data + pos)
-            && markOrEndAt(pos + Wire::RecordSize))
-            return pos;
+    if (m_buffer.size() < x + 2 * Size)
+        return false;
+    for (int a = x + Size - 1; a > x; --a) {
+        if (!expectedAnswerAt(a))
+            continue;
+        char joined[Size];
+        const int head = a - x;
+        std::memcpy(joined, data + x, size_t(head));
+        std::memcpy(joined + head, data + a + Size, size_t(Size - head));
+        if (!isPlausibleRecord(joined))
+            continue;
+        put(data + a, out);
+        put(joined, out);
+        return true;
     }
-    return -1;
+    return false;
 }
 
-int RecordFramer::feed(const char *bytes, int length, QByteArray &out)
+bool RecordFramer::stepLocked(int &pos, bool final, QByteArray &out)
 {
-    out.clear();
-    if (length > 0)
-        m_buffer.append(bytes, length);
-
-    int records = 0;
-    int pos = m_head;
-    while (m_buffer.size() - pos >= Wire::RecordSize) {
-        if (m_synced) {
-            const char *block = m_buffer.constData() + pos;
-            if (quint8(block[0]) == Wire::RecordMark && blockIntact(pos)) {
-                out.append(block, Wire::RecordSize);
-                pos += Wire::RecordSize;
-                ++records;
-                continue;
-            }
-            m_synced = false;
-            ++pos; // this block is damaged: look for the next record after its first byte
-        }
-        const int next = findResyncPoint(pos);
-        if (next < 0) {
-            // Keep only the tail that may still hold the start of a record.
-            const int drop = m_buffer.size() - pos - (Wire::RecordSize - 1);
-            if (drop > 0)
-                pos += drop;
-            break;
-        }
+    const char *data = m_buffer.constData();
+    const int next = pos + Size;
+    // Only the header: damage further into the next record is that record's own business.
+    const Seen seen = startAt(next, final, false);
+    if (seen == Seen::Yes) {
+        put(data + pos, out);
         pos = next;
-        m_synced = true;
+        return true;
     }
-    m_discarded += qMax(0, pos - m_head - records * Wire::RecordSize);
+    if (seen == Seen::Later)
+        return false;
+
+    // One boundary without a record start: the phase holds if the two after it start records.
+    // Then either the next block is an aligned record the decoder does not know, or an answer
+    // was put into the middle of this block.
+    const Seen resumes = chainAt(next + Size, 1, final);
+    if (resumes == Seen::Later)
+        return false;
+    if (resumes == Seen::Yes) {
+        if (joinAroundAnswer(pos, out)) {
+            pos = next + Size;
+        } else {
+            put(data + pos, out);
+            pos = next;
+        }
+        return true;
+    }
+    // Or an answer was put into the first bytes of the next record, so that its header broke:
+    // the phase holds one record later.
+    const Seen resumesLater = chainAt(next + 2 * Size, 1, final);
+    if (resumesLater == Seen::Later)
+        return false;
+    if (resumesLater == Seen::Yes && m_buffer.size() >= next + 2 * Size) {
+        QByteArray joined;
+        if (joinAroundAnswer(next, joined)) {
+            put(data + pos, out);
+            out.append(joined);
+            pos = next + 2 * Size;
+            return true;
+        }
+    }
+
+    // Two boundaries running without a record: the phase has moved, in this block or in the
+    // record after it. Of the starts from 19 bytes before the next boundary to 19 bytes past the
+    // one after it that the next two boundaries confirm, the best borne out wins; on a tie, the
+    // one that needs the fewest bytes lost or gained to explain it.
+    int best = -1;
+    int bestScore = -1;
+    int bestShift = Size;
+    bool phaseTried[Size] = {};
+    for (int start = next - MaxShift; start <= next + Size + MaxShift; ++start) {
+        // A start one record after another of the same phase adds nothing to it.
+        const int phase = (start - next + Size) % Size;
+        if (phaseTried[phase])
+            continue;
+        const Seen candidate = chainAt(start, ConfirmBoundaries, final);
+        if (candidate == Seen::Later)
+            return false;
+        if (candidate == Seen::No)
+            continue;
+        const int score = scoreAt(start, final);
+        if (score < 0)
+            return false;
+        phaseTried[phase] = true;
+        const int shift = qMin(phase, Size - phase);
+        if (score > bestScore || (score == bestScore && shift < bestShift)) {
+            best = start;
+            bestScore = score;
+            bestShift = shift;
+        }
+    }
+    if (best < 0) {
+        // Nothing nearby explains the stream: search afresh after this block's mark.
+        m_synced = false;
+        ++pos;
+        return true;
+    }
+    // Lost bytes before the next boundary, or bytes gained (inside this block or after it, which
+    // cannot be told apart): this block is dropped. More than half a record past the next
+    // boundary, the record there lost or gained a few bytes and this block is whole.
+    if (best > next + Size / 2)
+        put(data + pos, out);
+    pos = best;
+    return true;
+}
+
+bool RecordFramer::stepSearching(int &pos, bool final, QByteArray &out)
+{
+    const char *data = m_buffer.constData();
+    const int size = m_buffer.size();
+    int start = pos;
+    Seen seen = Seen::No;
+    for (; start + Size <= size; ++start) {
+        if (quint8(data[start]) != Wire::RecordMark)
+            continue;
+        seen = chainAt(start, ConfirmBoundaries, final);
+        if (seen != Seen::No)
+            break;
+    }
+    // Bytes that can no longer take part in a lock are given up (answers among them are kept).
+    const auto giveUpTo
+        = [&](int keepFrom) { pos = rescueAnswers(pos, qMax(pos, keepFrom), size, out); };
+    if (start + Size > size) {
+        giveUpTo(size - (Size - 1));
+        return false;
+    }
+    if (seen == Seen::Later) {
+        giveUpTo(start - Size);
+        return false;
+    }
+
+    // Of the starts within a record's length the best borne out wins, the earliest on a tie: a
+    // header-like payload in the first, cut record rarely repeats as long as the real records.
+    int best = start;
+    int bestScore = -1;
+    for (int x = start; x < start + Size && x + Size <= size; ++x) {
+        if (quint8(data[x]) != Wire::RecordMark)
+            continue;
+        const int score = scoreAt(x, final);
+        if (score < 0) {
+            giveUpTo(start - Size);
+            return false;
+        }
+        if (score > bestScore) {
+            best = x;
+            bestScore = score;
+        }
+    }
+    rescueAnswers(pos, best, best, out);
+    pos = best;
+    m_synced = true;
+    return true;
+}
+
+int RecordFramer::process(bool final, QByteArray &out)
+{
+    const int before = m_records;
+    int pos = m_head;
+    while (m_buffer.size() - pos >= Size) {
+        const bool decided
+            = m_synced ? stepLocked(pos, final, out) : stepSearching(pos, final, out);
+        if (!decided)
+            break;
+    }
+    const int produced = m_records - before;
+    m_discarded += qMax(0, pos - m_head - produced * Size);
     m_head = pos;
 
     // Compact once the consumed prefix dominates, so appends stay amortised O(1).
@@ -138,7 +371,23 @@ int RecordFramer::feed(const char *bytes, int length, QByteArray &out)
         m_buffer.remove(0, m_head);
         m_head = 0;
     }
-    return records;
+    return produced;
+}
+
+int RecordFramer::feed(const char *bytes, int length, QByteArray &out)
+{
+    out.clear();
+    if (length > 0) {
+        m_buffer.append(bytes, length);
+        m_fed += length;
+    }
+    return process(false, out);
+}
+
+int RecordFramer::flush(QByteArray &out)
+{
+    out.clear();
+    return process(true, out);
 }
 
 void RecordFramer::clear()
@@ -146,4 +395,5 @@ void RecordFramer::clear()
     m_buffer.clear();
     m_head = 0;
     m_synced = false;
+    std::memset(m_expected, 0, sizeof m_expected);
 }

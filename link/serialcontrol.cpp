@@ -10,6 +10,7 @@
 #include <QMutexLocker>
 #include <QSerialPortInfo>
 #include <QThread>
+#include <QTimer>
 
 #ifdef Q_OS_WIN
 #include <windows.h>
@@ -18,6 +19,9 @@
 namespace {
 constexpr qint64 ReadBufferSize = 20000000;
 constexpr int ReadChunk = 64 * 1024;
+// A streaming adapter delivers bytes every millisecond or so; this long without any, the framer
+// decides on what it held back waiting for the bytes after it.
+constexpr int QuietMs = 10;
 } // namespace
 
 SerialControl *SerialControl::instance()
@@ -34,6 +38,11 @@ SerialControl::SerialControl()
     m_port = new QSerialPort;
     m_port->setReadBufferSize(ReadBufferSize);
     qDebug() << "BufferSize:" << m_port->readBufferSize();
+
+    m_quietTimer = new QTimer(this);
+    m_quietTimer->setSingleShot(true);
+    m_quietTimer->setInterval(QuietMs);
+    connect(m_quietTimer, &QTimer::timeout, this, &SerialControl::decideHeldBytes);
 
     m_thread = new QThread;
     m_thread->setObjectName(QStringLiteral("serial worker"));
@@ -75,6 +84,7 @@ void SerialControl::serialSocketClose()
     m_open = false;
     // Record boundaries count afresh from the first byte after the next open.
     m_framer.clear();
+    m_quietTimer->stop();
 }
 
 void SerialControl::serialSocketSend(QByteArray message)
@@ -82,6 +92,9 @@ void SerialControl::serialSocketSend(QByteArray message)
     if (!m_port->isOpen())
         return;
     m_port->write(message);
+    // Its answer may come out of place in a streaming adapter's records; the framer looks for it.
+    if (message.size() >= 2 && quint8(message.at(0)) == Wire::CommandMark)
+        m_framer.expectAnswer(quint8(message.at(1)));
     qDebug().noquote() << QStringLiteral("[SerialSocket:BytesSend]")
                               + QString::fromLatin1(message.toHex(' ').toUpper());
 }
@@ -89,22 +102,37 @@ void SerialControl::serialSocketSend(QByteArray message)
 void SerialControl::On_SerialPort_ReadyRead()
 {
     // Take everything the port holds and let the framer hand back whole records only; a
-    // partial record stays with the framer until the rest arrives.
-    int produced = 0;
+    // partial record, or bytes it needs to see more of, stay with the framer.
     while (m_port->bytesAvailable() > 0) {
         m_readChunk.resize(int(qMin<qint64>(m_port->bytesAvailable(), ReadChunk)));
         const qint64 got = m_port->read(m_readChunk.data(), m_readChunk.size());
         if (got <= 0)
             break;
-        produced += m_framer.feed(m_readChunk.constData(), int(got), m_records);
-        m_discarded = m_framer.discardedBytes();
-        if (!m_records.isEmpty()) {
-            busyReading = true;
-            contextProtocol::instance()->On_SerialSocket_BytesRecved_Hander(m_records);
-            busyReading = false;
-        }
+        m_framer.feed(m_readChunk.constData(), int(got), m_records);
+        decode();
     }
-    Q_UNUSED(produced)
+    if (m_framer.pendingBytes() >= Wire::RecordSize)
+        m_quietTimer->start();
+    else
+        m_quietTimer->stop();
+}
+
+void SerialControl::decideHeldBytes()
+{
+    if (!m_port->isOpen())
+        return;
+    m_framer.flush(m_records);
+    decode();
+}
+
+void SerialControl::decode()
+{
+    m_discarded = m_framer.discardedBytes();
+    if (m_records.isEmpty())
+        return;
+    busyReading = true;
+    contextProtocol::instance()->On_SerialSocket_BytesRecved_Hander(m_records);
+    busyReading = false;
 }
 
 void SerialControl::onPortError(QSerialPort::SerialPortError error)
@@ -117,6 +145,7 @@ void SerialControl::onPortError(QSerialPort::SerialPortError error)
     m_port->close();
     m_open = false;
     m_framer.clear();
+    m_quietTimer->stop();
     if (m_watcher)
         QMetaObject::invokeMethod(m_watcher, &PortWatcher::rebuildNow, Qt::QueuedConnection);
 }

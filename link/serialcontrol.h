@@ -19,6 +19,7 @@
 #include <functional>
 
 class QThread;
+class QTimer;
 class PortWatcher;
 
 // What the port list needs to know of one serial port; lets tests inject ports.
@@ -76,6 +77,8 @@ public slots:
 private:
     SerialControl();
     void On_SerialPort_ReadyRead();
+    void decideHeldBytes();
+    void decode();
     void onPortError(QSerialPort::SerialPortError error);
     QList<SerialPortEntry> systemPorts() const;
 
@@ -85,6 +88,7 @@ private:
     bool busyReading = false;
 
     RecordFramer m_framer;
+    QTimer *m_quietTimer = nullptr; // decides on bytes the framer held once the link goes quiet
     QByteArray m_readChunk;
     QByteArray m_records;
     std::atomic<qint64> m_discarded{0};

@@ -2,15 +2,19 @@
 //  1. codec decode: records per second through contextProtocol::On_SerialSocket_BytesRecved_Hander
 //     into a connected receiver (queued, as in the program);
 //  2. serial ingest: records per second written on a pseudo-terminal's master side and decoded
-//     by SerialControl on its worker thread.
+//     by SerialControl on its worker thread;
+//  3. framing damaged streams: records per second through the record framer, and good records
+//     lost and records invented per 1,000 damage events, for each kind of damage.
 // Usage: bench-codec [records]
 
+#include "link/recordframer.h"
 #include "link/serialcontrol.h"
 #include "protocol/contextprotocol.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QMetaObject>
+#include <QRandomGenerator>
 #include <QThread>
 
 #include <atomic>
@@ -38,6 +42,125 @@ QByteArray makeRecords(int count)
         Wire::appendU32(out, quint32(i) * 3);
     }
     return out;
+}
+
+// Frames (a quarter with data that reads like a header) and status reports, every one distinct.
+QByteArray damageRecord(QRandomGenerator &random, quint32 n)
+{
+    QByteArray r;
+    r.append(char(Wire::RecordMark));
+    if (random.bounded(10) == 0) {
+        r.append(char(Wire::DeviceStates)).append(char(1 + (n & 1)));
+        r.append(char(n)).append(char(n >> 8));
+        Wire::appendU32(r, 0x3F000000);
+        Wire::appendU32(r, n);
+        r.append(QByteArray(7, '\0'));
+        return r;
+    }
+    static const QByteArray mimics[] = { "\xFF\x0F", "\xFF\x04\x01\x08", "\xFF\x03\x01" };
+    r.append(char(Wire::CANFrame)).append(char(1 + (n & 1))).append(char(0x08));
+    Wire::appendU32(r, random.bounded(0x800u));
+    QByteArray data = random.bounded(4) == 0 ? mimics[random.bounded(3)] : QByteArray();
+    while (data.size() < 8)
+        data.append(char(random.bounded(256)));
+    r.append(data);
+    Wire::appendU32(r, n);
+    return r;
+}
+
+enum class Damage { Lost, Inserted, Stray, Flipped, Unknown, AnswerInside };
+
+struct DamageResult
+{
+    double recordsPerSecond = 0;
+    int events = 0;
+    qint64 lost = 0;
+    qint64 invented = 0;
+};
+
+// One damage event every 100 records; the framer is fed in 4 KB reads as from the port.
+DamageResult frameDamaged(Damage damage, int records)
+{
+    QRandomGenerator random(quint32(damage) + 1);
+    QList<QByteArray> truth;
+    QByteArray stream;
+    QList<int> answerAt; // where in the stream an answer starts, to announce its command first
+    DamageResult result;
+    for (int i = 0; i < records; ++i) {
+        QByteArray r = damageRecord(random, quint32(i));
+        truth.append(r);
+        if (i % 100 != 50) {
+            stream.append(r);
+            continue;
+        }
+        ++result.events;
+        const int at = 1 + random.bounded(Wire::RecordSize - 1);
+        switch (damage) {
+        case Damage::Lost:
+            r.remove(random.bounded(Wire::RecordSize), 1);
+            break;
+        case Damage::Inserted:
+            r.insert(at, char(random.bounded(256)));
+            break;
+        case Damage::Stray:
+            for (int k = 1 + random.bounded(7); k > 0; --k)
+                r.append(char(random.bounded(256)));
+            break;
+        case Damage::Flipped:
+            r[at] = char(r[at] ^ char(1 + random.bounded(255)));
+            break;
+        case Damage::Unknown:
+            r[0] = 0;
+            truth.last() = r;
+            break;
+        case Damage::AnswerInside: {
+            const QByteArray answer
+                = QByteArray::fromHex("FF020100000001").leftJustified(Wire::RecordSize, '\0');
+            truth.insert(truth.size() - 1, answer);
+            answerAt.append(stream.size() + at);
+            r.insert(at, answer);
+            break;
+        }
+        }
+        stream.append(r);
+    }
+
+    RecordFramer framer;
+    QByteArray out;
+    QByteArray produced;
+    QElapsedTimer timer;
+    timer.start();
+    int nextAnswer = 0;
+    for (int off = 0; off < stream.size(); off += 4096) {
+        const int end = qMin(stream.size(), off + 4096);
+        for (; nextAnswer < answerAt.size() && answerAt[nextAnswer] < end; ++nextAnswer)
+            framer.expectAnswer(Wire::BaudRateConfig);
+        framer.feed(stream.constData() + off, end - off, produced);
+        out.append(produced);
+    }
+    framer.flush(produced);
+    out.append(produced);
+    result.recordsPerSecond = records / (timer.nsecsElapsed() / 1e9);
+
+    int t = 0;
+    qint64 good = 0;
+    qint64 kept = 0;
+    for (const QByteArray &r : truth)
+        good += quint8(r.at(0)) == Wire::RecordMark ? 1 : 0;
+    for (int k = 0; k + Wire::RecordSize <= out.size(); k += Wire::RecordSize) {
+        const QByteArray r = out.mid(k, Wire::RecordSize);
+        if (quint8(r.at(0)) != Wire::RecordMark || !Wire::isRecordCode(quint8(r.at(1))))
+            continue;
+        const int found = truth.indexOf(r, t);
+        if (found >= 0 && found - t < 8) {
+            ++kept;
+            t = found + 1;
+        } else {
+            ++result.invented;
+        }
+    }
+    result.lost = good - kept;
+    return result;
 }
 
 class Counter : public QObject
@@ -89,6 +212,28 @@ int main(int argc, char *argv[])
         const double s = timer.nsecsElapsed() / 1e9;
         std::printf("codec decode:  %d records in %.3f s = %.0f records/s (received %lld)\n",
                     records, s, records / s, static_cast<long long>(counter.frames.load()));
+    }
+
+    // 3. The framer alone on damaged streams.
+    {
+        const struct
+        {
+            Damage damage;
+            const char *name;
+        } kinds[] = { { Damage::Lost, "lost byte" },
+                      { Damage::Inserted, "inserted byte" },
+                      { Damage::Stray, "1-7 stray bytes" },
+                      { Damage::Flipped, "flipped byte" },
+                      { Damage::Unknown, "aligned unknown record" },
+                      { Damage::AnswerInside, "answer inside a record" } };
+        const int damagedRecords = qMin(records, 200000);
+        for (const auto &kind : kinds) {
+            const DamageResult r = frameDamaged(kind.damage, damagedRecords);
+            std::printf("framer, %-22s: %.0f records/s, %d events, per 1,000 events %.0f good "
+                        "records lost, %.0f invented\n",
+                        kind.name, r.recordsPerSecond, r.events, r.lost * 1000.0 / r.events,
+                        r.invented * 1000.0 / r.events);
+        }
     }
 
     // 2. Through a pseudo-terminal and the serial worker.

@@ -89,6 +89,7 @@ private slots:
 
     void openFailures_data();
     void openFailures();
+    void openWhileAdapterStreams();
     void unansweredCloseClosesLocally();
     void secondClickDuringWaitIsIgnored_data();
     void secondClickDuringWaitIsIgnored();
@@ -523,6 +524,25 @@ void tst_DeviceManagement::openFailures()
     QVERIFY(panelClosed());
     QVERIFY(!SerialControl::instance()->isOpen());
     QCOMPARE(model.count(), 0);
+}
+
+// An adapter left streaming by a program that ended without stopping it, at 20,000 records/s:
+// the first press of open finds the answer among the records.
+void tst_DeviceManagement::openWhileAdapterStreams()
+{
+    m_adapter->setBusLimit(false);
+    m_adapter->setFrameRate(10000);
+    setFault(VirtualAdapter::Fault::StreamBeforeOpen, true);
+    const auto restore = qScopeGuard([this] {
+        m_adapter->setFrameRate(0);
+        m_adapter->setBusLimit(true);
+        setFault(VirtualAdapter::Fault::StreamBeforeOpen, false);
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(m_adapter->statistics().framesGenerated[1] >= 5000, LongWaitMs);
+
+    QVERIFY(openDevice());
+    closeDevice();
+    QVERIFY(panelClosed());
 }
 
 void tst_DeviceManagement::unansweredCloseClosesLocally()

@@ -6,6 +6,12 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+#include <atomic>
+#include <fcntl.h>
+#include <poll.h>
+#include <thread>
+#include <unistd.h>
+
 namespace {
 QMutex logMutex;
 QStringList logLines;
@@ -78,6 +84,8 @@ private slots:
     void debugLinesTellWhatHappened();
     void everyByteValuePassesBothWays();
     void reopenCountsRecordsAfresh();
+    void answersFoundInAFullStream_data();
+    void answersFoundInAFullStream();
     void vanishedDeviceClosesThePort();
     void portListKeepsOnlyAdapters_data();
     void portListKeepsOnlyAdapters();
@@ -223,6 +231,93 @@ void tst_SerialControl::reopenCountsRecordsAfresh()
     QVERIFY(m_pty->write(frameRecord(2, 2, 2)));
     QVERIFY(m_recorder->waitFor(1));
     QVERIFY(m_recorder->events().constFirst().startsWith(QStringLiteral("frame 2 ")));
+}
+
+void tst_SerialControl::answersFoundInAFullStream_data()
+{
+    QTest::addColumn<int>("recordsPerSecond");
+    QTest::newRow("2,300 records/s") << 2300;
+    QTest::newRow("20,000 records/s") << 20000;
+    QTest::newRow("50,000 records/s") << 50000;
+}
+
+// An adapter that streams from before the port is opened and puts each answer into the middle
+// of the record it is sending: every answer must still be found, at the first request.
+void tst_SerialControl::answersFoundInAFullStream()
+{
+    QFETCH(int, recordsPerSecond);
+    const int master = m_pty->masterFd();
+    fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
+    std::atomic<bool> running { true };
+    std::thread adapter([&] {
+        QByteArray backlog;
+        QByteArray commands;
+        QList<QByteArray> answers;
+        QElapsedTimer clock;
+        clock.start();
+        qint64 made = 0;
+        while (running) {
+            char in[256];
+            const ssize_t got = ::read(master, in, sizeof in);
+            if (got > 0)
+                commands.append(in, int(got));
+            for (int at; (at = commands.indexOf("\r\n")) >= 0; commands.remove(0, at + 2)) {
+                const QByteArray c = commands.left(at);
+                QByteArray answer = QByteArray::fromHex("FF") + c.mid(1, 1);
+                answer.append(c.startsWith("\xF0\x01") ? QByteArray("\x01\x02RCAN-U01", 10)
+                                                       : c.mid(2, 1) + QByteArray("\0\0\0\x01", 4));
+                answers.append(answer.leftJustified(Wire::RecordSize, '\0'));
+            }
+            for (; made < clock.nsecsElapsed() * recordsPerSecond / 1000000000; ++made) {
+                QByteArray r = frameRecord(1 + (made & 1), quint32(made) & 0x7FF, quint32(made));
+                if (!answers.isEmpty())
+                    r.insert(1 + int(made % 19), answers.takeFirst());
+                if (backlog.size() < 64 * 1024 || r.size() > Wire::RecordSize)
+                    backlog.append(r);
+            }
+            const ssize_t put = ::write(master, backlog.constData(), size_t(backlog.size()));
+            if (put > 0)
+                backlog.remove(0, int(put));
+            pollfd pfd { master, POLLIN, 0 };
+            poll(&pfd, 1, 1);
+        }
+    });
+    const auto stop = qScopeGuard([&] {
+        running = false;
+        adapter.join();
+    });
+    QTest::qWait(100); // the adapter has been streaming for a while
+
+    SerialControl *serial = SerialControl::instance();
+    QVERIFY(openBlocking(serial, m_pty->slavePath()));
+    const auto answered = [&](const QString &answer) {
+        return QTest::qWaitFor([&] { return m_recorder->events().contains(answer); }, 10000);
+    };
+    send(serial, contextProtocol::buildDeviceOpen());
+    QVERIFY(answered(QStringLiteral("open 1 2 RCAN-U01")));
+    send(serial, contextProtocol::buildBaudRateConfig(1, QByteArray::fromHex("04000C03")));
+    QVERIFY(answered(QStringLiteral("baud 1 true")));
+    send(serial, contextProtocol::buildDeviceClose());
+    QVERIFY(answered(QStringLiteral("close")));
+    closeBlocking(serial);
+    // Nothing invented: besides the answers, only frames whose fields agree with their stamp.
+    QStringList answers;
+    int frames = 0;
+    for (const QString &event : m_recorder->events()) {
+        const QStringList f = event.split(QLatin1Char(' '));
+        if (f.first() != QLatin1String("frame")) {
+            answers.append(event);
+            continue;
+        }
+        const uint stamp = f.at(f.size() - 2).toUInt();
+        const uint id = QString(f.at(4) + f.at(3)).toUInt(nullptr, 16);
+        QVERIFY2(f.at(1).toUInt() == 1 + (stamp & 1) && id == (stamp & 0x7FF), qPrintable(event));
+        ++frames;
+    }
+    QCOMPARE(answers,
+             (QStringList { QStringLiteral("open 1 2 RCAN-U01"), QStringLiteral("baud 1 true"),
+                            QStringLiteral("close") }));
+    QVERIFY(frames > 0);
 }
 
 void tst_SerialControl::vanishedDeviceClosesThePort()
