@@ -1,6 +1,7 @@
 #include "app/applicationshell.h"
 
 #include "app/razoradurodmainwindow.h"
+#include "device/devicemanagement.h"
 #include "protocol/common.h"
 
 #include <QApplication>
@@ -9,6 +10,10 @@
 #include <QStringList>
 
 namespace ApplicationShell {
+
+namespace {
+constexpr int ExitCloseBudgetMs = 300;
+}
 
 void setUpApplicationFont()
 {
@@ -41,8 +46,11 @@ int runMainWindows(const std::function<void(RAZOradurodMainWindow *)> &shown)
         if (shown)
             shown(window);
         const int code = QApplication::exec();
-        if (code != RAZOradurodMainWindow::RestartCode)
+        if (code != RAZOradurodMainWindow::RestartCode) {
+            // Left open, the adapter would keep streaming into a port nobody reads.
+            window->deviceManagementPage()->closeBeforeExit(ExitCloseBudgetMs);
             return code;
+        }
         window->deleteLater();
         common::delayMsec(50);
     }

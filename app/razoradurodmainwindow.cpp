@@ -1,5 +1,6 @@
 #include "app/razoradurodmainwindow.h"
 
+#include "app/qttranslation.h"
 #include "app/rivexabout.h"
 #include "app/runtimefiles.h"
 #include "app/settings.h"
@@ -36,6 +37,8 @@ RAZOradurodMainWindow::~RAZOradurodMainWindow()
 {
     QCoreApplication::removeTranslator(m_translator);
     delete m_translator;
+    QCoreApplication::removeTranslator(m_qtTranslator);
+    delete m_qtTranslator;
     delete ui;
 }
 
@@ -50,6 +53,14 @@ void RAZOradurodMainWindow::installLanguage()
         && m_translator->load(RuntimeFiles::locate(QStringLiteral("language/Language_EN.qm")))) {
         QCoreApplication::installTranslator(m_translator);
     }
+    installQtTranslation(lang);
+}
+
+void RAZOradurodMainWindow::installQtTranslation(const QString &lang)
+{
+    m_qtTranslator = new QTranslator;
+    if (lang != QLatin1String("EN") && QtTranslation::loadChinese(m_qtTranslator))
+        QCoreApplication::installTranslator(m_qtTranslator);
 }
 
 void RAZOradurodMainWindow::buildBand()
@@ -122,7 +133,8 @@ QToolButton *RAZOradurodMainWindow::addToolButton(const QString &name,
                                                   bool leftBorder)
 {
     auto *button = new QToolButton(this);
-    button->setText(name);
+    // A caption's "&" is meant to be seen, not to make the next character a shortcut.
+    button->setText(QString(name).replace(QLatin1Char('&'), QLatin1String("&&")));
     button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     button->setPopupMode(QToolButton::InstantPopup);
     button->setStyleSheet(
@@ -210,5 +222,6 @@ void RAZOradurodMainWindow::switchLanguage()
         = current == QLatin1String("CN") ? QStringLiteral("EN") : QStringLiteral("CN");
     writeSetting(QStringLiteral("Language"), next);
     QCoreApplication::removeTranslator(m_translator);
+    QCoreApplication::removeTranslator(m_qtTranslator);
     QCoreApplication::exit(RestartCode);
 }
