@@ -546,4 +546,43 @@
         <translation> CAN Save</translation>
     </message>
 </context>
+<context>
+    <name>CommandLine</name>
+    <message>
+        <source>RCAN-U01 双通道 USB-CAN 适配器的 CAN 总线分析仪。</source>
+        <translation>CAN bus analyser for the two-channel RCAN-U01 USB-CAN adapter.</translation>
+    </message>
+    <message>
+        <source>要打开的日志文件。</source>
+        <translation>A log file to open.</translation>
+    </message>
+    <message>
+        <source>在程序内启动一个虚拟 RCAN-U01 适配器，它的端口列在设备页中。</source>
+        <translation>Start a virtual RCAN-U01 adapter inside the program; its port is listed in the device page.</translation>
+    </message>
+    <message>
+        <source>虚拟适配器在每个已启动的通道上每秒产生的帧数（默认 %1）。</source>
+        <translation>Frames per second the virtual adapter generates on each started channel (default %1).</translation>
+    </message>
+    <message>
+        <source>把没有 USB 标识的串口设备（例如伪终端）列在设备页中；可以给出多次。</source>
+        <translation>List a serial device without USB identifiers (a pseudo-terminal, for example) in the device page; may be given more than once.</translation>
+    </message>
+    <message>
+        <source>用 --help 查看用法。</source>
+        <translation>See --help for usage.</translation>
+    </message>
+    <message>
+        <source>--simulate-rate 需要 0 或更大的整数。</source>
+        <translation>--simulate-rate needs a whole number of 0 or more.</translation>
+    </message>
+    <message>
+        <source>--port 需要一个设备路径。</source>
+        <translation>--port needs a device path.</translation>
+    </message>
+    <message>
+        <source>只能给出一个日志文件。</source>
+        <translation>Give at most one log file.</translation>
+    </message>
+</context>
 </TS>
