@@ -41,9 +41,6 @@ void tst_CommandLine::parse_data()
         << QStringList { QStringLiteral("--simulate-rate"), QStringLiteral("fast") } << true << 2
         << QStringList { QStringLiteral("--simulate-rate") } << false << 100 << QStringList()
         << none;
-    QTest::newRow("port without path")
-        << QStringList { QStringLiteral("--port") } << true << 2
-        << QStringList { QStringLiteral("port") } << false << 100 << QStringList() << none;
     QTest::newRow("two files") << QStringList { QStringLiteral("a.txt"), QStringLiteral("b.txt") }
                                << true << 2 << QStringList() << false << 100 << QStringList()
                                << none;
