@@ -2,6 +2,7 @@
 
 #include "app/razoradurodmainwindow.h"
 #include "app/terminationsignals.h"
+#include "device/devicemanagement.h"
 #include "protocol/common.h"
 
 #include <QApplication>
@@ -10,6 +11,10 @@
 #include <QStringList>
 
 namespace ApplicationShell {
+
+namespace {
+constexpr int ExitCloseBudgetMs = 300;
+}
 
 void setUpApplicationFont()
 {
@@ -44,14 +49,18 @@ int runMainWindows(const std::function<void(RAZOradurodMainWindow *)> &shown)
             shown(window);
         const int code = QApplication::exec();
         // A termination request during a rebuild still ends the program.
-        if (TerminationSignals::closeRequested())
-            return 0;
-        if (code != RAZOradurodMainWindow::RestartCode)
-            return code;
+        const bool terminated = TerminationSignals::closeRequested();
+        if (terminated || code != RAZOradurodMainWindow::RestartCode) {
+            // Left open, the adapter would keep streaming into a port nobody reads.
+            DeviceManagement::instance()->closeBeforeExit(ExitCloseBudgetMs);
+            return terminated ? 0 : code;
+        }
         window->deleteLater();
         common::delayMsec(50);
-        if (TerminationSignals::closeRequested())
+        if (TerminationSignals::closeRequested()) {
+            DeviceManagement::instance()->closeBeforeExit(ExitCloseBudgetMs);
             return 0;
+        }
     }
 }
 

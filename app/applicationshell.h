@@ -14,7 +14,7 @@ void setUpApplicationFont();
 
 // Builds and shows a main window and runs the event loop, again and again while the loop ends
 // with RAZOradurodMainWindow::RestartCode; returns the last loop's exit code. `shown` is called
-// with each new window right after it is shown.
+// with each new window right after it is shown. Before returning, an open device is closed.
 int runMainWindows(const std::function<void(RAZOradurodMainWindow *)> &shown = {});
 
 } // namespace ApplicationShell

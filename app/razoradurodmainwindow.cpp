@@ -1,6 +1,7 @@
 #include "app/razoradurodmainwindow.h"
 
 #include "app/checkedtranslator.h"
+#include "app/qttranslation.h"
 #include "app/rivexabout.h"
 #include "app/runtimefiles.h"
 #include "app/settings.h"
@@ -37,6 +38,8 @@ RAZOradurodMainWindow::~RAZOradurodMainWindow()
 {
     QCoreApplication::removeTranslator(m_translator);
     delete m_translator;
+    QCoreApplication::removeTranslator(m_qtTranslator);
+    delete m_qtTranslator;
     delete ui;
 }
 
@@ -56,6 +59,14 @@ void RAZOradurodMainWindow::installLanguage()
         else
             qDebug().noquote() << "translation not used:" << path << why;
     }
+    installQtTranslation(lang);
+}
+
+void RAZOradurodMainWindow::installQtTranslation(const QString &lang)
+{
+    m_qtTranslator = new QTranslator;
+    if (lang != QLatin1String("EN") && QtTranslation::loadChinese(m_qtTranslator))
+        QCoreApplication::installTranslator(m_qtTranslator);
 }
 
 void RAZOradurodMainWindow::buildBand()
@@ -128,7 +139,8 @@ QToolButton *RAZOradurodMainWindow::addToolButton(const QString &name,
                                                   bool leftBorder)
 {
     auto *button = new QToolButton(this);
-    button->setText(name);
+    // A caption's "&" is meant to be seen, not to make the next character a shortcut.
+    button->setText(QString(name).replace(QLatin1Char('&'), QLatin1String("&&")));
     button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     button->setPopupMode(QToolButton::InstantPopup);
     button->setStyleSheet(
@@ -218,5 +230,6 @@ void RAZOradurodMainWindow::switchLanguage()
     // The user's work on the send page outlives the window being rebuilt.
     m_sendPage->keepForRebuild();
     QCoreApplication::removeTranslator(m_translator);
+    QCoreApplication::removeTranslator(m_qtTranslator);
     QCoreApplication::exit(RestartCode);
 }

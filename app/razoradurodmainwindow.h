@@ -47,6 +47,7 @@ private slots:
 
 private:
     void installLanguage();
+    void installQtTranslation(const QString &lang);
     void buildBand();
     QToolButton *addToolButton(const QString &name,
                                const QString &image,
@@ -61,6 +62,7 @@ private:
     RivexAbout *m_about = nullptr;
     Ui::RAZOradurodMainWindow *ui = nullptr;
     QTranslator *m_translator = nullptr;
+    QTranslator *m_qtTranslator = nullptr; // Qt's own dialogs and menus in Chinese
     QAction *m_languageAction = nullptr;
     QAction *m_aboutAction = nullptr;
     generallyFrameSendWidget *m_sendPage = nullptr;

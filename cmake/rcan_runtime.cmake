@@ -9,6 +9,7 @@ set(RCAN_ART_PICTURES
     images2/bar_prectV2.png images2/bar_prectV1.jpg
     images2/bar_helpV2.png images2/bar_helpv1.jpg
     images2/logo_1.png images2/check2.png
+    images2/spin_up.png images2/spin_down.png images2/spin_up_off.png images2/spin_down_off.png
     image/msg_question.png
     Images/White/minimizeHover.png Images/White/maximizeHover.png Images/White/closeHover.png)
 list(TRANSFORM RCAN_ART_PICTURES PREPEND ${RCAN_ART_DIR}/)

@@ -9,6 +9,7 @@
 #include "app/settings.h"
 #include "app/widgets/rframelesswidget.h"
 
+#include <QDeadlineTimer>
 #include <QDebug>
 #include <QIcon>
 #include <QTimer>
@@ -163,20 +164,69 @@ void DeviceManagement::on_device_open_clicked()
     if (portName.isEmpty())
         return;
     openBusy = true;
-    // A port that did not open simply never answers, so the result is not needed here.
+    // A port that did not open simply never answers; its reason is only kept for the user.
     emit signals_serialSocketOpen(portName);
+    QString reason;
+    const QSerialPort::SerialPortError error = SerialControl::instance()->lastOpenError(&reason);
+    reportedChannels = 0;
     emit signals_serialSocketSend(contextProtocol::buildDeviceOpen());
-    if (!waitForResponse(deviceOpenWaiting))
+    if (!waitForResponse(deviceOpenWaiting)) {
         emit signals_serialSocketClose();
+        const uchar channels = reportedChannels;
+        if (error != QSerialPort::NoError)
+            setStatus([=] { return portFailure(portName, error, reason); });
+        else if (channels != 0)
+            setStatus([=] {
+                return tr("%1 上的设备报告 %2 个通道；本程序只支持两通道的 RCAN-U01。")
+                    .arg(portName)
+                    .arg(int(channels));
+            });
+        else
+            setStatus([=] {
+                return tr("%1 上的设备没有应答打开命令。请检查适配器是否已插好、端口是否选对。")
+                    .arg(portName);
+            });
+    }
     deviceOpenWaiting = false;
     openBusy = false;
+}
+
+QString DeviceManagement::portFailure(const QString &port,
+                                      QSerialPort::SerialPortError error,
+                                      const QString &reason)
+{
+    // The port layer cannot tell missing rights from a port held by another program.
+    if (error == QSerialPort::PermissionError)
+        return tr("无法打开串口 %1：%2。若是没有访问权限，请按 README 安装 udev 规则 "
+                  "70-rcan-tools.rules 后重新插入适配器；该端口也可能正被其他程序占用。")
+            .arg(port, reason);
+    return tr("无法打开串口 %1：%2。").arg(port, reason);
+}
+
+void DeviceManagement::setStatus(std::function<QString()> text)
+{
+    status = std::move(text);
+    ui->statusLine->setText(statusText());
+}
+
+QString DeviceManagement::statusText() const
+{
+    return status ? status() : QString();
+}
+
+QString DeviceManagement::rateText(uchar channel) const
+{
+    return (channel == 1 ? ui->baud_1 : ui->baud_2)->currentText();
 }
 
 void DeviceManagement::deviceOpenResponse(uchar deviceType, uchar channelNums, QString deviceMode)
 {
     Q_UNUSED(deviceType)
+    if (deviceOpenWaiting && channelNums != 2)
+        reportedChannels = channelNums;
     if (!deviceOpenWaiting || channelNums != 2)
         return;
+    setStatus({});
     ui->stackedWidget->show();
     ui->chose_port->setEnabled(false);
     ui->device_open->setEnabled(false);
@@ -204,7 +254,29 @@ void DeviceManagement::on_device_close_clicked()
     // An adapter that never answers is treated as closed all the same.
     if (deviceCloseWaiting)
         closeCompleted();
+    setStatus({});
     closeBusy = false;
+}
+
+void DeviceManagement::closeBeforeExit(int budgetMs)
+{
+    if (ui->device_open->isEnabled())
+        return;
+    const QDeadlineTimer deadline(budgetMs);
+    for (uchar channel : { uchar(1), uchar(2) }) {
+        if (channel == 1 ? channel1State : channel2State)
+            emit signals_serialSocketSend(
+                contextProtocol::buildBaudRateConfig(channel, littleEndian(0)));
+    }
+    // The adapter handles commands in order: once the close is answered, the stops are done.
+    deviceCloseWaiting = true;
+    for (int attempt = 0; attempt < CloseTries && deviceCloseWaiting && !deadline.hasExpired();
+         ++attempt) {
+        emit signals_serialSocketSend(contextProtocol::buildDeviceClose());
+        common::delayMsec(int(qMin<qint64>(CloseRetryMs, deadline.remainingTime())));
+    }
+    if (deviceCloseWaiting)
+        closeCompleted();
 }
 
 void DeviceManagement::closeCompleted()
@@ -265,8 +337,17 @@ void DeviceManagement::requestBaudConfig(uchar channel, int code)
     emit signals_serialSocketSend(
         contextProtocol::buildBaudRateConfig(channel, littleEndian(code)));
     baudConfigChannel = channel;
-    if (!waitForResponse(baudConfigWaiting))
+    baudRefused = false;
+    if (!waitForResponse(baudConfigWaiting)) {
         qDebug() << "req_BaudConfig_states_time_out";
+        const QString rate = rateText(channel);
+        if (baudRefused)
+            setStatus([=] { return tr("通道%1 拒绝了波特率 %2。").arg(int(channel)).arg(rate); });
+        else
+            setStatus([=] {
+                return tr("适配器没有应答通道%1 的波特率 %2 设置。").arg(int(channel)).arg(rate);
+            });
+    }
     baudConfigWaiting = false;
     startBusy = false;
 }
@@ -288,8 +369,12 @@ void DeviceManagement::requestChannelClose(uchar channel)
     stopBusy = true;
     emit signals_serialSocketSend(contextProtocol::buildBaudRateConfig(channel, littleEndian(0)));
     channelCloseChannel = channel;
-    if (!waitForResponse(channelCloseWaiting))
+    if (!waitForResponse(channelCloseWaiting)) {
         qDebug() << "req_BaudConfig_states_time_out";
+        setStatus([=] {
+            return tr("适配器没有应答通道%1 的关闭命令，通道仍在运行。").arg(int(channel));
+        });
+    }
     channelCloseWaiting = false;
     stopBusy = false;
 }
@@ -308,8 +393,11 @@ void DeviceManagement::baudConfigResponse(uchar channel, bool state)
 {
     if (channel != 1 && channel != 2)
         return;
+    if (baudConfigWaiting && channel == baudConfigChannel && !state)
+        baudRefused = true;
     if (baudConfigWaiting && channel == baudConfigChannel && state) {
         setChannelStarted(channel, true);
+        setStatus({});
         baudConfigWaiting = false;
         baudConfigChannel = 0;
         qDebug() << "req_BaudConfig_states_Sucess";
@@ -318,6 +406,7 @@ void DeviceManagement::baudConfigResponse(uchar channel, bool state)
     // A stop counts as done whatever the adapter reports: the channel is of no use either way.
     if (channelCloseWaiting && channel == channelCloseChannel) {
         setChannelStarted(channel, false);
+        setStatus({});
         channelCloseWaiting = false;
         channelCloseChannel = 0;
         qDebug() << "req_channelClose_Sucess";
@@ -361,6 +450,8 @@ void DeviceManagement::ON_Host_SerialRefresh_Hander(QList<QString> *list)
         deviceCloseWaiting = true;
         qDebug().noquote() << QStringLiteral("Port_ConnectedName:") + connectedPortName;
         closeCompleted();
+        const QString port = connectedPortName;
+        setStatus([=] { return tr("适配器已拔出（串口 %1 已消失），设备已关闭。").arg(port); });
     }
     if (!ui->chose_port->isEnabled())
         return;
@@ -379,6 +470,7 @@ void DeviceManagement::retranslate()
             box->setItemText(index, tr("自定义"));
     }
     titleBar->setTitle(tr(" 设备管理"));
+    ui->statusLine->setText(statusText());
     emit signals_channelStateChanged(channel1State, tr("通道1"));
     emit signals_channelStateChanged(channel2State, tr("通道2"));
 }

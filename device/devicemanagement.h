@@ -8,7 +8,10 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QSerialPort>
 #include <QString>
+
+#include <functional>
 
 class CANbaudRateCalculator;
 class QComboBox;
@@ -27,6 +30,13 @@ public:
 
     // Re-applies every text after the main window installed another translator.
     void retranslate();
+
+    // At program exit: stops the running channels and closes the device, giving the adapter at
+    // most `budgetMs` to answer, so it does not keep streaming into a port nobody reads.
+    void closeBeforeExit(int budgetMs = 300);
+
+    // What the status line says about the last failure; empty after a success.
+    QString statusText() const;
 
 signals:
     bool signals_serialSocketOpen(QString name);
@@ -67,6 +77,11 @@ private:
     void setChannelStarted(uchar channel, bool started);
     // Sets the flag and polls it for up to 20 short waits; true when a handler cleared it.
     static bool waitForResponse(bool &waiting);
+    // The status line keeps how to word its message, so a language change rewords it.
+    void setStatus(std::function<QString()> text);
+    static QString
+    portFailure(const QString &port, QSerialPort::SerialPortError error, const QString &reason);
+    QString rateText(uchar channel) const;
 
     Ui::DeviceManagement *ui;
     CANbaudRateCalculator *calculator = nullptr;
@@ -82,4 +97,7 @@ private:
     QString deviceModel;
     QComboBox *userBaudTarget = nullptr;
     rFrameLessWidget *titleBar = nullptr;
+    uchar reportedChannels = 0; // channel count of an open answer that was turned down
+    bool baudRefused = false; // the pending start was answered with a refusal
+    std::function<QString()> status;
 };

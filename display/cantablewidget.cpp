@@ -73,6 +73,8 @@ CANTableWidget::CANTableWidget(QWidget *parent, const LockedHandoff<CanRecordLis
     headerTable->setStyleSheet(QStringLiteral("QTableWidget{border: 0px;}"));
     for (int c = 0; c < RstandItemModel::ColumnCount; ++c)
         headerTable->setColumnWidth(c, HeaderWidths[c]);
+    // The data column, last in both tables, takes whatever width the window gives.
+    headerTable->horizontalHeader()->setStretchLastSection(true);
 
     const QStringList titles { tr("序号"),    tr("时间标识"), tr("源通道"), tr("帧ID"),
                                tr("CAN类型"), tr("方向"),     tr("长度"),   tr("数据") };
@@ -92,6 +94,7 @@ CANTableWidget::CANTableWidget(QWidget *parent, const LockedHandoff<CanRecordLis
     dirCombo = filterCombo({ tr("全部"), QStringLiteral("Tx"), QStringLiteral("Rx") }, 55);
     lengthEdit = filterEdit(45);
     dataEdit = filterEdit(300);
+    dataEdit->setMaximumWidth(QWIDGETSIZE_MAX);
     const QList<QWidget *> editors { timeEdit, channelEdit, idEdit,  typeCombo,
                                      dirCombo, lengthEdit,  dataEdit };
     for (int c = 0; c < editors.size(); ++c)
@@ -111,4 +114,5 @@ CANTableWidget::CANTableWidget(QWidget *parent, const LockedHandoff<CanRecordLis
     tableView->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     for (int c = 0; c < RstandItemModel::ColumnCount; ++c)
         tableView->setColumnWidth(c, ViewWidths[c]);
+    tableView->horizontalHeader()->setStretchLastSection(true);
 }

@@ -70,7 +70,18 @@ bool SerialControl::serialSocketOpen(QString name)
     m_port->setFlowControl(QSerialPort::NoFlowControl);
     const bool opened = m_port->open(QIODevice::ReadWrite);
     m_open = opened;
+    QMutexLocker lock(&m_configMutex);
+    m_openError = opened ? QSerialPort::NoError : m_port->error();
+    m_openErrorText = opened ? QString() : m_port->errorString();
     return opened;
+}
+
+QSerialPort::SerialPortError SerialControl::lastOpenError(QString *reason) const
+{
+    QMutexLocker lock(&m_configMutex);
+    if (reason)
+        *reason = m_openErrorText;
+    return m_openError;
 }
 
 void SerialControl::serialSocketClose()
@@ -80,6 +91,8 @@ void SerialControl::serialSocketClose()
     // Close runs on the reading thread, so this never actually waits.
     while (busyReading)
         QThread::yieldCurrentThread();
+    // Commands written just before (a close at exit) would otherwise be dropped unsent.
+    m_port->flush();
     m_port->close();
     m_open = false;
     // Record boundaries count afresh from the first byte after the next open.

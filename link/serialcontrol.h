@@ -64,6 +64,9 @@ public:
     // Read-only peeks for diagnostics and tests; safe from any thread.
     qint64 discardedBytes() const;
     bool isOpen() const;
+    // Why the last serialSocketOpen failed (NoError once one succeeded), with the system's
+    // text in `reason`; the device panel tells the user. Safe from any thread.
+    QSerialPort::SerialPortError lastOpenError(QString *reason = nullptr) const;
 
 signals:
     void SerialSocket_BytesReceived(QByteArray &message);
@@ -94,9 +97,11 @@ private:
     std::atomic<qint64> m_discarded{0};
     std::atomic<bool> m_open{false};
 
-    mutable QMutex m_configMutex; // guards the extra ports and the port source
+    mutable QMutex m_configMutex; // guards the extra ports, the port source and the open error
     QStringList m_extraPorts;
     std::function<QList<SerialPortEntry>()> m_portSource;
+    QSerialPort::SerialPortError m_openError = QSerialPort::NoError;
+    QString m_openErrorText;
 
     PortWatcher *m_watcher = nullptr;
 };

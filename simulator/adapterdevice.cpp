@@ -231,6 +231,8 @@ void AdapterDevice::handleCommand(const char *cmd, quint64 nowUs)
         const quint8 channel = quint8(cmd[2]);
         const quint32 timingCode = Wire::readU32(cmd + 3);
         r[2] = char(channel);
+        if (timingCode == 0)
+            ++m_stats.channelStops;
         bool ok = !m_settings.refuse && channel >= 1 && channel <= Channels;
         if (ok && timingCode != 0)
             ok = bitRate(timingCode) > 0.0;
@@ -288,6 +290,7 @@ void AdapterDevice::handleCommand(const char *cmd, quint64 nowUs)
         break;
     }
     case Wire::DeviceClose:
+        ++m_stats.deviceCloses;
         for (Channel &c : m_channels)
             c.started = false;
         break;

@@ -32,6 +32,8 @@ struct AdapterStatistics
     quint64 recordsOut = 0;
     quint64 commandsIn = 0;
     quint64 bytesIgnored = 0; // command bytes that started no command
+    quint64 channelStops = 0; // bit-rate requests with timing code 0, answered or not
+    quint64 deviceCloses = 0;
 };
 
 class AdapterDevice

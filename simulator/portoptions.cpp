@@ -7,7 +7,6 @@
 #include <QDebug>
 
 namespace {
-constexpr int DefaultSimulatedRate = 100;
 VirtualAdapter *g_simulated = nullptr;
 
 // Accepts "--name value" and "--name=value"; advances i past what it used.
@@ -61,8 +60,19 @@ bool applyPortOptions(const QStringList &arguments, QString *error)
         }
     }
 
+    QString reason;
+    if (!applyPortOptions(ports, simulate, rate, &reason))
+        problems << reason;
+    if (error)
+        *error = problems.join(QStringLiteral("; "));
+    return problems.isEmpty();
+}
+
+bool applyPortOptions(const QStringList &ports, bool simulate, int rate, QString *error)
+{
+    QStringList problems;
     SerialControl *serial = SerialControl::instance();
-    for (const QString &port : qAsConst(ports))
+    for (const QString &port : ports)
         serial->addExtraPort(port);
 
     if (simulate && !g_simulated) {

@@ -15,5 +15,11 @@ class VirtualAdapter;
 // the ports that could be added are added anyway. Other arguments are left alone.
 bool applyPortOptions(const QStringList &arguments, QString *error = nullptr);
 
+constexpr int DefaultSimulatedRate = 100;
+
+// The same with the options already read: lists `ports` and, with `simulate`, starts the virtual
+// adapter at `rate` frames per second per channel. False (with a reason) when it cannot start.
+bool applyPortOptions(const QStringList &ports, bool simulate, int rate, QString *error = nullptr);
+
 // The adapter started by --simulate, or nullptr.
 VirtualAdapter *simulatedAdapter();

@@ -1,6 +1,7 @@
-// Renders the device panel (closed, open with both channels started), the bit-rate calculator
-// with the 250 kbps table and the bus load page with both channels loaded differently, in both
-// languages, against the virtual adapter. Uses a private settings folder.
+// Renders the device panel (closed, open with both channels started, and its status line after
+// each fault the user must act on), the bit-rate calculator with the 250 kbps table and the bus
+// load page with both channels loaded differently, in both languages, against the virtual
+// adapter. Uses a private settings folder.
 //
 //   xvfb-run -a device-screenshots <output-dir>      (or QT_QPA_PLATFORM=offscreen)
 
@@ -16,6 +17,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QPushButton>
+#include <QSerialPort>
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTranslator>
@@ -119,6 +121,53 @@ int main(int argc, char *argv[])
         }
         ok &= save(page, file("busload"));
         click(panel, "device_close");
+        adapter.setFrameRate(0);
+
+        // The status line after each fault, then cleared by a successful open and close.
+        const auto openAdapter = [&] {
+            select(panel, "chose_port", adapter.slavePath());
+            click(panel, "device_open");
+        };
+        const auto settle = [] { common::delayMsec(100); };
+        adapter.setFault(VirtualAdapter::Fault::Silent, true);
+        settle();
+        openAdapter();
+        ok &= save(panel, file("status_silent"));
+        adapter.setFault(VirtualAdapter::Fault::Silent, false);
+        adapter.setChannelCount(3);
+        settle();
+        openAdapter();
+        ok &= save(panel, file("status_channels"));
+        adapter.setChannelCount(2);
+        settle();
+        openAdapter();
+        adapter.setFault(VirtualAdapter::Fault::Refuse, true);
+        settle();
+        click(panel, "channel_control_1");
+        ok &= save(panel, file("status_refused"));
+        adapter.setFault(VirtualAdapter::Fault::Refuse, false);
+        adapter.setFault(VirtualAdapter::Fault::Silent, true);
+        settle();
+        click(panel, "channel_control_2");
+        ok &= save(panel, file("status_unanswered"));
+        adapter.setFault(VirtualAdapter::Fault::Silent, false);
+        settle();
+        adapter.unplug();
+        for (int i = 0; i < 100 && !child<QPushButton>(panel, "device_open")->isEnabled(); ++i)
+            common::delayMsec(50);
+        ok &= save(panel, file("status_unplugged"));
+        adapter.start();
+        serial->addExtraPort(adapter.slavePath());
+        serial->refreshPortList();
+        {
+            QSerialPort holder(adapter.slavePath());
+            holder.open(QIODevice::ReadWrite);
+            openAdapter();
+            ok &= save(panel, file("status_held"));
+        }
+        openAdapter();
+        click(panel, "device_close");
+        ok &= save(panel, file("status_cleared"));
         panel->hide();
     }
     return ok ? 0 : 1;

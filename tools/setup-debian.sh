@@ -13,7 +13,7 @@ build_dir=${RCAN_BUILD_DIR:-build}
 packages=(
     build-essential cmake pkg-config
     qtbase5-dev libqt5serialport5-dev libqcustomplot-dev qttools5-dev qttools5-dev-tools
-    libudev-dev xvfb xauth imagemagick fonts-wqy-microhei
+    libudev-dev xvfb xauth imagemagick fonts-wqy-microhei qttranslations5-l10n file
     clang-14 libclang-rt-14-dev
 )
 

@@ -197,6 +197,22 @@ QImage checkMark()
     return image;
 }
 
+// Spin box arrow: a filled triangle, drawn at twice the size it is shown for sharp edges on
+// high-density screens and smooth ones elsewhere.
+QImage spinArrow(bool up, const QColor &colour)
+{
+    QImage image(18, 10, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(colour);
+    const qreal tip = up ? 0.5 : 9.5;
+    const qreal base = up ? 9.5 : 0.5;
+    p.drawPolygon(QPolygonF({ QPointF(1, base), QPointF(17, base), QPointF(9, tip) }));
+    return image;
+}
+
 // The emblem: a rounded square carrying a differential bus signal.
 void drawEmblem(QPainter &p, const QRectF &r, const QColor &fill, const QColor &line)
 {
@@ -339,6 +355,12 @@ int main(int argc, char *argv[])
     }
     ok &= save(logoStrip(), res + QStringLiteral("/images2/logo_1.png"));
     ok &= save(checkMark(), res + QStringLiteral("/images2/check2.png"));
+    const QColor arrow(0x41, 0x69, 0xE1);
+    const QColor arrowOff(0xBB, 0xBB, 0xBB);
+    ok &= save(spinArrow(true, arrow), res + QStringLiteral("/images2/spin_up.png"));
+    ok &= save(spinArrow(false, arrow), res + QStringLiteral("/images2/spin_down.png"));
+    ok &= save(spinArrow(true, arrowOff), res + QStringLiteral("/images2/spin_up_off.png"));
+    ok &= save(spinArrow(false, arrowOff), res + QStringLiteral("/images2/spin_down_off.png"));
     ok &= save(questionMark(), res + QStringLiteral("/image/msg_question.png"));
     ok &= save(
         windowButton([](QPainter &p) { p.drawLine(QPointF(9.5, 15.5), QPointF(20.5, 15.5)); }),

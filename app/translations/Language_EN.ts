@@ -170,11 +170,43 @@
         <source>通道2</source>
         <translation>Channel 2</translation>
     </message>
+    <message>
+        <source>%1 上的设备报告 %2 个通道；本程序只支持两通道的 RCAN-U01。</source>
+        <translation>The device on %1 reports %2 channels; this program works only with the two-channel RCAN-U01.</translation>
+    </message>
+    <message>
+        <source>%1 上的设备没有应答打开命令。请检查适配器是否已插好、端口是否选对。</source>
+        <translation>The device on %1 did not answer the open command. Check that the adapter is plugged in and the right port is chosen.</translation>
+    </message>
+    <message>
+        <source>无法打开串口 %1：%2。若是没有访问权限，请按 README 安装 udev 规则 70-rcan-tools.rules 后重新插入适配器；该端口也可能正被其他程序占用。</source>
+        <translation>Cannot open the serial port %1: %2. Without access rights, install the udev rule 70-rcan-tools.rules as the README describes and plug the adapter in again; the port may also be in use by another program.</translation>
+    </message>
+    <message>
+        <source>无法打开串口 %1：%2。</source>
+        <translation>Cannot open the serial port %1: %2.</translation>
+    </message>
+    <message>
+        <source>通道%1 拒绝了波特率 %2。</source>
+        <translation>Channel %1 refused the bit rate %2.</translation>
+    </message>
+    <message>
+        <source>适配器没有应答通道%1 的波特率 %2 设置。</source>
+        <translation>The adapter did not answer the bit rate %2 for channel %1.</translation>
+    </message>
+    <message>
+        <source>适配器没有应答通道%1 的关闭命令，通道仍在运行。</source>
+        <translation>The adapter did not answer the stop command for channel %1; the channel is still running.</translation>
+    </message>
+    <message>
+        <source>适配器已拔出（串口 %1 已消失），设备已关闭。</source>
+        <translation>The adapter was unplugged (serial port %1 is gone); the device is closed.</translation>
+    </message>
 </context>
 <context>
     <name>RAZOradurodMainWindow</name>
     <message>
-        <source>RAZOradurodMainWindow</source>
+        <source>RCAN Tools</source>
         <translation>RCAN Tools</translation>
     </message>
     <message>
@@ -191,7 +223,7 @@
     </message>
     <message>
         <source>设置&amp;帮助</source>
-        <translation>Settings &amp;&amp; Help</translation>
+        <translation>Settings &amp; Help</translation>
     </message>
     <message>
         <source>切换到中文</source>
@@ -547,6 +579,45 @@ Reason: %2</translation>
     <message>
         <source>不是普通文件（文件夹、管道、设备或套接字）</source>
         <translation>not a regular file (a folder, pipe, device or socket)</translation>
+    </message>
+</context>
+<context>
+    <name>CommandLine</name>
+    <message>
+        <source>RCAN-U01 双通道 USB-CAN 适配器的 CAN 总线分析仪。</source>
+        <translation>CAN bus analyser for the two-channel RCAN-U01 USB-CAN adapter.</translation>
+    </message>
+    <message>
+        <source>要打开的日志文件。</source>
+        <translation>A log file to open.</translation>
+    </message>
+    <message>
+        <source>在程序内启动一个虚拟 RCAN-U01 适配器，它的端口列在设备页中。</source>
+        <translation>Start a virtual RCAN-U01 adapter inside the program; its port is listed in the device page.</translation>
+    </message>
+    <message>
+        <source>虚拟适配器在每个已启动的通道上每秒产生的帧数（默认 %1）。</source>
+        <translation>Frames per second the virtual adapter generates on each started channel (default %1).</translation>
+    </message>
+    <message>
+        <source>把没有 USB 标识的串口设备（例如伪终端）列在设备页中；可以给出多次。</source>
+        <translation>List a serial device without USB identifiers (a pseudo-terminal, for example) in the device page; may be given more than once.</translation>
+    </message>
+    <message>
+        <source>用 --help 查看用法。</source>
+        <translation>See --help for usage.</translation>
+    </message>
+    <message>
+        <source>--simulate-rate 需要 0 或更大的整数。</source>
+        <translation>--simulate-rate needs a whole number of 0 or more.</translation>
+    </message>
+    <message>
+        <source>--port 需要一个设备路径。</source>
+        <translation>--port needs a device path.</translation>
+    </message>
+    <message>
+        <source>只能给出一个日志文件。</source>
+        <translation>Give at most one log file.</translation>
     </message>
 </context>
 </TS>

@@ -2,6 +2,7 @@
 #include "app/widgets/rcheckbox.h"
 #include "app/widgets/rframelesswidget.h"
 #include "app/widgets/rpushbutton.h"
+#include "app/widgets/rspinbox.h"
 #include "app/widgets/rtitle.h"
 
 #include <QLabel>
@@ -59,6 +60,7 @@ private slots:
     void dragMovesWindow();
     void doubleClickTogglesMaximised();
     void disabledPushButtonIsGrey();
+    void spinBoxDrawsItsArrows();
     void chromePicturesAreCompiledIn_data();
     void chromePicturesAreCompiledIn();
 };
@@ -339,6 +341,28 @@ void tst_FramelessWidgets::disabledPushButtonIsGrey()
     const QImage image = disabled.grab().toImage();
     QCOMPARE(image.pixelColor(10, 15), QColor(0xdd, 0xdd, 0xdd));
     QCOMPARE(image.pixelColor(0, 15), QColor(0xdd, 0xdd, 0xdd));
+}
+
+void tst_FramelessWidgets::spinBoxDrawsItsArrows()
+{
+    RSpinBox box;
+    box.setRange(0, 10);
+    box.setValue(5);
+    box.resize(80, 26);
+    const QImage image = box.grab().toImage();
+    // Somewhere in each button's half of the right edge, the arrow's blue.
+    const auto hasArrow = [&](int top, int bottom) {
+        for (int y = top; y < bottom; ++y) {
+            for (int x = image.width() - 16; x < image.width(); ++x) {
+                const QColor c = image.pixelColor(x, y);
+                if (c.blue() > 180 && c.red() < 150 && c.green() < 170)
+                    return true;
+            }
+        }
+        return false;
+    };
+    QVERIFY(hasArrow(0, image.height() / 2));
+    QVERIFY(hasArrow(image.height() / 2, image.height()));
 }
 
 void tst_FramelessWidgets::chromePicturesAreCompiledIn_data()

@@ -17,6 +17,8 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QLabel>
@@ -144,21 +146,23 @@ void tst_MainWindow::captions_data()
     QTest::addColumn<QStringList>("buttons");
     QTest::addColumn<QStringList>("menu");
     QTest::addColumn<QString>("aboutTitle");
+    QTest::addColumn<QString>("fileDialogCancel"); // Qt's own texts follow the language
 
     QTest::newRow("Chinese") << QVariant(QStringLiteral("CN"))
                              << QStringList { QStringLiteral("设备管理"),
                                               QStringLiteral("发送数据"),
                                               QStringLiteral("总线利用率"),
-                                              QStringLiteral("设置&帮助") }
+                                              QStringLiteral("设置&&帮助") }
                              << QStringList { QStringLiteral("切换到英文"), QStringLiteral("关于") }
-                             << QStringLiteral(" 关于");
+                             << QStringLiteral(" 关于") << QStringLiteral("取消");
     const QStringList english { QStringLiteral("Device Manager"), QStringLiteral("Send Data"),
                                 QStringLiteral("Bus Load"), QStringLiteral("Settings && Help") };
     const QStringList englishMenu { QStringLiteral("Switch to Chinese"), QStringLiteral("About") };
     QTest::newRow("English") << QVariant(QStringLiteral("EN")) << english << englishMenu
-                             << QStringLiteral(" About");
+                             << QStringLiteral(" About") << QStringLiteral("Cancel");
     QTest::newRow("nothing stored means English")
-        << QVariant() << english << englishMenu << QStringLiteral(" About");
+        << QVariant() << english << englishMenu << QStringLiteral(" About")
+        << QStringLiteral("Cancel");
 }
 
 void tst_MainWindow::captions()
@@ -167,8 +171,10 @@ void tst_MainWindow::captions()
     QFETCH(QStringList, buttons);
     QFETCH(QStringList, menu);
     QFETCH(QString, aboutTitle);
+    QFETCH(QString, fileDialogCancel);
 
     auto window = buildWindow(language);
+    QCOMPARE(window->windowTitle(), QStringLiteral("RCAN Tools"));
     QStringList shown;
     for (const char *name : toolButtonNames)
         shown << MainWindowDriver::toolButton(window.get(), QLatin1String(name))->text();
@@ -178,6 +184,13 @@ void tst_MainWindow::captions()
     auto *aboutBar = window->aboutPage()->findChild<rFrameLessWidget *>();
     QVERIFY(aboutBar);
     QCOMPARE(aboutBar->findChild<QLabel *>(QStringLiteral("label"))->text(), aboutTitle);
+
+    QFileDialog dialog(window.get());
+    dialog.setOptions(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    auto *box = dialog.findChild<QDialogButtonBox *>();
+    QVERIFY(box);
+    QCOMPARE(box->button(QDialogButtonBox::Cancel)->text(), fileDialogCancel);
 }
 
 void tst_MainWindow::band()

@@ -148,7 +148,7 @@ void tst_Settings::languageSwitch()
     QCOMPARE(windows, 2);
     QCOMPARE(readSetting(QStringLiteral("Language")).toString(), storedAfter);
     const QString english = QStringLiteral("Settings && Help");
-    const QString chinese = QStringLiteral("设置&帮助");
+    const QString chinese = QStringLiteral("设置&&帮助");
     QCOMPARE(captions.at(0), englishBefore ? english : chinese);
     QCOMPARE(captions.at(1), storedAfter == QLatin1String("EN") ? english : chinese);
 }

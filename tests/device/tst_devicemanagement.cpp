@@ -9,9 +9,11 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QLoggingCategory>
 #include <QMutex>
 #include <QPushButton>
+#include <QSerialPort>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QStackedWidget>
@@ -20,8 +22,8 @@
 #include <QTranslator>
 #include <QtTest>
 
-#include <utility>
 #include "support/privatesettingsmain.h"
+#include <utility>
 
 namespace {
 QMutex logMutex;
@@ -101,6 +103,10 @@ private slots:
     void portBoxListsAdaptersAndExtraPorts();
     void retranslateRepeatsChannelStates();
     void unplugReturnsPanelToClosed();
+    void statusLineTellsWhatHappened_data();
+    void statusLineTellsWhatHappened();
+    void closeBeforeExitReachesAdapter_data();
+    void closeBeforeExitReachesAdapter();
 
     void englishTranslationIsComplete();
 
@@ -813,6 +819,127 @@ void tst_DeviceManagement::unplugReturnsPanelToClosed()
     QVERIFY(openDevice());
     closeDevice();
     QVERIFY(panelClosed());
+}
+
+void tst_DeviceManagement::statusLineTellsWhatHappened_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QStringList>("says"); // "@port" stands for the adapter's port
+    const QString port = QStringLiteral("@port");
+    QTest::newRow("silent on open")
+        << QStringLiteral("silent") << QStringList { port, QStringLiteral("没有应答打开命令") };
+    QTest::newRow("three channels") << QStringLiteral("three channels")
+                                    << QStringList { port, QStringLiteral("报告 3 个通道") };
+    QTest::newRow("rate refused") << QStringLiteral("refuse")
+                                  << QStringList { QStringLiteral("通道1 拒绝了波特率 500kbps") };
+    QTest::newRow("rate not answered")
+        << QStringLiteral("silent start")
+        << QStringList { QStringLiteral("没有应答通道2 的波特率 125kbps") };
+    QTest::newRow("stop not answered")
+        << QStringLiteral("silent stop") << QStringList { QStringLiteral("通道1 的关闭命令") };
+    QTest::newRow("unplugged") << QStringLiteral("unplug")
+                               << QStringList { port, QStringLiteral("拔出") };
+    QTest::newRow("no such port") << QStringLiteral("missing port")
+                                  << QStringList { QStringLiteral("/dev/rcan-no-such-port"),
+                                                   QStringLiteral("无法打开串口") };
+    // The port layer reports a port held by another program as a permission error.
+    QTest::newRow("port held elsewhere") << QStringLiteral("held")
+                                         << QStringList { port, QStringLiteral("无法打开串口"),
+                                                          QStringLiteral("70-rcan-tools.rules") };
+}
+
+// One status line tells the user what went wrong; the next success clears it.
+void tst_DeviceManagement::statusLineTellsWhatHappened()
+{
+    QFETCH(QString, fault);
+    QFETCH(QStringList, says);
+    const QString port = m_adapterPath;
+    auto *portBox = child<QComboBox>("chose_port");
+    QSerialPort holder(port);
+    if (fault == QLatin1String("silent")) {
+        setFault(VirtualAdapter::Fault::Silent, true);
+    } else if (fault == QLatin1String("three channels")) {
+        m_adapter->setChannelCount(3);
+        QTest::qWait(AdapterSettleMs);
+    } else if (fault == QLatin1String("missing port")) {
+        portBox->addItem(QStringLiteral("/dev/rcan-no-such-port"));
+        portBox->setCurrentIndex(portBox->count() - 1);
+        child<QPushButton>("device_open")->click();
+    } else if (fault == QLatin1String("held")) {
+        QVERIFY(holder.open(QIODevice::ReadWrite));
+    }
+    if (fault != QLatin1String("missing port"))
+        QCOMPARE(openDevice(),
+                 fault == QLatin1String("refuse") || fault.startsWith(QLatin1String("silent "))
+                     || fault == QLatin1String("unplug"));
+    QVERIFY(m_panel->statusText().isEmpty() == panelOpen());
+
+    if (fault == QLatin1String("refuse")) {
+        setFault(VirtualAdapter::Fault::Refuse, true);
+        selectRate(child<QComboBox>("baud_1"), QStringLiteral("500kbps"));
+        child<QPushButton>("channel_control_1")->click();
+    } else if (fault == QLatin1String("silent start")) {
+        setFault(VirtualAdapter::Fault::Silent, true);
+        selectRate(child<QComboBox>("baud_2"), QStringLiteral("125kbps"));
+        child<QPushButton>("channel_control_2")->click();
+    } else if (fault == QLatin1String("silent stop")) {
+        child<QPushButton>("channel_control_1")->click();
+        QVERIFY(channelStarted(1));
+        setFault(VirtualAdapter::Fault::Silent, true);
+        child<QPushButton>("channelClose1")->click();
+    } else if (fault == QLatin1String("unplug")) {
+        m_adapter->unplug();
+        QTRY_VERIFY_WITH_TIMEOUT(panelClosed(), LongWaitMs);
+    }
+
+    const QString shown = child<QLabel>("statusLine")->text();
+    QCOMPARE(shown, m_panel->statusText());
+    for (QString part : says) {
+        part.replace(QLatin1String("@port"), port);
+        QVERIFY2(shown.contains(part), qPrintable(shown + QLatin1String(" lacks ") + part));
+    }
+
+    // Faults off; a successful open or close clears the line.
+    holder.close();
+    if (fault == QLatin1String("missing port"))
+        portBox->removeItem(portBox->count() - 1);
+    init();
+    if (panelClosed())
+        QVERIFY(openDevice());
+    else
+        closeDevice();
+    QVERIFY2(m_panel->statusText().isEmpty(), qPrintable(m_panel->statusText()));
+    QVERIFY(child<QLabel>("statusLine")->text().isEmpty());
+    if (!panelClosed())
+        closeDevice();
+}
+
+void tst_DeviceManagement::closeBeforeExitReachesAdapter_data()
+{
+    QTest::addColumn<bool>("silent");
+    QTest::newRow("answering adapter") << false;
+    QTest::newRow("silent adapter") << true;
+}
+
+void tst_DeviceManagement::closeBeforeExitReachesAdapter()
+{
+    QFETCH(bool, silent);
+    QVERIFY(openDevice());
+    child<QPushButton>("channel_control_1")->click();
+    child<QPushButton>("channel_control_2")->click();
+    QVERIFY(channelStarted(1) && channelStarted(2));
+    setFault(VirtualAdapter::Fault::Silent, silent);
+    const AdapterStatistics before = m_adapter->statistics();
+
+    QElapsedTimer timer;
+    timer.start();
+    m_panel->closeBeforeExit(300);
+    // Only a guard against a hang; the budget itself is a deadline in the code.
+    QVERIFY2(timer.elapsed() < 3000, qPrintable(QString::number(timer.elapsed())));
+    QVERIFY(panelClosed());
+    QVERIFY(!SerialControl::instance()->isOpen());
+    QTRY_COMPARE(m_adapter->statistics().channelStops - before.channelStops, quint64(2));
+    QTRY_VERIFY(m_adapter->statistics().deviceCloses > before.deviceCloses);
 }
 
 void tst_DeviceManagement::englishTranslationIsComplete()

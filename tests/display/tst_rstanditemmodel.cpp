@@ -48,6 +48,8 @@ private slots:
     void timeFormatSwitchesAtOnce();
     void tableHeaderAndEditors();
     void tableShowsTheSnapshot();
+    void dataColumnTakesTheWidth_data();
+    void dataColumnTakesTheWidth();
 };
 
 void tst_RstandItemModel::emptySnapshotHasNoRows()
@@ -189,6 +191,8 @@ void tst_RstandItemModel::tableHeaderAndEditors()
     for (int c = 0; c < 8; ++c) {
         QCOMPARE(header->item(0, c)->text(), titles.at(c));
         QVERIFY(!(header->item(0, c)->flags() & Qt::ItemIsEditable));
+        if (c == 7)
+            break; // the data column follows the window (below)
         QCOMPARE(header->columnWidth(c), headerWidths.at(c));
         QCOMPARE(table.tableView->columnWidth(c), viewWidths.at(c));
     }
@@ -200,7 +204,8 @@ void tst_RstandItemModel::tableHeaderAndEditors()
     for (int i = 0; i < editors.size(); ++i) {
         QCOMPARE(header->cellWidget(1, i + 1), editors.at(i));
         QCOMPARE(editors.at(i)->minimumWidth(), editorWidths.at(i));
-        QCOMPARE(editors.at(i)->maximumWidth(), editorWidths.at(i));
+        if (editors.at(i) != table.dataEdit)
+            QCOMPARE(editors.at(i)->maximumWidth(), editorWidths.at(i));
         QCOMPARE(editors.at(i)->styleSheet(), QStringLiteral("border:1px solid #ADD8E6"));
     }
     QCOMPARE(table.typeCombo->count(), 5);
@@ -223,8 +228,34 @@ void tst_RstandItemModel::tableShowsTheSnapshot()
     table.model()->refresh();
     QCOMPARE(table.tableView->model()->rowCount(), 4);
     // A reset keeps the column widths.
-    QCOMPARE(table.tableView->columnWidth(7), 300);
     QCOMPARE(table.tableView->columnWidth(2), 50);
+}
+
+void tst_RstandItemModel::dataColumnTakesTheWidth_data()
+{
+    QTest::addColumn<int>("width");
+    QTest::newRow("as wide as the columns") << 900;
+    QTest::newRow("wide window") << 1600;
+}
+
+void tst_RstandItemModel::dataColumnTakesTheWidth()
+{
+    QFETCH(int, width);
+    LockedHandoff<CanRecordList> source;
+    source.set(newestFirst(400)); // enough rows for a vertical scroll bar
+    CANTableWidget table(nullptr, &source);
+    table.model()->refresh();
+    table.resize(width, 500);
+    table.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&table));
+
+    // The last column ends where each table's visible area ends; its filter fills its cell.
+    for (QTableView *view : { static_cast<QTableView *>(table.headerTable), table.tableView }) {
+        const int end = view->columnViewportPosition(7) + view->columnWidth(7);
+        QCOMPARE(end, view->viewport()->width());
+        QVERIFY(view->columnWidth(7) >= 300 - 20); // the scroll bar may take its share
+    }
+    QTRY_COMPARE(table.dataEdit->width(), table.headerTable->columnWidth(7));
 }
 
 QTEST_MAIN(tst_RstandItemModel)

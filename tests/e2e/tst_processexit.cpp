@@ -127,14 +127,13 @@ int childClose(const QString &folder, bool byButton)
                + QByteArray::number(tally->recordedTx()) + ' '
                + QByteArray::number(stats.framesOverrun));
     };
-    // Before the display buffer drains its queue into the log, and (connected later) after.
+    // Before the display buffer drains its queue into the log, and after the program closed.
     QObject::connect(&app, &QCoreApplication::aboutToQuit, [&] { snapshot("before"); });
 
     const int code = ApplicationShell::runMainWindows([&](RAZOradurodMainWindow *window) {
         lastWindow = window;
         QTimer::singleShot(0, window, [&, window] {
             tally = new Soak::FrameTally;
-            QObject::connect(&app, &QCoreApplication::aboutToQuit, [&] { snapshot("after"); });
             CANView_Widget *view = window->receiveView();
             const QString log = QDir(folder).filePath(QStringLiteral("close.txt"));
             view->setFileNameProvider([log] { return log; });
@@ -165,6 +164,14 @@ int childClose(const QString &folder, bool byButton)
                 MainWindowDriver::pressClose(window);
         });
     });
+    snapshot("after");
+    // The program closed the device on its way out; the adapter may still be reading it. No
+    // events are processed here, so nothing more reaches the log.
+    for (int i = 0; i < 1000 && adapter->statistics().deviceCloses == 0; ++i)
+        QThread::msleep(10);
+    const AdapterStatistics seen = adapter->statistics();
+    report("closed " + QByteArray::number(seen.channelStops) + ' '
+           + QByteArray::number(seen.deviceCloses));
     report("exit " + QByteArray::number(code));
     return code;
 }
@@ -318,6 +325,10 @@ void tst_ProcessExit::closeWithEverythingRunning()
     QVERIFY2(running.size() == 1 && before.size() == 1 && after.size() == 1, qPrintable(both));
     QVERIFY2(field(running.first(), 2) >= 20, qPrintable(both));
     QCOMPARE(field(after.first(), 3), quint64(0)); // no overrun: the numbers run without gaps
+    // Both running channels were stopped and the device closed before the process ended.
+    const QList<QByteArray> closed = linesStartingWith(out, "closed");
+    QVERIFY2(closed.size() == 1 && field(closed.first(), 1) == 2 && field(closed.first(), 2) >= 1,
+             qPrintable(both));
 
     // Everything recorded up to the close is in the log, every line whole.
     const Soak::LogCheck check
