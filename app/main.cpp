@@ -1,5 +1,7 @@
 #include "app/applicationshell.h"
+#include "app/razoradurodmainwindow.h"
 #include "app/rcanresources.h"
+#include "display/canview_widget.h"
 #include "simulator/portoptions.h"
 
 #include <QApplication>
@@ -17,5 +19,20 @@ int main(int argc, char *argv[])
     if (!applyPortOptions(QApplication::arguments(), &error))
         qWarning().noquote() << error;
 
-    return ApplicationShell::runMainWindows();
+    // rcan-tools FILE: the log opens in the receive view of the first main window.
+    QString logFile;
+    const QStringList args = QApplication::arguments();
+    for (int i = 1; i < args.size(); ++i) {
+        if (args.at(i) == QLatin1String("--port") || args.at(i) == QLatin1String("--simulate-rate"))
+            ++i;
+        else if (!args.at(i).startsWith(QLatin1Char('-')))
+            logFile = args.at(i);
+        if (!logFile.isEmpty())
+            break;
+    }
+    return ApplicationShell::runMainWindows([logFile](RAZOradurodMainWindow *window) mutable {
+        if (!logFile.isEmpty())
+            window->receiveView()->openLogFile(logFile);
+        logFile.clear();
+    });
 }

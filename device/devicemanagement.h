@@ -27,6 +27,7 @@ public:
 
     // Re-applies every text after the main window installed another translator.
     void retranslate();
+    bool anyChannelRunning() const { return channel1State || channel2State; }
 
 signals:
     bool signals_serialSocketOpen(QString name);

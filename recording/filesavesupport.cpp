@@ -3,6 +3,7 @@
 #include "display/canrecordbuffer.h"
 #include "display/lockedhandoff.h"
 #include "recording/filesave_widget.h"
+#include "recording/logcodec.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -44,6 +45,8 @@ inline void appendField(QByteArray &out, const QString &text)
 FileSaveSupport::FileSaveSupport(LockedHandoff<CanRecordBuffer> *historyBuff, QObject *parent)
     : QObject(parent)
     , m_historyBuff(historyBuff)
+    , m_realTimeFormat(LogFormat::Native)
+    , m_globalFormat(LogFormat::Native)
 {
 #ifdef Q_OS_UNIX
     // A log that reaches the process's file size limit must fail like a full disk, not end the
@@ -90,11 +93,30 @@ void FileSaveSupport::appendLogLine(QByteArray &out, const CAN_StructureDescript
     out.append("\r\n", 2);
 }
 
+QByteArray FileSaveSupport::nativeHeader(int total)
+{
+    return total < 0
+        ? headerLines("base hex timestamps system")
+        : headerLines("base hex timestamps system toltal " + QByteArray::number(total));
+}
+
+void FileSaveSupport::setRealTimeFormat(LogFormat format)
+{
+    m_realTimeFormat = format;
+}
+
+void FileSaveSupport::setGlobalSaveFormat(LogFormat format)
+{
+    m_globalFormat = format;
+}
+
 void FileSaveSupport::writeFrame(CAN_StructureDescription &frameStr)
 {
     if (!m_realTimeStream)
         return;
-    *m_realTimeStream << formatLogLine(frameStr) << QLatin1String("\r\n");
+    m_line.resize(0);
+    m_realTimeCodec->appendFrame(m_line, frameStr);
+    *m_realTimeStream << QLatin1String(m_line);
 }
 
 void FileSaveSupport::setGlobalSavePath(QString path)
@@ -113,7 +135,9 @@ void FileSaveSupport::realTimeSaveCommand(QString path, bool realTime_Save_Flag)
     m_realTimeFile = new QFile(path);
     m_realTimeFile->open(LogOpenMode);
     m_realTimeStream = new QTextStream(m_realTimeFile);
-    *m_realTimeStream << QLatin1String(headerLines("base hex timestamps system"));
+    m_realTimeCodec = LogCodec::create(m_realTimeFormat);
+    *m_realTimeStream << QLatin1String(
+        m_realTimeCodec->header(QDateTime::currentMSecsSinceEpoch() * 1000, -1));
     m_flushTimer.start();
 }
 
@@ -126,8 +150,11 @@ void FileSaveSupport::flushRealTime()
 void FileSaveSupport::closeRealTime()
 {
     m_flushTimer.stop();
-    if (m_realTimeStream)
+    if (m_realTimeStream) {
+        *m_realTimeStream << QLatin1String(m_realTimeCodec->footer());
         m_realTimeStream->flush();
+    }
+    m_realTimeCodec.reset();
     delete m_realTimeStream;
     m_realTimeStream = nullptr;
     if (m_realTimeFile)
@@ -179,9 +206,13 @@ void FileSaveSupport::writeGlobalSave()
     const int step = qMax(total, 100) / 100;
     emit signal_processSet(0);
 
+    const std::unique_ptr<LogCodec> codec = LogCodec::create(m_globalFormat);
     QByteArray out;
     out.reserve(GlobalSaveChunkBytes + 256);
-    out += headerLines("base hex timestamps system toltal " + QByteArray::number(total));
+    // The file's clock starts at its first frame.
+    out += codec->header(total > 0 ? records.at(0).frame.hostTimeUs
+                                   : QDateTime::currentMSecsSinceEpoch() * 1000,
+                         total);
 
     int count = 0;
     int shown = 0;
@@ -193,12 +224,13 @@ void FileSaveSupport::writeGlobalSave()
             emit signal_processSet(percent);
             QCoreApplication::processEvents();
         }
-        appendLogLine(out, record);
+        codec->appendFrame(out, record);
         if (out.size() >= GlobalSaveChunkBytes) {
             file.write(out);
             out.resize(0);
         }
     });
+    out += codec->footer();
     file.write(out);
     file.close();
 

@@ -4,9 +4,13 @@
 // whole history in one go with a progress window. Lives on the GUI thread; the display buffer
 // feeds it by queued signals and hands it the history to save.
 
+#include "recording/logframe.h"
+
 #include <QObject>
 #include <QString>
 #include <QTimer>
+
+#include <memory>
 
 class QFile;
 class QTextStream;
@@ -14,6 +18,8 @@ class FileSave_Widget;
 class CanRecordBuffer;
 template<typename T>
 class LockedHandoff;
+class LogCodec;
+enum class LogFormat;
 
 class FileSaveSupport : public QObject
 {
@@ -30,6 +36,8 @@ public:
         QString direction;
         QString dataLength;
         QString data;
+        // The same frame as numbers, for the log formats that are not written from the texts.
+        LogFrame frame;
     };
 
     explicit FileSaveSupport(LockedHandoff<CanRecordBuffer> *historyBuff,
@@ -41,6 +49,13 @@ public:
     // The same line, line end included, appended as bytes; the global save builds its file this
     // way.
     static void appendLogLine(QByteArray &out, const CAN_StructureDescription &frame);
+    // The header of a native log: of a real-time log when `total` is -1, else of a global save of
+    // `total` frames.
+    static QByteArray nativeHeader(int total);
+
+    // The format of the next real-time log and of the next global save; native until set.
+    void setRealTimeFormat(LogFormat format);
+    void setGlobalSaveFormat(LogFormat format);
 
     void writeFrame(CAN_StructureDescription &frameStr);
     void setGlobalSavePath(QString path);
@@ -63,6 +78,10 @@ private:
     QString m_globalPath;
     FileSave_Widget *m_progressWindow = nullptr;
     LockedHandoff<CanRecordBuffer> *m_historyBuff = nullptr;
+    LogFormat m_realTimeFormat;
+    LogFormat m_globalFormat;
+    std::unique_ptr<LogCodec> m_realTimeCodec;
+    QByteArray m_line;
     QFile *m_realTimeFile = nullptr;
     QTextStream *m_realTimeStream = nullptr;
     // A killed program loses at most what this interval leaves in the stream buffer.
