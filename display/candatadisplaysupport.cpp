@@ -108,8 +108,8 @@ void CAN_DataDisplaySupport::startLoad()
 
 void CAN_DataDisplaySupport::appendLoaded(const CanRecordList &records)
 {
+    displayBuff.appendBlock(records);
     for (const CanRecord &record : records) {
-        displayBuff.append(record);
         if (record.frame.dir != 0)
             ++m_sendCount;
         else
