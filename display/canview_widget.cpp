@@ -52,6 +52,22 @@ const QString OpenStyle = QStringLiteral(
 const QString PausedStyle
     = QStringLiteral("QPushButton{background-color:#4169E1;border:1px solid "
                      "#6495ED;border-top-right-radius:5px;border-bottom-right-radius:3px}");
+
+// The shown file's name: middle-elided to the room the top bar leaves, the whole path in the tip.
+class ElidedLabel : public QLabel
+{
+public:
+    using QLabel::QLabel;
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        const QRect area = contentsRect();
+        painter.drawText(area, Qt::AlignLeft | Qt::AlignVCenter,
+                         fontMetrics().elidedText(text(), Qt::ElideMiddle, area.width()));
+    }
+};
 } // namespace
 
 CANView_Widget::CANView_Widget(QWidget *parent)
@@ -71,12 +87,15 @@ CANView_Widget::CANView_Widget(QWidget *parent)
     // beside the device model.
     m_openButton = new QPushButton(tr("打开"), ui->widget);
     m_openButton->setObjectName(QStringLiteral("button_open"));
-    m_openButton->setMinimumSize(ui->button_save->minimumSize());
+    m_openButton->setMinimumSize(72, ui->button_save->minimumHeight());
     m_openButton->setStyleSheet(OpenStyle);
-    m_fileLabel = new QLabel(ui->widget);
+    m_fileLabel = new ElidedLabel(ui->widget);
     m_fileLabel->setObjectName(QStringLiteral("label_file"));
-    m_fileLabel->setMinimumWidth(60);
+    m_fileLabel->setMinimumWidth(40);
     m_fileLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    m_fileLabel->setContentsMargins(12, 0, 0, 0);
+    // The label takes the spacer's room; it pushes the buttons to the right as the spacer did.
+    ui->horizontalSpacer->changeSize(0, 0, QSizePolicy::Fixed, QSizePolicy::Minimum);
     const int spacerAt = ui->horizontalLayout->indexOf(ui->horizontalSpacer);
     ui->horizontalLayout->insertWidget(spacerAt, m_fileLabel, 1);
     ui->horizontalLayout->insertWidget(spacerAt + 2, m_openButton);

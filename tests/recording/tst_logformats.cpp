@@ -1,5 +1,6 @@
 #include "display/canrecordbuffer.h"
 #include "display/lockedhandoff.h"
+#include "display/logfiledialogs.h"
 #include "recording/filesavesupport.h"
 #include "recording/logcodec.h"
 #include "recording/logfilereader.h"
@@ -35,6 +36,9 @@ private slots:
     void realTimeLogMatchesGlobalSave();
     void badLinesAndNonLogs_data();
     void badLinesAndNonLogs();
+    void saveDialogChoices_data();
+    void saveDialogChoices();
+    void saveDialogStartFolder();
 };
 
 void tst_LogFormats::roundTrip_data()
@@ -194,6 +198,53 @@ void tst_LogFormats::badLinesAndNonLogs()
     QCOMPARE(result.badLines, qint64(badLines));
     QCOMPARE(result.firstBadLine, qint64(firstBadLine));
     QVERIFY(result.firstBadText.size() <= 80);
+}
+
+void tst_LogFormats::saveDialogChoices_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<LogFormat>("filter");
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<LogFormat>("format");
+    QTest::newRow("no suffix takes the filter's")
+        << "/logs/bus" << LogFormat::Candump << "/logs/bus.log" << LogFormat::Candump;
+    QTest::newRow("native gets .txt")
+        << "bus" << LogFormat::Native << "bus.txt" << LogFormat::Native;
+    QTest::newRow("a known suffix wins")
+        << "/logs/bus.txt" << LogFormat::Trc << "/logs/bus.txt" << LogFormat::Native;
+    QTest::newRow("suffix in capitals")
+        << "BUS.ASC" << LogFormat::Native << "BUS.ASC" << LogFormat::Asc;
+    QTest::newRow("other suffix kept")
+        << "bus.dat" << LogFormat::Trc << "bus.dat" << LogFormat::Trc;
+    QTest::newRow("dot in the folder only")
+        << "/logs.v2/bus" << LogFormat::Asc << "/logs.v2/bus.asc" << LogFormat::Asc;
+}
+
+void tst_LogFormats::saveDialogChoices()
+{
+    QFETCH(QString, typed);
+    QFETCH(LogFormat, filter);
+    QFETCH(QString, path);
+    QFETCH(LogFormat, format);
+    LogFormat chosen = LogFormat::Native;
+    QCOMPARE(LogFileDialogs::completedName(typed, filter, &chosen), path);
+    QCOMPARE(chosen, format);
+}
+
+void tst_LogFormats::saveDialogStartFolder()
+{
+    // The folder: the remembered one while it exists, else the program's if it can be written,
+    // else the documents folder.
+    QTemporaryDir remembered;
+    QTemporaryDir program;
+    const QString docs = QStringLiteral("/documents");
+    QCOMPARE(LogFileDialogs::startFolder(remembered.path(), program.path(), docs),
+             remembered.path());
+    QCOMPARE(LogFileDialogs::startFolder(remembered.path() + QStringLiteral("/gone"),
+                                         program.path(), docs),
+             program.path());
+    QCOMPARE(LogFileDialogs::startFolder(QString(), program.path() + QStringLiteral("/gone"), docs),
+             docs);
 }
 
 QTEST_MAIN(tst_LogFormats)
