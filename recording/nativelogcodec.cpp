@@ -39,12 +39,17 @@ LogCodec::Line NativeLogCodec::parseLine(const char *begin, const char *end, Log
         if (!opened.isValid())
             return Line::Bad;
         m_date = opened.date();
+        m_openedMsecsOfDay = opened.time().msecsSinceStartOfDay();
         m_dayOffset = 0;
         m_lastMsecsOfDay = -1;
         m_hourKey = -1;
         return Line::Skip;
     }
-    if (text.startsWith("base hex timestamps system") || text.startsWith("version "))
+    if (text.startsWith("base hex timestamps system")) {
+        m_wholeHistory = text.contains(" toltal ");
+        return Line::Skip;
+    }
+    if (text.startsWith("version "))
         return Line::Skip;
 
     const char *b = nullptr;
@@ -105,6 +110,10 @@ LogCodec::Line NativeLogCodec::parseLine(const char *begin, const char *end, Log
     if (line.nextToken(&b, &e))
         return Line::Bad;
 
+    // A global save is dated when it was written, after its frames: a first frame later in the
+    // day than that was recorded the day before.
+    if (m_lastMsecsOfDay < 0 && m_wholeHistory && msecsOfDay > m_openedMsecsOfDay + 1000)
+        m_dayOffset = -1;
     // A time of day far below the one before means the log ran past midnight.
     if (m_lastMsecsOfDay >= 0 && msecsOfDay < m_lastMsecsOfDay - 12 * 3600 * 1000)
         ++m_dayOffset;

@@ -20,6 +20,8 @@ private:
     QDate m_date = QDate(2000, 1, 1);
     int m_dayOffset = 0;
     int m_lastMsecsOfDay = -1;
+    int m_openedMsecsOfDay = 0;
+    bool m_wholeHistory = false;
     int m_hourKey = -1;
     qint64 m_hourStartMs = 0;
 };
