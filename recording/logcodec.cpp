@@ -163,15 +163,6 @@ bool Cursor::nextToken(const char **begin, const char **tokenEnd)
     return true;
 }
 
-QByteArray Cursor::token()
-{
-    const char *b = nullptr;
-    const char *e = nullptr;
-    if (!nextToken(&b, &e))
-        return QByteArray();
-    return QByteArray(b, int(e - b));
-}
-
 int hexValue(char c)
 {
     if (c >= '0' && c <= '9')

@@ -72,15 +72,15 @@ struct Cursor
 
     bool atEnd() const { return p >= end; }
     void skipBlanks();
-    // The next run of non-blank characters; empty at the end of the line.
-    QByteArray token();
+    // The next run of non-blank characters; false at the end of the line.
     bool nextToken(const char **begin, const char **tokenEnd);
 };
 
 int hexValue(char c);
 bool parseHex(const char *begin, const char *end, quint32 *value);
 bool parseDec(const char *begin, const char *end, quint32 *value);
-// "12.345678" (digits, an optional point and fraction) as microseconds times 10^-scaleDigits.
+// "12.345678" (an optional minus, digits, an optional point and fraction) scaled by
+// 10^fractionDigits; extra fraction digits are cut.
 bool parseFixed(const char *begin, const char *end, int fractionDigits, qint64 *value);
 bool equalsNoCase(const char *begin, const char *end, const char *word);
 } // namespace LogText

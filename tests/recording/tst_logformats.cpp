@@ -34,6 +34,8 @@ private slots:
     void roundTrip();
     void realTimeLogMatchesGlobalSave_data() { roundTrip_data(); }
     void realTimeLogMatchesGlobalSave();
+    void timeline_data();
+    void timeline();
     void badLinesAndNonLogs_data();
     void badLinesAndNonLogs();
     void saveDialogChoices_data();
@@ -137,6 +139,39 @@ void tst_LogFormats::realTimeLogMatchesGlobalSave()
     if (format != LogFormat::Native) {
         for (int i = 0; i < frames.size(); ++i)
             QVERIFY(qAbs(frames.at(i).hostTimeUs - frames.first().hostTimeUs - gaps.at(i)) <= 1);
+    }
+}
+
+void tst_LogFormats::timeline_data()
+{
+    // Device stamps (0.1 ms) and host times (ms) of successive frames, and the times (ms) a
+    // written log gives them.
+    using Times = QVector<qint64>;
+    QTest::addColumn<Times>("stamps");
+    QTest::addColumn<Times>("hosts");
+    QTest::addColumn<Times>("expected");
+    QTest::newRow("gaps from the stamps")
+        << Times { 100, 150, 10150 } << Times { 7, 9, 1000 } << Times { 7, 12, 1012 };
+    QTest::newRow("across the wrap")
+        << Times { 4294967096, 200 } << Times { 7, 9 } << Times { 7, 47 };
+    QTest::newRow("a little out of order")
+        << Times { 5000, 4990 } << Times { 7, 7 } << Times { 7, 6 };
+    QTest::newRow("device clock started again")
+        << Times { 900000, 50, 150 } << Times { 7, 5000, 5001 } << Times { 7, 5000, 5010 };
+}
+
+void tst_LogFormats::timeline()
+{
+    using Times = QVector<qint64>;
+    QFETCH(Times, stamps);
+    QFETCH(Times, hosts);
+    QFETCH(Times, expected);
+    LogTimeline timeline;
+    for (int i = 0; i < stamps.size(); ++i) {
+        LogFrame frame;
+        frame.timeStamp = quint32(stamps.at(i));
+        frame.hostTimeUs = hosts.at(i) * 1000;
+        QCOMPARE(timeline.timeOf(frame), expected.at(i) * 1000);
     }
 }
 
