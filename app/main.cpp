@@ -1,10 +1,13 @@
 #include "app/applicationshell.h"
+#include "app/checkedtranslator.h"
 #include "app/commandline.h"
 #include "app/qttranslation.h"
+#include "app/razoradurodmainwindow.h"
 #include "app/rcanresources.h"
 #include "app/runtimefiles.h"
 #include "app/settings.h"
 #include "app/terminationsignals.h"
+#include "display/canview_widget.h"
 #include "simulator/portoptions.h"
 
 #include <QApplication>
@@ -19,11 +22,12 @@ namespace {
 // is to end here (usage, version, a usage error), or -1 to go on with `options` filled.
 int readCommandLine(CommandLineOptions *options)
 {
-    QTranslator ownTexts;
+    // The usage text must not be the way a damaged translation file brings the program down.
+    CheckedTranslator ownTexts;
     QTranslator qtTexts;
     if (readSetting(QStringLiteral("Language"), QStringLiteral("EN")).toString()
         == QLatin1String("EN")) {
-        if (ownTexts.load(RuntimeFiles::locate(QStringLiteral("language/Language_EN.qm"))))
+        if (ownTexts.loadChecked(RuntimeFiles::locate(QStringLiteral("language/Language_EN.qm"))))
             QCoreApplication::installTranslator(&ownTexts);
     } else if (QtTranslation::loadChinese(&qtTexts)) {
         QCoreApplication::installTranslator(&qtTexts);
@@ -64,5 +68,11 @@ int main(int argc, char *argv[])
     if (!applyPortOptions(options.ports, options.simulate, options.simulateRate, &error))
         qWarning().noquote() << error;
 
-    return ApplicationShell::runMainWindows();
+    // rcan-tools FILE: the log opens in the receive view of the first main window.
+    QString logFile = options.logFile;
+    return ApplicationShell::runMainWindows([logFile](RAZOradurodMainWindow *window) mutable {
+        if (!logFile.isEmpty())
+            window->receiveView()->openLogFile(logFile);
+        logFile.clear();
+    });
 }

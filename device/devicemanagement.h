@@ -30,6 +30,7 @@ public:
 
     // Re-applies every text after the main window installed another translator.
     void retranslate();
+    bool anyChannelRunning() const { return channel1State || channel2State; }
 
     // At program exit: stops the running channels and closes the device, giving the adapter at
     // most `budgetMs` to answer, so it does not keep streaming into a port nobody reads.

@@ -70,6 +70,10 @@ void CAN_DataDisplaySupport::onFrame(uchar channel,
         displayBuff.removeFirst(TrimCount);
 
     m_formatter.format(m_current, channel, CanFrame, TimeStamp, dir, m_clock.msecsOfDay());
+    m_current.frame = LogFrame::fromDevice(channel, CanFrame, TimeStamp, dir,
+                                           m_clock.lastMsecsSinceEpoch() * 1000);
+    if (!m_realTimeConnection)
+        m_unsaved = true;
     if (dir != 0)
         ++m_sendCount;
     else
@@ -87,6 +91,7 @@ void CAN_DataDisplaySupport::startRefresh()
 
 void CAN_DataDisplaySupport::clearHistory()
 {
+    m_unsaved = false;
     displayBuff.clear();
     m_viewBuff.set(CanRecordList());
     m_recvCount = 0;
@@ -94,6 +99,33 @@ void CAN_DataDisplaySupport::clearHistory()
     ++m_changeSerial;
     publishCounts();
     emit signal_DisplayBuff_Changed();
+}
+
+void CAN_DataDisplaySupport::startLoad()
+{
+    clearHistory();
+}
+
+void CAN_DataDisplaySupport::appendLoaded(const CanRecordList &records)
+{
+    displayBuff.appendBlock(records);
+    for (const CanRecord &record : records) {
+        if (record.frame.dir != 0)
+            ++m_sendCount;
+        else
+            ++m_recvCount;
+    }
+    if (displayBuff.size() > m_maxBuffSize)
+        displayBuff.removeFirst(displayBuff.size() - m_maxBuffSize);
+    ++m_changeSerial;
+}
+
+bool CAN_DataDisplaySupport::hasUnsavedFrames()
+{
+    bool unsaved = false;
+    QMetaObject::invokeMethod(
+        this, [this, &unsaved] { unsaved = m_unsaved; }, Qt::BlockingQueuedConnection);
+    return unsaved;
 }
 
 void CAN_DataDisplaySupport::setPause(bool pause)
@@ -107,6 +139,7 @@ void CAN_DataDisplaySupport::copyForGlobalSave()
     historyBuff.set(CanRecordBuffer());
     qDebug() << "copy_start:" << QDateTime::currentMSecsSinceEpoch();
     historyBuff.set(displayBuff);
+    m_unsaved = false;
     qDebug() << "copy_end:" << QDateTime::currentMSecsSinceEpoch();
     emit signal_GlobalSave_CopyCopmpelt();
 }

@@ -80,6 +80,16 @@ public:
     // Safe from any thread: makes the display thread announce the current table list once.
     void announceView();
 
+    // A log opened from a file replaces the history: startLoad empties it, then the file's records
+    // arrive oldest first through appendLoaded, which keeps the newest maxBuffSize of them. Both
+    // run on the display thread; loaded records are not written to a running real-time log.
+    void startLoad();
+    void appendLoaded(const CanRecordList &records);
+    // True when the history holds frames that no log took: recorded while no real-time log ran,
+    // and not saved by a global save since. Called from the GUI thread; waits for the display
+    // thread's answer.
+    bool hasUnsavedFrames();
+
     // The counters as of the last tick or clear; safe from any thread.
     Counts counts() const { return m_publishedCounts.get(); }
     int recvCount() const { return counts().recv; }
@@ -130,6 +140,7 @@ private:
     QTimer *refreshTimer = nullptr;
     unsigned int timeStampeFormat = 0;
     bool pauseFlag = false;
+    bool m_unsaved = false;
 
     // Changes with every recorded frame and every clear; a tick compares it with the value it saw
     // last, which also notices a buffer whose size came back to where it was.

@@ -11,6 +11,18 @@ void CanRecordBuffer::append(const CanRecord &record)
     ++m_size;
 }
 
+void CanRecordBuffer::appendBlock(const CanRecordList &records)
+{
+    if (records.size() == BlockSize
+        && (m_blocks.isEmpty() || m_blocks.constLast().size() >= BlockSize)) {
+        m_blocks.append(records);
+        m_size += records.size();
+        return;
+    }
+    for (const CanRecord &record : records)
+        append(record);
+}
+
 void CanRecordBuffer::removeFirst(int count)
 {
     count = qMin(count, m_size);

@@ -19,6 +19,9 @@ public:
     int size() const { return m_size; }
     bool isEmpty() const { return m_size == 0; }
     void append(const CanRecord &record);
+    // Appends records in order; a whole block arriving while the last block is full is shared,
+    // not copied record by record.
+    void appendBlock(const CanRecordList &records);
     // Removes the `count` oldest records.
     void removeFirst(int count);
     void clear();

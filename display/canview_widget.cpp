@@ -5,6 +5,9 @@
 #include "device/devicemanagement.h"
 #include "display/candatadisplaysupport.h"
 #include "display/cantablewidget.h"
+#include "display/logfiledialogs.h"
+#include "display/logloader.h"
+#include "display/logopenprogress.h"
 #include "display/rstanditemmodel.h"
 #include "protocol/contextprotocol.h"
 #include "recording/filesavesupport.h"
@@ -12,11 +15,17 @@
 
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPainter>
+#include <QPushButton>
+#include <QScreen>
 
 namespace {
 const QString SaveOnTimeStyle = QStringLiteral(
@@ -37,9 +46,29 @@ const QString PauseRunningStyle = QStringLiteral(
     "#6495ED;border-top-right-radius:5px;border-bottom-right-radius:3px}QPushButton:pressed{"
     "background-color:#4169E1;border:1px solid "
     "#6495ED;border-top-right-radius:5px;border-bottom-right-radius:3px}");
+const QString OpenStyle = QStringLiteral(
+    "QPushButton{background-color:#ffffff;border:1px solid #6495ED;border-radius:4px}"
+    "QPushButton:hover{background-color:#87CEFA;border:1px solid #6495ED;border-radius:4px}"
+    "QPushButton:pressed{background-color:#4169E1;border:1px solid #6495ED;border-radius:4px}");
 const QString PausedStyle
     = QStringLiteral("QPushButton{background-color:#4169E1;border:1px solid "
                      "#6495ED;border-top-right-radius:5px;border-bottom-right-radius:3px}");
+
+// The shown file's name: middle-elided to the room the top bar leaves, the whole path in the tip.
+class ElidedLabel : public QLabel
+{
+public:
+    using QLabel::QLabel;
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        QPainter painter(this);
+        const QRect area = contentsRect();
+        painter.drawText(area, Qt::AlignLeft | Qt::AlignVCenter,
+                         fontMetrics().elidedText(text(), Qt::ElideMiddle, area.width()));
+    }
+};
 } // namespace
 
 CANView_Widget::CANView_Widget(QWidget *parent)
@@ -54,6 +83,43 @@ CANView_Widget::CANView_Widget(QWidget *parent)
     ui->gridLayout->addWidget(m_table, 1, 0);
     ui->gridLayout->addWidget(ui->widget_2, 2, 0);
     applyButtonStyles();
+
+    // Offline analysis: the open button stands before the record buttons, the file shown goes
+    // beside the device model.
+    m_openButton = new QPushButton(tr("打开"), ui->widget);
+    m_openButton->setObjectName(QStringLiteral("button_open"));
+    m_openButton->setMinimumSize(72, ui->button_save->minimumHeight());
+    m_openButton->setStyleSheet(OpenStyle);
+    m_fileLabel = new ElidedLabel(ui->widget);
+    m_fileLabel->setObjectName(QStringLiteral("label_file"));
+    m_fileLabel->setMinimumWidth(40);
+    m_fileLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    m_fileLabel->setContentsMargins(12, 0, 0, 0);
+    // The label takes the spacer's room; it pushes the buttons to the right as the spacer did.
+    ui->horizontalSpacer->changeSize(0, 0, QSizePolicy::Fixed, QSizePolicy::Minimum);
+    const int spacerAt = ui->horizontalLayout->indexOf(ui->horizontalSpacer);
+    ui->horizontalLayout->insertWidget(spacerAt, m_fileLabel, 1);
+    ui->horizontalLayout->insertWidget(spacerAt + 2, m_openButton);
+    ui->horizontalLayout->insertSpacing(spacerAt + 3, 8);
+    m_loader = new LogLoader(CAN_DataDisplaySupport::instance(), this);
+    m_openProgress = new LogOpenProgress(this);
+    m_openProgress->setWindowFlags(m_openProgress->windowFlags() | Qt::Window);
+    m_openProgress->hide();
+    connect(m_openButton, &QPushButton::clicked, this, [this] {
+        const QString path
+            = m_fileNameProvider ? m_fileNameProvider() : LogFileDialogs::askOpenFile(this);
+        if (!path.isEmpty())
+            openLogFile(path);
+    });
+    connect(m_openProgress, &LogOpenProgress::cancelRequested, m_loader, &LogLoader::cancel);
+    connect(m_loader, &LogLoader::progressChanged, m_openProgress,
+            &LogOpenProgress::setProgressValue);
+    connect(m_loader, &LogLoader::finished, this, &CANView_Widget::onLogLoaded);
+    connect(DeviceManagement::instance(), &DeviceManagement::signals_channelStateChanged, this,
+            [this](bool running) {
+                if (running)
+                    showFile(QString(), true);
+            });
 
     FileSaveSupport *writer = m_display->fileSaveSupport();
     connect(this, &CANView_Widget::signal_BuffRefresh_Start, m_display,
@@ -114,12 +180,40 @@ void CANView_Widget::setFileNameProvider(std::function<QString()> provider)
     m_fileNameProvider = std::move(provider);
 }
 
-QString CANView_Widget::askFileName()
+void CANView_Widget::setUserPrompts(std::function<void(const QString &)> inform,
+                                    std::function<bool(const QString &)> confirm)
 {
-    if (m_fileNameProvider)
-        return m_fileNameProvider();
-    return QFileDialog::getSaveFileName(nullptr, QString(), QCoreApplication::applicationDirPath(),
-                                        QStringLiteral("*.txt"));
+    m_inform = std::move(inform);
+    m_confirm = std::move(confirm);
+}
+
+void CANView_Widget::inform(const QString &text)
+{
+    if (m_inform)
+        m_inform(text);
+    else
+        QMessageBox::information(this, tr("打开日志"), text);
+}
+
+bool CANView_Widget::confirm(const QString &text)
+{
+    if (m_confirm)
+        return m_confirm(text);
+    return QMessageBox::question(this, tr("打开日志"), text) == QMessageBox::Yes;
+}
+
+void CANView_Widget::askSaveFile(QString *path, LogFormat *format)
+{
+    *format = LogFormat::Native;
+    if (m_fileNameProvider) {
+        *path = m_fileNameProvider();
+        if (!path->isEmpty())
+            *path = LogFileDialogs::completedName(*path, LogFormat::Native, format);
+        return;
+    }
+    const LogFileDialogs::Choice choice = LogFileDialogs::askSaveFile(nullptr);
+    *path = choice.path;
+    *format = choice.format;
 }
 
 void CANView_Widget::applyButtonStyles()
@@ -206,12 +300,97 @@ void CANView_Widget::on_Button_pause_clicked()
 
 void CANView_Widget::on_button_clear_clicked()
 {
+    showFile(QString(), true);
     emit signal_HistoryClear();
+}
+
+void CANView_Widget::openLogFile(const QString &path)
+{
+    if (m_loader->isRunning())
+        return;
+    const QString name = QFileInfo(path).fileName();
+    if (DeviceManagement::instance()->anyChannelRunning()) {
+        inform(tr("通道正在运行，不能打开日志。请先停止通道。"));
+        return;
+    }
+    // Found from the content before anything changes: a file that is no log leaves the history.
+    QFile file(path);
+    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly)) {
+        inform(tr("无法读取文件“%1”。").arg(name));
+        return;
+    }
+    LogFormat format = LogFormat::Native;
+    if (!LogCodec::detect(file.peek(LogFileReader::DetectBytes), &format)) {
+        inform(tr("“%1”不是可识别的 CAN 日志。可以打开的格式：RCAN 文本日志、candump 日志、"
+                  "Vector ASC 和 PEAK TRC 2.1。")
+                   .arg(name));
+        return;
+    }
+    file.close();
+    if (m_display->hasUnsavedFrames()
+        && !confirm(tr("历史记录中有尚未保存的帧，打开日志会替换它们。仍要打开吗？"))) {
+        return;
+    }
+
+    m_openProgress->start(path);
+    QRect over = window()->frameGeometry();
+    if (!window()->isVisible()) {
+        if (QScreen *screen = QGuiApplication::primaryScreen())
+            over = screen->availableGeometry();
+    }
+    QRect area = m_openProgress->frameGeometry();
+    area.moveCenter(over.center());
+    m_openProgress->move(area.topLeft());
+    m_openProgress->show();
+    showFile(path, false);
+    m_loader->start(path);
+}
+
+void CANView_Widget::onLogLoaded(const LogLoadResult &result)
+{
+    m_openProgress->hide();
+    const QString name = QFileInfo(result.path).fileName();
+    if (!result.opened) {
+        showFile(QString(), true);
+        inform(tr("无法读取文件“%1”。").arg(name));
+        return;
+    }
+    showFile(result.path, !result.cancelled);
+    QStringList notes;
+    if (result.dropped > 0) {
+        notes << tr("文件中有 %1 帧，历史记录最多保存 %2 帧：最早的 %3 帧没有载入。")
+                     .arg(result.kept + result.dropped)
+                     .arg(m_display->maxBuffSize())
+                     .arg(result.dropped);
+    }
+    if (result.read.badLines > 0) {
+        notes << tr("有 %1 行无法识别，已跳过。第一行是第 %2 行：%3")
+                     .arg(result.read.badLines)
+                     .arg(result.read.firstBadLine)
+                     .arg(QString::fromLatin1(result.read.firstBadText));
+    }
+    if (!notes.isEmpty())
+        inform(notes.join(QLatin1Char('\n')));
+}
+
+void CANView_Widget::showFile(const QString &path, bool complete)
+{
+    m_shownFile = path;
+    if (path.isEmpty()) {
+        m_fileLabel->clear();
+        m_fileLabel->setToolTip(QString());
+        return;
+    }
+    const QString name = QFileInfo(path).fileName();
+    m_fileLabel->setText(complete ? tr("日志：%1").arg(name) : tr("日志：%1（未读完）").arg(name));
+    m_fileLabel->setToolTip(QDir::toNativeSeparators(path));
 }
 
 void CANView_Widget::on_button_save_clicked()
 {
-    const QString path = askFileName();
+    QString path;
+    LogFormat format = LogFormat::Native;
+    askSaveFile(&path, &format);
     if (path.isEmpty())
         return;
     const QString refused = LogTarget::refusal(path);
@@ -219,6 +398,7 @@ void CANView_Widget::on_button_save_clicked()
         showSaveFailure(tr("保存失败，文件未被改动。\n文件：%1\n原因：%2").arg(path, refused));
         return;
     }
+    m_display->fileSaveSupport()->setGlobalSaveFormat(format);
     emit signal_globalSave_pathSet(path);
     emit signal_GlobalSave();
 }
@@ -233,7 +413,9 @@ void CANView_Widget::on_Button_saveOnTime_clicked()
         return;
     }
 
-    const QString path = askFileName();
+    QString path;
+    LogFormat format = LogFormat::Native;
+    askSaveFile(&path, &format);
     if (path.isEmpty())
         return;
     // Creates or empties the file; a path that cannot take the log leaves everything as it was,
@@ -248,6 +430,7 @@ void CANView_Widget::on_Button_saveOnTime_clicked()
 
     ui->Button_saveOnTime->setText(tr("停止实时保存"));
     realTimeSaveFlag = true;
+    m_display->fileSaveSupport()->setRealTimeFormat(format);
     emit signal_realTimeSave_Command(path, true);
     // The writer may have failed to open it after all, and said so.
     if (!realTimeSaveFlag)

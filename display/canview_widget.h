@@ -10,6 +10,12 @@
 
 class CAN_DataDisplaySupport;
 class CANTableWidget;
+class LogLoader;
+class LogOpenProgress;
+class QLabel;
+class QPushButton;
+struct LogLoadResult;
+enum class LogFormat;
 
 namespace Ui {
 class CANView_Widget;
@@ -26,6 +32,19 @@ public:
     // Replaces the save-file dialog, for tests and automation; it returns the chosen path or an
     // empty text when cancelled.
     void setFileNameProvider(std::function<QString()> provider);
+    // Replace the message boxes, for tests and automation: `inform` shows a message, `confirm`
+    // asks a yes-or-no question.
+    void setUserPrompts(std::function<void(const QString &)> inform,
+                        std::function<bool(const QString &)> confirm);
+
+    // Shows the frames of a log file instead of the history, for offline analysis. Refused while a
+    // channel runs; asks first when the history holds frames no log has taken.
+    void openLogFile(const QString &path);
+    // The log file the table shows, empty for live traffic.
+    QString shownFile() const { return m_shownFile; }
+    LogLoader *logLoader() const { return m_loader; }
+    LogOpenProgress *openProgress() const { return m_openProgress; }
+    QPushButton *openButton() const { return m_openButton; }
 
 signals:
     void signal_BuffRefresh_Start();
@@ -48,7 +67,12 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
-    QString askFileName();
+    // A file to save a log to and its format; an empty path when cancelled.
+    void askSaveFile(QString *path, LogFormat *format);
+    void onLogLoaded(const LogLoadResult &result);
+    void showFile(const QString &path, bool complete);
+    void inform(const QString &text);
+    bool confirm(const QString &text);
     void updateCounters();
     void updateErroCount(uchar channel, uint count);
     void connectFilters();
@@ -65,4 +89,11 @@ private:
     unsigned int erroCount1 = 0;
     unsigned int erroCount2 = 0;
     std::function<QString()> m_fileNameProvider;
+    std::function<void(const QString &)> m_inform;
+    std::function<bool(const QString &)> m_confirm;
+    QPushButton *m_openButton = nullptr;
+    QLabel *m_fileLabel = nullptr;
+    LogLoader *m_loader = nullptr;
+    LogOpenProgress *m_openProgress = nullptr;
+    QString m_shownFile;
 };

@@ -5,6 +5,7 @@
 int HostClock::msecsOfDay()
 {
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    m_lastNow = now;
     const qint64 second = now / 1000;
     if (second != m_second) {
         m_second = second;

@@ -10,8 +10,11 @@ class HostClock
 {
 public:
     int msecsOfDay();
+    // The moment the last msecsOfDay() call read, in milliseconds since the epoch.
+    qint64 lastMsecsSinceEpoch() const { return m_lastNow; }
 
 private:
     qint64 m_second = -1;
     int m_secondOfDayMs = 0;
+    qint64 m_lastNow = 0;
 };

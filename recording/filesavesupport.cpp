@@ -3,6 +3,7 @@
 #include "display/canrecordbuffer.h"
 #include "display/lockedhandoff.h"
 #include "recording/filesave_widget.h"
+#include "recording/logcodec.h"
 #include "recording/logtarget.h"
 
 #include <QApplication>
@@ -44,6 +45,8 @@ inline void appendField(QByteArray &out, const QString &text)
 FileSaveSupport::FileSaveSupport(LockedHandoff<CanRecordBuffer> *historyBuff, QObject *parent)
     : QObject(parent)
     , m_historyBuff(historyBuff)
+    , m_realTimeFormat(LogFormat::Native)
+    , m_globalFormat(LogFormat::Native)
 {
 #ifdef Q_OS_UNIX
     // A log that reaches the process's file size limit must fail like a full disk, not end the
@@ -90,11 +93,30 @@ void FileSaveSupport::appendLogLine(QByteArray &out, const CAN_StructureDescript
     out.append("\r\n", 2);
 }
 
+QByteArray FileSaveSupport::nativeHeader(int total)
+{
+    return total < 0
+        ? headerLines("base hex timestamps system")
+        : headerLines("base hex timestamps system toltal " + QByteArray::number(total));
+}
+
+void FileSaveSupport::setRealTimeFormat(LogFormat format)
+{
+    m_realTimeFormat = format;
+}
+
+void FileSaveSupport::setGlobalSaveFormat(LogFormat format)
+{
+    m_globalFormat = format;
+}
+
 void FileSaveSupport::writeFrame(CAN_StructureDescription &frameStr)
 {
     if (!m_realTimeStream)
         return;
-    *m_realTimeStream << formatLogLine(frameStr) << QLatin1String("\r\n");
+    m_line.resize(0);
+    m_realTimeCodec->appendFrame(m_line, frameStr);
+    *m_realTimeStream << QLatin1String(m_line);
     if (m_realTimeStream->status() != QTextStream::Ok)
         failRealTime();
 }
@@ -123,7 +145,9 @@ void FileSaveSupport::realTimeSaveCommand(QString path, bool realTime_Save_Flag)
         return;
     }
     m_realTimeStream = new QTextStream(m_realTimeFile);
-    *m_realTimeStream << QLatin1String(headerLines("base hex timestamps system"));
+    m_realTimeCodec = LogCodec::create(m_realTimeFormat);
+    *m_realTimeStream << QLatin1String(
+        m_realTimeCodec->header(QDateTime::currentMSecsSinceEpoch() * 1000, -1));
     m_flushTimer.start();
 }
 
@@ -142,6 +166,7 @@ void FileSaveSupport::failRealTime()
     const QString path = m_realTimePath;
     // What the stream still holds cannot be written either; close without another attempt.
     m_flushTimer.stop();
+    m_realTimeCodec.reset();
     delete m_realTimeStream;
     m_realTimeStream = nullptr;
     delete m_realTimeFile;
@@ -153,6 +178,7 @@ void FileSaveSupport::failRealTime()
 void FileSaveSupport::closeRealTime()
 {
     if (m_realTimeStream) {
+        *m_realTimeStream << QLatin1String(m_realTimeCodec->footer());
         m_realTimeStream->flush();
         // The last lines are still reported when they fail at the stop.
         if (m_realTimeStream->status() != QTextStream::Ok) {
@@ -161,6 +187,7 @@ void FileSaveSupport::closeRealTime()
         }
     }
     m_flushTimer.stop();
+    m_realTimeCodec.reset();
     delete m_realTimeStream;
     m_realTimeStream = nullptr;
     if (m_realTimeFile)
@@ -225,9 +252,13 @@ void FileSaveSupport::writeGlobalSave()
     const int step = qMax(total, 100) / 100;
     emit signal_processSet(0);
 
+    const std::unique_ptr<LogCodec> codec = LogCodec::create(m_globalFormat);
     QByteArray out;
     out.reserve(GlobalSaveChunkBytes + 256);
-    out += headerLines("base hex timestamps system toltal " + QByteArray::number(total));
+    // The file's clock starts at its first frame.
+    out += codec->header(total > 0 ? records.at(0).frame.hostTimeUs
+                                   : QDateTime::currentMSecsSinceEpoch() * 1000,
+                         total);
 
     int count = 0;
     int shown = 0;
@@ -242,12 +273,13 @@ void FileSaveSupport::writeGlobalSave()
             emit signal_processSet(percent);
             QCoreApplication::processEvents();
         }
-        appendLogLine(out, record);
+        codec->appendFrame(out, record);
         if (out.size() >= GlobalSaveChunkBytes) {
             written = LogTarget::writeAll(file, out);
             out.resize(0);
         }
     });
+    out += codec->footer();
     if (!written || !LogTarget::writeAll(file, out) || !file.commit()) {
         fail();
         return;

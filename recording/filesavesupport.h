@@ -5,9 +5,13 @@
 // feeds it by queued signals and hands it the history to save. Every write is checked: a failed
 // one stops that saving and is reported through a signal, never passed off as saved.
 
+#include "recording/logframe.h"
+
 #include <QObject>
 #include <QString>
 #include <QTimer>
+
+#include <memory>
 
 class QFile;
 class QTextStream;
@@ -15,6 +19,8 @@ class FileSave_Widget;
 class CanRecordBuffer;
 template<typename T>
 class LockedHandoff;
+class LogCodec;
+enum class LogFormat;
 
 class FileSaveSupport : public QObject
 {
@@ -31,6 +37,8 @@ public:
         QString direction;
         QString dataLength;
         QString data;
+        // The same frame as numbers, for the log formats that are not written from the texts.
+        LogFrame frame;
     };
 
     // Lines before the first frame line: date, base, version and an empty line.
@@ -45,6 +53,13 @@ public:
     // The same line, line end included, appended as bytes; the global save builds its file this
     // way.
     static void appendLogLine(QByteArray &out, const CAN_StructureDescription &frame);
+    // The header of a native log: of a real-time log when `total` is -1, else of a global save of
+    // `total` frames.
+    static QByteArray nativeHeader(int total);
+
+    // The format of the next real-time log and of the next global save; native until set.
+    void setRealTimeFormat(LogFormat format);
+    void setGlobalSaveFormat(LogFormat format);
 
     void writeFrame(CAN_StructureDescription &frameStr);
     void setGlobalSavePath(QString path);
@@ -72,6 +87,10 @@ private:
     QString m_globalPath;
     FileSave_Widget *m_progressWindow = nullptr;
     LockedHandoff<CanRecordBuffer> *m_historyBuff = nullptr;
+    LogFormat m_realTimeFormat;
+    LogFormat m_globalFormat;
+    std::unique_ptr<LogCodec> m_realTimeCodec;
+    QByteArray m_line;
     QFile *m_realTimeFile = nullptr;
     QTextStream *m_realTimeStream = nullptr;
     // A killed program loses at most what this interval leaves in the stream buffer.

@@ -14,7 +14,7 @@ packages=(
     build-essential cmake pkg-config
     qtbase5-dev libqt5serialport5-dev libqcustomplot-dev qttools5-dev qttools5-dev-tools
     libudev-dev xvfb xauth imagemagick fonts-wqy-microhei qttranslations5-l10n file
-    clang-14 libclang-rt-14-dev
+    clang-14 libclang-rt-14-dev python3-can
 )
 
 as_root() {
@@ -52,8 +52,9 @@ test)
     # folder so the tree stays as it is.
     cmake -S . -B "$build_dir-fuzz" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++-14 \
         -DRCAN_FUZZ=ON -DRCAN_BUILD_TESTS=OFF -DRCAN_BUILD_TOOLS=OFF
-    cmake --build "$build_dir-fuzz" -j"$(nproc)" --target fuzz-framing-codec fuzz-adapter-device
-    for target in framing-codec adapter-device; do
+    cmake --build "$build_dir-fuzz" -j"$(nproc)" --target fuzz-framing-codec fuzz-adapter-device \
+        fuzz-log-readers
+    for target in framing-codec adapter-device log-readers; do
         scratch=$(mktemp -d)
         "$build_dir-fuzz/bin/fuzz-$target" -max_total_time="${RCAN_FUZZ_SECONDS:-45}" \
             -print_final_stats=1 "$scratch" "tests/fuzz/corpus/$target"
@@ -62,8 +63,8 @@ test)
 
     # Any failure above has already ended the script; say what ran, in one closing line.
     suite=$(ctest --test-dir "$build_dir" -N | awk '/Total Tests:/ {print $3}')
-    echo "${suite} test programs, plain and sanitized, and 2 fuzz targets"
-    echo "summary: $((2 * suite + 2)) passed, 0 failed"
+    echo "${suite} test programs, plain and sanitized, and 3 fuzz targets"
+    echo "summary: $((2 * suite + 3)) passed, 0 failed"
     ;;
 run)
     exec bash tools/run-analyser.sh "$build_dir"

@@ -566,6 +566,46 @@ Reason: %2</translation>
 File: %1
 Reason: %2</translation>
     </message>
+    <message>
+        <source>打开</source>
+        <translation>Open</translation>
+    </message>
+    <message>
+        <source>通道正在运行，不能打开日志。请先停止通道。</source>
+        <translation>A channel is running, so a log cannot be opened. Stop the channels first.</translation>
+    </message>
+    <message>
+        <source>无法读取文件“%1”。</source>
+        <translation>The file “%1” cannot be read.</translation>
+    </message>
+    <message>
+        <source>“%1”不是可识别的 CAN 日志。可以打开的格式：RCAN 文本日志、candump 日志、Vector ASC 和 PEAK TRC 2.1。</source>
+        <translation>“%1” is not a CAN log this program knows. It opens RCAN text logs, candump logs, Vector ASC and PEAK TRC 2.1.</translation>
+    </message>
+    <message>
+        <source>历史记录中有尚未保存的帧，打开日志会替换它们。仍要打开吗？</source>
+        <translation>The history holds frames that were not saved. Opening a log replaces them. Open it anyway?</translation>
+    </message>
+    <message>
+        <source>打开日志</source>
+        <translation>Open log</translation>
+    </message>
+    <message>
+        <source>文件中有 %1 帧，历史记录最多保存 %2 帧：最早的 %3 帧没有载入。</source>
+        <translation>The file holds %1 frames and the history keeps at most %2: the oldest %3 frames were not loaded.</translation>
+    </message>
+    <message>
+        <source>有 %1 行无法识别，已跳过。第一行是第 %2 行：%3</source>
+        <translation>%1 lines were not understood and were skipped. The first is line %2: %3</translation>
+    </message>
+    <message>
+        <source>日志：%1</source>
+        <translation>Log: %1</translation>
+    </message>
+    <message>
+        <source>日志：%1（未读完）</source>
+        <translation>Log: %1 (not read to the end)</translation>
+    </message>
 </context>
 <context>
     <name>FileSave_Widget</name>
@@ -618,6 +658,52 @@ Reason: %2</translation>
     <message>
         <source>只能给出一个日志文件。</source>
         <translation>Give at most one log file.</translation>
+    </message>
+</context>
+<context>
+    <name>LogOpenProgress</name>
+    <message>
+        <source> 打开日志</source>
+        <translation> Open log</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+</context>
+<context>
+    <name>LogFileDialogs</name>
+    <message>
+        <source>RCAN 文本日志 (*.txt)</source>
+        <translation>RCAN text log (*.txt)</translation>
+    </message>
+    <message>
+        <source>candump 日志 (*.log)</source>
+        <translation>candump log (*.log)</translation>
+    </message>
+    <message>
+        <source>Vector ASC 日志 (*.asc)</source>
+        <translation>Vector ASC log (*.asc)</translation>
+    </message>
+    <message>
+        <source>PEAK TRC 日志 (*.trc)</source>
+        <translation>PEAK TRC log (*.trc)</translation>
+    </message>
+    <message>
+        <source>保存日志</source>
+        <translation>Save log</translation>
+    </message>
+    <message>
+        <source>打开日志</source>
+        <translation>Open log</translation>
+    </message>
+    <message>
+        <source>CAN 日志 (*.txt *.log *.asc *.trc)</source>
+        <translation>CAN logs (*.txt *.log *.asc *.trc)</translation>
+    </message>
+    <message>
+        <source>所有文件 (*)</source>
+        <translation>All files (*)</translation>
     </message>
 </context>
 </TS>

@@ -2,6 +2,8 @@
 #include "display/candatadisplaysupport.h"
 #include "display/cantablewidget.h"
 #include "display/canview_widget.h"
+#include "display/logloader.h"
+#include "display/logopenprogress.h"
 #include "display/rstanditemmodel.h"
 #include "protocol/contextprotocol.h"
 #include "recording/filesave_widget.h"
@@ -77,6 +79,7 @@ private slots:
     void refusedLogTarget();
     void cancelledDialogDoesNothing();
     void globalSaveWritesTheWholeBuffer();
+    void openingALogReplacesTheHistory();
     void englishTranslationIsComplete();
 
 private:
@@ -467,13 +470,74 @@ void tst_CANView_Widget::globalSaveWritesTheWholeBuffer()
     QVERIFY(lines.at(FileSaveSupport::HeaderLines + 2).contains(" 0x3 "));
 }
 
+void tst_CANView_Widget::openingALogReplacesTheHistory()
+{
+    QStringList told;
+    bool answer = false;
+    view->setUserPrompts([&](const QString &text) { told << text; },
+                         [&](const QString &) { return answer; });
+    const QString log = dir.filePath(QStringLiteral("bus.log"));
+    QFile file(log);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("(1765180800.000000) can0 7EF#01AB0F R\n(1765180800.000200) can1 1F3A5#R T\n"
+               "not a frame\n(1765180800.250000) can0 100# R\n");
+    file.close();
+    const QString text = dir.filePath(QStringLiteral("notes.log"));
+    QFile notes(text);
+    QVERIFY(notes.open(QIODevice::WriteOnly));
+    notes.write("shopping list\n");
+    notes.close();
+
+    // Live frames no log has taken: the user is asked, and saying no keeps them.
+    frame(1, 0x1);
+    QTRY_COMPARE_WITH_TIMEOUT(shownIds(), QStringList { QStringLiteral("0x1") }, 5000);
+    view->openLogFile(log);
+    QVERIFY(!view->logLoader()->isRunning());
+    QVERIFY(told.isEmpty());
+    // A file that is no log is refused before anything changes.
+    view->openLogFile(text);
+    QCOMPARE(told.size(), 1);
+    QVERIFY(told.first().contains(QLatin1String("notes.log")));
+    QVERIFY(view->shownFile().isEmpty());
+
+    answer = true;
+    QSignalSpy done(view->logLoader(), &LogLoader::finished);
+    view->openLogFile(log);
+    QVERIFY(done.wait(10000));
+    QTRY_COMPARE_WITH_TIMEOUT(shownIds(),
+                              (QStringList { QStringLiteral("0x100"), QStringLiteral("0x1f3a5"),
+                                             QStringLiteral("0x7ef") }),
+                              5000);
+    QTRY_COMPARE_WITH_TIMEOUT(child<QLabel>("label_recvCount")->text(), QStringLiteral("2"), 5000);
+    QCOMPARE(child<QLabel>("label_sendCount")->text(), QStringLiteral("1"));
+    QCOMPARE(view->shownFile(), log);
+    QVERIFY(child<QLabel>("label_file")->text().contains(QLatin1String("bus.log")));
+    QVERIFY(!view->openProgress()->isVisible());
+    // One message tells the bad line's count, number and text.
+    QCOMPARE(told.size(), 2);
+    QVERIFY(told.last().contains(QLatin1String("not a frame")));
+    QVERIFY(told.last().contains(QLatin1String(" 3")));
+
+    // Device time column: gaps from the file, starting at 0.
+    child<QComboBox>("comboBox")->setCurrentIndex(1);
+    QAbstractItemModel *m = view->table()->tableView->model();
+    QCOMPARE(m->index(0, 1).data().toString(), QStringLiteral("000000.2500"));
+    QCOMPARE(m->index(1, 1).data().toString(), QStringLiteral("000000.0002"));
+    child<QComboBox>("comboBox")->setCurrentIndex(0);
+    // A loaded log is saved already: opening another one asks nothing.
+    answer = false;
+    view->openLogFile(log);
+    QVERIFY(done.wait(10000));
+}
+
 void tst_CANView_Widget::englishTranslationIsComplete()
 {
     QTranslator english;
     QVERIFY(TranslationCheck::installEnglish(&english));
     CANView_Widget translated;
     FileSave_Widget progress;
-    QStringList left = TranslationCheck::untranslatedTexts({ &translated, &progress });
+    QStringList left = TranslationCheck::untranslatedTexts(
+        { &translated, &progress, translated.openProgress() });
 
     // The texts the buttons take later on.
     const QString path = dir.filePath(QStringLiteral("en.txt"));

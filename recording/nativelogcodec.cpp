@@ -1,0 +1,134 @@
+#include "nativelogcodec.h"
+
+#include <QDateTime>
+
+using namespace LogText;
+
+namespace {
+bool twoDigits(const char *p, int max, int *value)
+{
+    if (p[0] < '0' || p[0] > '9' || p[1] < '0' || p[1] > '9')
+        return false;
+    *value = (p[0] - '0') * 10 + (p[1] - '0');
+    return *value <= max;
+}
+} // namespace
+
+QByteArray NativeLogCodec::header(qint64 startUs, int total)
+{
+    Q_UNUSED(startUs)
+    return FileSaveSupport::nativeHeader(total);
+}
+
+void NativeLogCodec::appendFrame(QByteArray &out,
+                                 const FileSaveSupport::CAN_StructureDescription &record)
+{
+    FileSaveSupport::appendLogLine(out, record);
+}
+
+LogCodec::Line NativeLogCodec::parseLine(const char *begin, const char *end, LogFrame &frame)
+{
+    Cursor line { begin, end };
+    line.skipBlanks();
+    if (line.atEnd())
+        return Line::Skip;
+    const QByteArray text = QByteArray::fromRawData(line.p, int(end - line.p));
+    if (text.startsWith("date ")) {
+        const QDateTime opened = QDateTime::fromString(QString::fromLatin1(text.mid(5).trimmed()),
+                                                       QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+        if (!opened.isValid())
+            return Line::Bad;
+        m_date = opened.date();
+        m_openedMsecsOfDay = opened.time().msecsSinceStartOfDay();
+        m_dayOffset = 0;
+        m_lastMsecsOfDay = -1;
+        m_hourKey = -1;
+        return Line::Skip;
+    }
+    if (text.startsWith("base hex timestamps system")) {
+        m_wholeHistory = text.contains(" toltal ");
+        return Line::Skip;
+    }
+    if (text.startsWith("version "))
+        return Line::Skip;
+
+    const char *b = nullptr;
+    const char *e = nullptr;
+    // hh:mm:ss.zzz
+    int hour = 0;
+    int minute = 0;
+    int second = 0;
+    quint32 msec = 0;
+    if (!line.nextToken(&b, &e) || e - b != 12 || b[2] != ':' || b[5] != ':' || b[8] != '.'
+        || !twoDigits(b, 23, &hour) || !twoDigits(b + 3, 59, &minute)
+        || !twoDigits(b + 6, 59, &second) || !parseDec(b + 9, e, &msec)) {
+        return Line::Bad;
+    }
+    const int msecsOfDay = ((hour * 60 + minute) * 60 + second) * 1000 + int(msec);
+
+    quint32 channel = 0;
+    if (!line.nextToken(&b, &e) || !parseDec(b, e, &channel) || channel > 255)
+        return Line::Bad;
+    quint32 id = 0;
+    if (!line.nextToken(&b, &e) || e - b < 3 || b[0] != '0' || b[1] != 'x'
+        || !parseHex(b + 2, e, &id)) {
+        return Line::Bad;
+    }
+    if (!line.nextToken(&b, &e))
+        return Line::Bad;
+    quint8 info = 0;
+    if (equalsNoCase(b, e, "ext"))
+        info = LogFrame::Extended;
+    else if (equalsNoCase(b, e, "ext-r"))
+        info = LogFrame::Extended | LogFrame::Remote;
+    else if (equalsNoCase(b, e, "std-r"))
+        info = LogFrame::Remote;
+    else if (!equalsNoCase(b, e, "std"))
+        return Line::Bad;
+    if (id > ((info & LogFrame::Extended) ? 0x1FFFFFFFu : 0x7FFu))
+        return Line::Bad;
+    if (!line.nextToken(&b, &e))
+        return Line::Bad;
+    const bool rx = equalsNoCase(b, e, "rx");
+    if (!rx && !equalsNoCase(b, e, "tx"))
+        return Line::Bad;
+    quint32 dlc = 0;
+    if (!line.nextToken(&b, &e) || !parseDec(b, e, &dlc) || dlc > 15)
+        return Line::Bad;
+    info |= quint8(dlc);
+
+    // A data frame lists as many bytes as its DLC says (zeros past the eighth), a remote frame
+    // none.
+    const int listed = (info & LogFrame::Remote) ? 0 : int(dlc);
+    for (int i = 0; i < listed; ++i) {
+        quint32 byte = 0;
+        if (!line.nextToken(&b, &e) || e - b != 2 || !parseHex(b, e, &byte))
+            return Line::Bad;
+        if (i < 8)
+            frame.data[i] = quint8(byte);
+    }
+    if (line.nextToken(&b, &e))
+        return Line::Bad;
+
+    // A global save is dated when it was written, after its frames: a first frame later in the
+    // day than that was recorded the day before.
+    if (m_lastMsecsOfDay < 0 && m_wholeHistory && msecsOfDay > m_openedMsecsOfDay + 1000)
+        m_dayOffset = -1;
+    // A time of day far below the one before means the log ran past midnight.
+    if (m_lastMsecsOfDay >= 0 && msecsOfDay < m_lastMsecsOfDay - 12 * 3600 * 1000)
+        ++m_dayOffset;
+    m_lastMsecsOfDay = msecsOfDay;
+    // Local time is converted once per hour of the log, not for every frame.
+    const int hourKey = m_dayOffset * 24 + hour;
+    if (hourKey != m_hourKey) {
+        m_hourKey = hourKey;
+        m_hourStartMs = QDateTime(m_date.addDays(m_dayOffset), QTime(hour, 0), Qt::LocalTime)
+                            .toMSecsSinceEpoch();
+    }
+    frame.hostTimeUs = (m_hourStartMs + msecsOfDay % 3600000) * 1000;
+    frame.channel = quint8(channel);
+    frame.id = id;
+    frame.info = info;
+    frame.dir = rx ? 0 : 1;
+    return Line::Frame;
+}

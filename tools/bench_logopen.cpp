@@ -1,0 +1,147 @@
+// Log opening benchmark: a file of 1,000,000 frames in each format is opened through the receive
+// view as the user does. Prints the seconds until the first frames show in the table, the seconds
+// until the whole file is in, and the process's peak resident memory during that load.
+
+#include "display/candatadisplaysupport.h"
+#include "display/canframeformatter.h"
+#include "display/cantablewidget.h"
+#include "display/canview_widget.h"
+#include "display/logloader.h"
+#include "recording/logcodec.h"
+#include "recording/logfilereader.h"
+
+#include <QApplication>
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QTableView>
+#include <QTemporaryDir>
+
+#include <cstdio>
+
+namespace {
+constexpr int Frames = 1000000;
+
+// Frames as a bus shows them: two channels, both directions, a few dozen identifiers, mostly
+// eight data bytes; device stamps that wrap past 32 bits half-way through.
+void writeLog(const QString &path, LogFormat format)
+{
+    QRandomGenerator random(7);
+    CanFrameFormatter formatter;
+    const std::unique_ptr<LogCodec> codec = LogCodec::create(format);
+    const qint64 startUs = QDateTime::currentMSecsSinceEpoch() * 1000 - 3600LL * 1000000;
+    QFile file(path);
+    file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    QByteArray out = codec->header(startUs, Frames);
+    CanRecord record;
+    quint32 stamp = 0xFFFFFFFFu - 2500000u;
+    for (int i = 0; i < Frames; ++i) {
+        LogFrame &frame = record.frame;
+        const bool extended = i % 5 == 0;
+        frame.channel = quint8(1 + (i & 1));
+        frame.dir = quint8(i % 7 == 0);
+        frame.id = extended ? 0x18FF0000u + random.bounded(32) : 0x100u + random.bounded(32);
+        frame.info = quint8((extended ? LogFrame::Extended : 0) | (i % 50 == 0 ? 0 : 8));
+        for (quint8 &byte : frame.data)
+            byte = quint8(random.bounded(256));
+        stamp += 2 + random.bounded(8);
+        frame.timeStamp = stamp;
+        frame.hostTimeUs = startUs + qint64(i) * 500;
+        formatter.format(record, frame.channel, frame.toDeviceFrame(), stamp, frame.dir,
+                         int((frame.hostTimeUs / 1000) % 86400000));
+        codec->appendFrame(out, record);
+        if (out.size() > (1 << 20)) {
+            file.write(out);
+            out.clear();
+        }
+    }
+    out += codec->footer();
+    file.write(out);
+}
+
+long statusKb(const char *field)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith(field))
+            return line.mid(int(qstrlen(field))).trimmed().split(' ').first().toLong();
+    }
+    return -1;
+}
+
+void resetPeak()
+{
+    QFile clear(QStringLiteral("/proc/self/clear_refs"));
+    if (clear.open(QIODevice::WriteOnly))
+        clear.write("5");
+}
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QTemporaryDir dir;
+    CANView_Widget view;
+    view.setUserPrompts(
+        [](const QString &text) { std::printf("  message: %s\n", qPrintable(text)); },
+        [](const QString &) { return true; });
+    view.resize(1200, 700);
+    view.show();
+    CAN_DataDisplaySupport *display = CAN_DataDisplaySupport::instance();
+    QAbstractItemModel *model = view.table()->tableView->model();
+
+    const char *names[] = { "native", "candump", "asc", "trc" };
+    for (int f = 0; f < LogCodec::FormatCount; ++f) {
+        const LogFormat format = LogCodec::formatAt(f);
+        const QString path = dir.filePath(QStringLiteral("bench") + LogCodec::suffix(format));
+        writeLog(path, format);
+        QCoreApplication::processEvents();
+        resetPeak();
+        const long before = statusKb("VmRSS:");
+
+        bool finished = false;
+        QObject context;
+        QObject::connect(view.logLoader(), &LogLoader::finished, &context,
+                         [&](const LogLoadResult &) { finished = true; });
+        QElapsedTimer timer;
+        timer.start();
+        view.openLogFile(path);
+        double first = -1;
+        bool emptied = false;
+        while (true) {
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+            emptied = emptied || model->rowCount() == 0;
+            if (first < 0 && emptied && model->rowCount() > 0)
+                first = timer.nsecsElapsed() / 1e9;
+            const CAN_DataDisplaySupport::Counts counts = display->counts();
+            if (finished && counts.recv + counts.send == Frames
+                && model->rowCount() == display->maxViewSize())
+                break;
+            if (timer.elapsed() > 120000) {
+                std::printf("  time-out\n");
+                break;
+            }
+        }
+        const double end = timer.nsecsElapsed() / 1e9;
+        std::printf("%-8s %9lld bytes  first frames %5.2f s  all %5.2f s  target <= 3 s %s  "
+                    "peak RSS %ld MB (%ld MB before)\n",
+                    names[f], static_cast<long long>(QFile(path).size()), first, end,
+                    end <= 3.0 ? "ok" : "MISSED", statusKb("VmHWM:") / 1024, before / 1024);
+        std::fflush(stdout);
+
+        // Reading alone, without turning frames into records.
+        QFile file(path);
+        file.open(QIODevice::ReadOnly);
+        timer.restart();
+        const LogReadResult read = LogFileReader::read(file, [](const LogFrame &) { return true; });
+        std::printf("%-8s reading alone %5.2f s (%lld frames)\n", names[f],
+                    timer.nsecsElapsed() / 1e9, static_cast<long long>(read.frames));
+        QFile::remove(path);
+    }
+    return 0;
+}
