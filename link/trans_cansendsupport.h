@@ -48,6 +48,8 @@ public:
     ~Trans_canSendSupport() override;
 
     quint32 rank() const { return Rank; }
+    // A tag no other scheduler uses; taken on the GUI thread while senders are built.
+    static quint32 takeRank() { return nextRank++; }
 
     // Stops the worker thread and deletes the scheduler from the calling (owning) thread.
     void release();

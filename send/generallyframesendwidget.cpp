@@ -5,6 +5,7 @@
 #include "app/widgets/rframelesswidget.h"
 #include "device/devicemanagement.h"
 #include "send/tablepanel_widget.h"
+#include "send/transmitlistwidget.h"
 
 #include <QStatusBar>
 #include <QVector>
@@ -38,6 +39,9 @@ generallyFrameSendWidget::generallyFrameSendWidget(QWidget *parent)
     framePanel2 = new tablePanel_Widget;
     ui->tabWidget->addTab(framePanel1, QStringLiteral("Tab"));
     ui->tabWidget->addTab(framePanel2, QStringLiteral("Tab"));
+    // The list keeps itself in the settings, so a rebuilt window shows it again.
+    transmitList = new TransmitListWidget;
+    ui->tabWidget->addTab(transmitList, tr("列表发送"));
     ui->tabWidget->setStyleSheet(QLatin1String(TabStyle));
     if (keptInputs.size() == 2) {
         framePanel1->restoreInputs(keptInputs.at(0));

@@ -10,6 +10,7 @@
 class QStatusBar;
 class rFrameLessWidget;
 class tablePanel_Widget;
+class TransmitListWidget;
 
 namespace Ui {
 class generallyFrameSendWidget;
@@ -23,6 +24,7 @@ public:
     ~generallyFrameSendWidget() override;
 
     tablePanel_Widget *panel(int index) const { return index == 0 ? framePanel1 : framePanel2; }
+    TransmitListWidget *listPage() const { return transmitList; }
 
     // Keeps both panels' inputs (stopping their runs) for the send page the next main window
     // builds; called when the main window is about to be rebuilt.
@@ -34,6 +36,7 @@ private:
     Ui::generallyFrameSendWidget *ui = nullptr;
     tablePanel_Widget *framePanel1 = nullptr;
     tablePanel_Widget *framePanel2 = nullptr;
+    TransmitListWidget *transmitList = nullptr;
     QStatusBar *statusBar = nullptr;
     rFrameLessWidget *titleBar = nullptr;
 };

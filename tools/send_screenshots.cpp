@@ -13,6 +13,7 @@
 #include "send/generallyframesendwidget.h"
 #include "send/keyboard.h"
 #include "send/tablepanel_widget.h"
+#include "send/transmitlistwidget.h"
 #include "simulator/virtualadapter.h"
 
 #include <QApplication>
@@ -153,6 +154,42 @@ int main(int argc, char *argv[])
         } else {
             ok = false;
         }
+
+        // Third tab: a running list with one frame the adapter refuses, and a replay under way.
+        window->findChild<QTabWidget *>(QStringLiteral("tabWidget"))->setCurrentIndex(2);
+        TransmitListWidget *list = window->listPage();
+        QVector<TransmitEntry> entries;
+        const int periods[] = { 10, 100, 1000, 0 };
+        for (int i = 0; i < 4; ++i) {
+            TransmitEntry e;
+            e.id = quint32(0x100 + i);
+            e.periodMs = periods[i];
+            e.extended = i == 2;
+            e.name = i == 0 ? QStringLiteral("ECU 10 ms") : QString();
+            e.data = QByteArray::fromHex("0102030405060708");
+            e.enabled = i != 3;
+            list->setEntries(entries << e);
+        }
+        QTemporaryDir logDir;
+        const QString logPath = logDir.filePath(QStringLiteral("trace.log"));
+        QFile log(logPath);
+        if (log.open(QIODevice::WriteOnly)) {
+            for (int i = 0; i < 400; ++i) {
+                log.write(QStringLiteral("(%1) can0 321#%2\n")
+                              .arg(1700000000.0 + i * 0.005, 0, 'f', 6)
+                              .arg(i % 256, 2, 16, QLatin1Char('0'))
+                              .toLatin1());
+            }
+            log.close();
+        }
+        ok &= list->openReplayLog(logPath);
+        list->startList();
+        list->startReplay();
+        common::delayMsec(900);
+        ok &= save(window, out.filePath(QStringLiteral("send_list_%1.png").arg(lang)));
+        list->stopList();
+        list->stopReplay();
+        common::delayMsec(300);
         delete window;
     }
     return ok ? 0 : 1;

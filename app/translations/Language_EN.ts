@@ -397,6 +397,10 @@
         <source>已连接设备：</source>
         <translation>Connected device: </translation>
     </message>
+    <message>
+        <source>列表发送</source>
+        <translation>Transmit list</translation>
+    </message>
 </context>
 <context>
     <name>OccupancyRate_Widget</name>
@@ -704,6 +708,233 @@ Reason: %2</translation>
     <message>
         <source>所有文件 (*)</source>
         <translation>All files (*)</translation>
+    </message>
+</context>
+<context>
+    <name>TransmitListWidget</name>
+    <message>
+        <source> (%1 帧)</source>
+        <translation> (%1 frames)</translation>
+    </message>
+    <message>
+        <source> (失败 %1)</source>
+        <translation> (%1 failed)</translation>
+    </message>
+    <message>
+        <source>, 失败 %1</source>
+        <translation>, %1 failed</translation>
+    </message>
+    <message>
+        <source>不发送</source>
+        <translation>Not sent</translation>
+    </message>
+    <message>
+        <source>保存...</source>
+        <translation>Save...</translation>
+    </message>
+    <message>
+        <source>保存列表</source>
+        <translation>Save list</translation>
+    </message>
+    <message>
+        <source>停止列表</source>
+        <translation>Stop list</translation>
+    </message>
+    <message>
+        <source>停止回放</source>
+        <translation>Stop replay</translation>
+    </message>
+    <message>
+        <source>列表发送</source>
+        <translation>Transmit list</translation>
+    </message>
+    <message>
+        <source>删除</source>
+        <translation>Delete</translation>
+    </message>
+    <message>
+        <source>加载...</source>
+        <translation>Load...</translation>
+    </message>
+    <message>
+        <source>加载列表</source>
+        <translation>Load list</translation>
+    </message>
+    <message>
+        <source>发送列表 (*.json)</source>
+        <translation>Transmit lists (*.json)</translation>
+    </message>
+    <message>
+        <source>名称</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>启动列表</source>
+        <translation>Start list</translation>
+    </message>
+    <message>
+        <source>启用</source>
+        <translation>On</translation>
+    </message>
+    <message>
+        <source>周期(ms)</source>
+        <translation>Period (ms)</translation>
+    </message>
+    <message>
+        <source>周期要求超出链路能力, </source>
+        <translation>The periods ask for more than the link carries, </translation>
+    </message>
+    <message>
+        <source>回放</source>
+        <translation>Replay</translation>
+    </message>
+    <message>
+        <source>复制</source>
+        <translation>Copy</translation>
+    </message>
+    <message>
+        <source>实际速率: %1 帧/秒</source>
+        <translation>Real rate: %1 frames/s</translation>
+    </message>
+    <message>
+        <source>尽快发送</source>
+        <translation>As fast as confirmed</translation>
+    </message>
+    <message>
+        <source>已发送</source>
+        <translation>Sent</translation>
+    </message>
+    <message>
+        <source>帧ID(0x)</source>
+        <translation>ID (0x)</translation>
+    </message>
+    <message>
+        <source>帧格式</source>
+        <translation>Format</translation>
+    </message>
+    <message>
+        <source>帧类型</source>
+        <translation>Type</translation>
+    </message>
+    <message>
+        <source>循环次数:</source>
+        <translation>Loops:</translation>
+    </message>
+    <message>
+        <source>成功</source>
+        <translation>Confirmed</translation>
+    </message>
+    <message>
+        <source>扩展帧</source>
+        <translation>Extended</translation>
+    </message>
+    <message>
+        <source>数据</source>
+        <translation>Data</translation>
+    </message>
+    <message>
+        <source>数据帧</source>
+        <translation>Data</translation>
+    </message>
+    <message>
+        <source>数据矩阵...</source>
+        <translation>Data matrix...</translation>
+    </message>
+    <message>
+        <source>无法保存列表</source>
+        <translation>Cannot save the list</translation>
+    </message>
+    <message>
+        <source>无法打开日志</source>
+        <translation>Cannot open the log</translation>
+    </message>
+    <message>
+        <source>无法读取列表</source>
+        <translation>Cannot read the list</translation>
+    </message>
+    <message>
+        <source>日志中没有可回放的帧</source>
+        <translation>The log holds no frames to replay</translation>
+    </message>
+    <message>
+        <source>日志回放</source>
+        <translation>Log replay</translation>
+    </message>
+    <message>
+        <source>日志文件 (*.txt *.log *.asc *.trc);;所有文件 (*)</source>
+        <translation>Logs (*.txt *.log *.asc *.trc);;All files (*)</translation>
+    </message>
+    <message>
+        <source>日志通道%1 →</source>
+        <translation>Log channel %1 →</translation>
+    </message>
+    <message>
+        <source>暂停</source>
+        <translation>Pause</translation>
+    </message>
+    <message>
+        <source>未选择日志</source>
+        <translation>No log chosen</translation>
+    </message>
+    <message>
+        <source>标准帧</source>
+        <translation>Standard</translation>
+    </message>
+    <message>
+        <source>添加</source>
+        <translation>Add</translation>
+    </message>
+    <message>
+        <source>第 %1/%2 遍</source>
+        <translation>Pass %1/%2</translation>
+    </message>
+    <message>
+        <source>结果</source>
+        <translation>Result</translation>
+    </message>
+    <message>
+        <source>继续</source>
+        <translation>Resume</translation>
+    </message>
+    <message>
+        <source>设备发送失败</source>
+        <translation>Refused by the device</translation>
+    </message>
+    <message>
+        <source>设备未响应</source>
+        <translation>No device response</translation>
+    </message>
+    <message>
+        <source>远程帧</source>
+        <translation>Remote</translation>
+    </message>
+    <message>
+        <source>选择日志</source>
+        <translation>Choose a log</translation>
+    </message>
+    <message>
+        <source>选择日志...</source>
+        <translation>Choose log...</translation>
+    </message>
+    <message>
+        <source>通道</source>
+        <translation>Channel</translation>
+    </message>
+    <message>
+        <source>通道1</source>
+        <translation>Channel 1</translation>
+    </message>
+    <message>
+        <source>通道2</source>
+        <translation>Channel 2</translation>
+    </message>
+    <message>
+        <source>速度:</source>
+        <translation>Speed:</translation>
+    </message>
+    <message>
+        <source>长度</source>
+        <translation>DLC</translation>
     </message>
 </context>
 </TS>

@@ -5,8 +5,10 @@
 #include "device/devicemanagement.h"
 #include "send/keyboard.h"
 #include "send/tablepanel_widget.h"
+#include "send/transmitlistwidget.h"
 #include "support/translationcheck.h"
 
+#include "support/privatesettingsmain.h"
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStandardPaths>
@@ -15,7 +17,6 @@
 #include <QToolButton>
 #include <QTranslator>
 #include <QtTest>
-#include "support/privatesettingsmain.h"
 
 namespace {
 QStringList tabTitles(generallyFrameSendWidget *window)
@@ -49,9 +50,10 @@ void tst_generallyFrameSendWidget::layoutAndStyle()
     QCOMPARE(window.windowModality(), Qt::NonModal);
     QVERIFY(window.windowFlags() & Qt::FramelessWindowHint);
     auto *tabs = window.findChild<QTabWidget *>(QStringLiteral("tabWidget"));
-    QCOMPARE(tabs->count(), 2);
+    QCOMPARE(tabs->count(), 3);
     QCOMPARE(tabs->widget(0), window.panel(0));
     QCOMPARE(tabs->widget(1), window.panel(1));
+    QCOMPARE(tabs->widget(2), window.listPage());
     QCOMPARE(tabs->iconSize(), QSize(25, 25));
     QVERIFY(
         tabs->styleSheet().startsWith(QLatin1String("QTabWidget:pane{border: 1px solid #006699;")));
@@ -79,7 +81,7 @@ void tst_generallyFrameSendWidget::tabTitlesFollowTheDevice()
     generallyFrameSendWidget window;
     for (const QString &model : qAsConst(models))
         emit DeviceManagement::instance()->signals_deviceModelCommand(model);
-    QCOMPARE(tabTitles(&window), (QStringList { title, title }));
+    QCOMPARE(tabTitles(&window), (QStringList { title, title, QStringLiteral("列表发送") }));
 }
 
 void tst_generallyFrameSendWidget::closeAndMinimiseHide()

@@ -1,0 +1,332 @@
+#include "transmitlistscheduler.h"
+
+#include "display/candatadisplaysupport.h"
+#include "link/serialcontrol.h"
+#include "link/trans_cansendsupport.h"
+#include "protocol/canframe.h"
+#include "protocol/contextprotocol.h"
+
+#include <QMetaObject>
+#include <QThread>
+#include <QTimer>
+
+#include <cmath>
+#include <limits>
+
+namespace {
+constexpr qint64 NsPerMs = 1000000;
+} // namespace
+
+QByteArray TransmitEntry::canFrame() const
+{
+    QByteArray bytes = data.left(CanFrame::DataSize);
+    bytes.resize(CanFrame::DataSize);
+    const int length = qBound(0, dlc, CanFrame::MaxDlc);
+    // A remote frame asks for data and carries none.
+    for (int i = remote ? 0 : length; i < CanFrame::DataSize; ++i)
+        bytes[i] = '\0';
+    return contextProtocol::buildCanFrame(
+        remote ? 0x40 : 0, extended ? CanFrame::FrameTypeExtended : CanFrame::FrameTypeStandard,
+        length, id, bytes);
+}
+
+TransmitListScheduler::TransmitListScheduler()
+{
+    qRegisterMetaType<TransmitReport>();
+    Rank = Trans_canSendSupport::takeRank();
+
+    dueTimer = new QTimer;
+    dueTimer->setSingleShot(true);
+    dueTimer->setTimerType(Qt::PreciseTimer);
+    responseTimer = new QTimer;
+    responseTimer->setSingleShot(true);
+    reportTimer = new QTimer;
+    reportTimer->setInterval(ReportIntervalMs);
+    workerThread = new QThread;
+    workerThread->setObjectName(QStringLiteral("transmit list %1").arg(Rank, 0, 16));
+    dueTimer->moveToThread(workerThread);
+    responseTimer->moveToThread(workerThread);
+    reportTimer->moveToThread(workerThread);
+    moveToThread(workerThread);
+    // Periods of a few milliseconds need the thread to wake on time while the GUI is busy.
+    workerThread->start(QThread::HighPriority);
+
+    connect(dueTimer, &QTimer::timeout, this, &TransmitListScheduler::pump);
+    connect(responseTimer, &QTimer::timeout, this, &TransmitListScheduler::onResponseTimeout);
+    connect(reportTimer, &QTimer::timeout, this, &TransmitListScheduler::emitReport);
+    connect(this, &TransmitListScheduler::Signal_payLoad_Send, SerialControl::instance(),
+            &SerialControl::serialSocketSend);
+    connect(contextProtocol::instance(), &contextProtocol::signal_RSP_CANSend, this,
+            &TransmitListScheduler::On_RSP_CANSend_Hander);
+    connect(this, &TransmitListScheduler::signal_RSP_CANSendDisplay,
+            CAN_DataDisplaySupport::instance(), &CAN_DataDisplaySupport::onFrame);
+    clock.start();
+}
+
+TransmitListScheduler::~TransmitListScheduler() = default;
+
+void TransmitListScheduler::release()
+{
+    QThread *home = QThread::currentThread();
+    QMetaObject::invokeMethod(
+        this,
+        [this, home] {
+            mode = Mode::Idle;
+            delete dueTimer;
+            delete responseTimer;
+            delete reportTimer;
+            dueTimer = responseTimer = reportTimer = nullptr;
+            moveToThread(home);
+        },
+        Qt::BlockingQueuedConnection);
+    workerThread->quit();
+    workerThread->wait();
+    delete workerThread;
+    delete this;
+}
+
+void TransmitListScheduler::startList(const QVector<TransmitEntry> &list)
+{
+    QMetaObject::invokeMethod(this, [this, list] {
+        endRun();
+        entries = list;
+        frames.clear();
+        replayIndex = 0;
+        pass = 0;
+        const qint64 now = clock.nsecsElapsed();
+        dueNs = QVector<qint64>(entries.size(), now);
+        status = QVector<TransmitEntryStatus>(entries.size());
+        mode = Mode::List;
+        paused = false;
+        windowStartNs = now;
+        confirmedInWindow = 0;
+        lateInWindow = false;
+        reportTimer->start();
+        pump();
+    });
+}
+
+void TransmitListScheduler::startReplay(const QVector<LogFrame> &log, const ReplayOptions &opts)
+{
+    QMetaObject::invokeMethod(this, [this, log, opts] {
+        endRun();
+        frames = log;
+        options = opts;
+        options.loops = qMax(1, options.loops);
+        entries.clear();
+        status.clear();
+        mode = Mode::Replay;
+        paused = false;
+        pass = 0;
+        replayFailed = 0;
+        windowStartNs = clock.nsecsElapsed();
+        confirmedInWindow = 0;
+        lateInWindow = false;
+        reportTimer->start();
+        startReplayPass();
+    });
+}
+
+void TransmitListScheduler::stop()
+{
+    QMetaObject::invokeMethod(this, [this] { endRun(); });
+}
+
+void TransmitListScheduler::setPaused(bool pause)
+{
+    QMetaObject::invokeMethod(this, [this, pause] {
+        if (mode == Mode::Idle || pause == paused)
+            return;
+        paused = pause;
+        const qint64 now = clock.nsecsElapsed();
+        if (paused) {
+            pausedAtNs = now;
+            dueTimer->stop();
+        } else {
+            // The schedule resumes where it stood, shifted by the pause.
+            const qint64 shift = now - pausedAtNs;
+            passStartNs += shift;
+            for (qint64 &due : dueNs)
+                due += shift;
+            pump();
+        }
+        emitReport();
+    });
+}
+
+void TransmitListScheduler::startReplayPass()
+{
+    ++pass;
+    replayIndex = 0;
+    passStartNs = clock.nsecsElapsed();
+    pump();
+}
+
+int TransmitListScheduler::mappedChannel(const LogFrame &frame) const
+{
+    // Channels beyond the adapter's two are never mapped.
+    return frame.channel >= 1 && frame.channel <= 2 ? options.channelFor[frame.channel] : 0;
+}
+
+qint64 TransmitListScheduler::replayDueNs(int index) const
+{
+    if (options.speed <= 0 || frames.isEmpty())
+        return passStartNs;
+    const double gapUs = double(frames.at(index).hostTimeUs - frames.first().hostTimeUs);
+    return passStartNs + qint64(std::llround(gapUs * 1000.0 / options.speed));
+}
+
+void TransmitListScheduler::waitUntil(qint64 due)
+{
+    const qint64 waitNs = due - clock.nsecsElapsed();
+    dueTimer->start(int(qMin<qint64>((waitNs + NsPerMs - 1) / NsPerMs, 3600000)));
+}
+
+void TransmitListScheduler::pump()
+{
+    if (mode == Mode::Idle || paused || inFlight)
+        return;
+    const qint64 now = clock.nsecsElapsed();
+
+    if (mode == Mode::List) {
+        int next = -1;
+        for (int i = 0; i < entries.size(); ++i) {
+            if (entries.at(i).enabled && (next < 0 || dueNs.at(i) < dueNs.at(next)))
+                next = i;
+        }
+        if (next < 0)
+            return;
+        if (dueNs.at(next) > now) {
+            waitUntil(dueNs.at(next));
+            return;
+        }
+        const qint64 period = qint64(entries.at(next).periodMs) * NsPerMs;
+        if (period == 0 || now - dueNs.at(next) > period)
+            lateInWindow = true;
+        flightIndex = next;
+        sendFrame(entries.at(next).channel, entries.at(next).canFrame());
+        return;
+    }
+
+    // Replay: skip frames of unmapped channels, then send the next when its time has come.
+    while (replayIndex < frames.size() && mappedChannel(frames.at(replayIndex)) == 0)
+        ++replayIndex;
+    if (replayIndex >= frames.size()) {
+        if (pass < options.loops && !frames.isEmpty())
+            startReplayPass();
+        else
+            endRun();
+        return;
+    }
+    const qint64 due = replayDueNs(replayIndex);
+    if (due > now) {
+        waitUntil(due);
+        return;
+    }
+    const LogFrame &frame = frames.at(replayIndex);
+    flightIndex = replayIndex;
+    sendFrame(mappedChannel(frame), frame.toDeviceFrame());
+}
+
+void TransmitListScheduler::sendFrame(int channel, const QByteArray &frame)
+{
+    inFlight = true;
+    flightChannel = channel;
+    flightFrame = frame;
+    emit Signal_payLoad_Send(contextProtocol::buildCanSend(uchar(channel), frame, Rank));
+    responseTimer->start(ResponseTimeoutMs);
+}
+
+void TransmitListScheduler::On_RSP_CANSend_Hander(uchar channel,
+                                                  uchar state,
+                                                  uint rank,
+                                                  uint TimeStamp)
+{
+    if (rank != Rank || !inFlight || channel != uchar(flightChannel))
+        return;
+    // A frame the adapter put on the bus belongs in the receive view even after a stop.
+    if (state != 0)
+        emit signal_RSP_CANSendDisplay(channel, flightFrame, qulonglong(TimeStamp), 1);
+    finishFrame(state != 0 ? SendOutcome::Confirmed : SendOutcome::Refused);
+}
+
+void TransmitListScheduler::onResponseTimeout()
+{
+    if (inFlight)
+        finishFrame(SendOutcome::NoResponse);
+}
+
+void TransmitListScheduler::finishFrame(SendOutcome outcome)
+{
+    responseTimer->stop();
+    inFlight = false;
+    if (outcome == SendOutcome::Confirmed)
+        ++confirmedInWindow;
+    if (mode == Mode::List && flightIndex >= 0 && flightIndex < entries.size()) {
+        TransmitEntryStatus &s = status[flightIndex];
+        s.last = outcome;
+        if (outcome == SendOutcome::Confirmed)
+            ++s.confirmed;
+        else if (outcome == SendOutcome::Refused)
+            ++s.refused;
+        else
+            ++s.unanswered;
+        // The next slot follows the last one on the period grid; slots that already passed
+        // while the link was busy are dropped rather than sent in a burst.
+        const qint64 now = clock.nsecsElapsed();
+        const qint64 period = qint64(entries.at(flightIndex).periodMs) * NsPerMs;
+        qint64 &due = dueNs[flightIndex];
+        if (period == 0) {
+            due = now;
+        } else {
+            due += period;
+            if (due < now - period) {
+                const qint64 missed = (now - due) / period;
+                s.droppedSlots += quint64(missed);
+                due += missed * period;
+                lateInWindow = true;
+            }
+        }
+    } else if (mode == Mode::Replay && flightIndex >= 0) {
+        if (outcome != SendOutcome::Confirmed)
+            ++replayFailed;
+        ++replayIndex;
+    }
+    flightIndex = -1;
+    pump();
+}
+
+void TransmitListScheduler::emitReport()
+{
+    TransmitReport report;
+    const qint64 now = clock.nsecsElapsed();
+    const qint64 window = now - windowStartNs;
+    if (window > 0)
+        report.framesPerSecond = double(confirmedInWindow) * 1e9 / double(window);
+    report.overloaded = lateInWindow;
+    report.entries = status;
+    report.done = replayIndex;
+    report.total = frames.size();
+    report.pass = pass;
+    report.failed = replayFailed;
+    report.running = mode != Mode::Idle;
+    report.paused = paused;
+    windowStartNs = now;
+    confirmedInWindow = 0;
+    lateInWindow = false;
+    emit signal_report(report);
+}
+
+void TransmitListScheduler::endRun()
+{
+    if (mode == Mode::Idle)
+        return;
+    mode = Mode::Idle;
+    paused = false;
+    // A frame still in flight keeps its wait so that its confirmation is shown as sent, but its
+    // outcome no longer counts for any run.
+    flightIndex = -1;
+    dueTimer->stop();
+    reportTimer->stop();
+    emitReport();
+}

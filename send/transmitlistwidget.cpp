@@ -1,0 +1,716 @@
+#include "transmitlistwidget.h"
+
+#include "app/settings.h"
+#include "app/widgets/rcheckbox.h"
+#include "app/widgets/rcombox.h"
+#include "app/widgets/rgroupbox.h"
+#include "app/widgets/rpushbutton.h"
+#include "app/widgets/rspinbox.h"
+#include "protocol/canframe.h"
+#include "recording/logfilereader.h"
+#include "send/keyboard.h"
+
+#include <QDoubleSpinBox>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QProgressBar>
+#include <QRegularExpression>
+#include <QRegularExpressionValidator>
+#include <QStyledItemDelegate>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+// Editors for the table cells that take a choice or a number; text cells are checked after the
+// edit, since their rules depend on the row's other cells.
+class EntryDelegate : public QStyledItemDelegate
+{
+public:
+    explicit EntryDelegate(QObject *parent)
+        : QStyledItemDelegate(parent)
+    {
+    }
+
+    QWidget *createEditor(QWidget *parent,
+                          const QStyleOptionViewItem &option,
+                          const QModelIndex &index) const override
+    {
+        switch (index.column()) {
+        case TransmitListWidget::ColChannel:
+        case TransmitListWidget::ColType:
+        case TransmitListWidget::ColFormat: {
+            auto *box = new QComboBox(parent);
+            box->addItems(choices(index.column()));
+            return box;
+        }
+        case TransmitListWidget::ColDlc:
+        case TransmitListWidget::ColPeriod: {
+            auto *spin = new QSpinBox(parent);
+            spin->setRange(0,
+                           index.column() == TransmitListWidget::ColDlc
+                               ? CanFrame::MaxDlc
+                               : TransmitListWidget::MaxPeriodMs);
+            return spin;
+        }
+        case TransmitListWidget::ColId: {
+            auto *edit = new QLineEdit(parent);
+            edit->setValidator(new QRegularExpressionValidator(
+                QRegularExpression(QStringLiteral("^[0-9a-fA-F]{0,8}$")), edit));
+            return edit;
+        }
+        case TransmitListWidget::ColData: {
+            auto *edit = new QLineEdit(parent);
+            edit->setValidator(new QRegularExpressionValidator(
+                QRegularExpression(QStringLiteral("^[0-9a-fA-F ]{0,23}$")), edit));
+            return edit;
+        }
+        default:
+            return QStyledItemDelegate::createEditor(parent, option, index);
+        }
+    }
+
+    void setEditorData(QWidget *editor, const QModelIndex &index) const override
+    {
+        const QString text = index.data().toString();
+        if (auto *box = qobject_cast<QComboBox *>(editor))
+            box->setCurrentIndex(qMax(0, box->findText(text)));
+        else if (auto *spin = qobject_cast<QSpinBox *>(editor))
+            spin->setValue(text.toInt());
+        else
+            QStyledItemDelegate::setEditorData(editor, index);
+    }
+
+    void setModelData(QWidget *editor,
+                      QAbstractItemModel *model,
+                      const QModelIndex &index) const override
+    {
+        if (auto *box = qobject_cast<QComboBox *>(editor))
+            model->setData(index, box->currentText());
+        else if (auto *spin = qobject_cast<QSpinBox *>(editor))
+            model->setData(index, QString::number(spin->value()));
+        else
+            QStyledItemDelegate::setModelData(editor, model, index);
+    }
+
+private:
+    QStringList choices(int column) const
+    {
+        switch (column) {
+        case TransmitListWidget::ColChannel:
+            return { TransmitListWidget::tr("通道1"), TransmitListWidget::tr("通道2") };
+        case TransmitListWidget::ColType:
+            return { TransmitListWidget::tr("标准帧"), TransmitListWidget::tr("扩展帧") };
+        default:
+            return { TransmitListWidget::tr("数据帧"), TransmitListWidget::tr("远程帧") };
+        }
+    }
+};
+
+QString hexId(quint32 id, bool extended)
+{
+    return QStringLiteral("%1").arg(id, extended ? 8 : 3, 16, QLatin1Char('0')).toUpper();
+}
+
+} // namespace
+
+TransmitListWidget::TransmitListWidget(QWidget *parent)
+    : QWidget(parent)
+{
+    m_listScheduler = new TransmitListScheduler;
+    m_replayScheduler = new TransmitListScheduler;
+    connect(m_listScheduler, &TransmitListScheduler::signal_report, this,
+            &TransmitListWidget::onListReport);
+    connect(m_replayScheduler, &TransmitListScheduler::signal_report, this,
+            &TransmitListWidget::onReplayReport);
+    buildUi();
+
+    QVector<TransmitEntry> kept;
+    if (fromJson(readSetting(QLatin1String(SettingsKey)).toByteArray(), &kept))
+        setEntries(kept);
+}
+
+TransmitListWidget::~TransmitListWidget()
+{
+    m_listScheduler->release();
+    m_replayScheduler->release();
+}
+
+void TransmitListWidget::paintEvent(QPaintEvent *event)
+{
+    Q_UNUSED(event)
+    QPainter painter(this);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(QStringLiteral("#ffffff")));
+    painter.drawRect(rect());
+}
+
+void TransmitListWidget::buildUi()
+{
+    auto *layout = new QVBoxLayout(this);
+
+    auto *listGroup = new RGroupBox(this);
+    listGroup->setTitle(tr("列表发送"));
+    auto *listLayout = new QVBoxLayout(listGroup);
+    m_table = new QTableWidget(0, ColumnCount, listGroup);
+    m_table->setObjectName(QStringLiteral("transmitTable"));
+    m_table->setHorizontalHeaderLabels({ tr("启用"), tr("名称"), tr("通道"), tr("帧ID(0x)"),
+                                         tr("帧类型"), tr("帧格式"), tr("长度"), tr("数据"),
+                                         tr("周期(ms)"), tr("已发送"), tr("结果") });
+    m_table->setItemDelegate(new EntryDelegate(this));
+    m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_table->verticalHeader()->setVisible(false);
+    const int widths[ColumnCount] = { 40, 90, 76, 80, 80, 64, 44, 0, 86, 64, 120 };
+    for (int column = 0; column < ColumnCount; ++column) {
+        if (widths[column] > 0)
+            m_table->setColumnWidth(column, widths[column]);
+    }
+    m_table->horizontalHeader()->setSectionResizeMode(ColData, QHeaderView::Stretch);
+    m_table->horizontalHeader()->setMinimumSectionSize(36);
+    m_table->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed
+                             | QAbstractItemView::SelectedClicked);
+    connect(m_table, &QTableWidget::itemChanged, this, &TransmitListWidget::onItemChanged);
+    listLayout->addWidget(m_table);
+
+    auto *buttons = new QHBoxLayout;
+    const auto button = [&](const QString &text, const char *name) {
+        auto *b = new RPushButton(listGroup);
+        b->setText(text);
+        b->setObjectName(QLatin1String(name));
+        buttons->addWidget(b);
+        return b;
+    };
+    m_add = button(tr("添加"), "listAdd");
+    m_copy = button(tr("复制"), "listCopy");
+    m_remove = button(tr("删除"), "listRemove");
+    m_matrix = button(tr("数据矩阵..."), "listMatrix");
+    m_save = button(tr("保存..."), "listSave");
+    m_load = button(tr("加载..."), "listLoad");
+    buttons->addStretch();
+    m_listState = new QLabel(listGroup);
+    m_listState->setObjectName(QStringLiteral("listState"));
+    buttons->addWidget(m_listState);
+    m_startList = button(tr("启动列表"), "listStart");
+    listLayout->addLayout(buttons);
+    layout->addWidget(listGroup, 3);
+
+    connect(m_add, &QPushButton::clicked, this, [this] { addEntry(TransmitEntry()); });
+    connect(m_copy, &QPushButton::clicked, this, [this] {
+        const int row = m_table->currentRow();
+        if (row >= 0 && row < m_entries.size())
+            addEntry(m_entries.at(row));
+    });
+    connect(m_remove, &QPushButton::clicked, this, [this] {
+        const int row = m_table->currentRow();
+        if (row < 0 || row >= m_entries.size())
+            return;
+        m_entries.remove(row);
+        m_table->removeRow(row);
+        storeInSettings();
+    });
+    connect(m_matrix, &QPushButton::clicked, this, [this] {
+        const int row = m_table->currentRow();
+        if (row < 0 || row >= m_entries.size())
+            return;
+        auto *editor = new KeyBoard(this, m_entries.at(row).dlc);
+        connect(editor, &KeyBoard::signal_transResult, this, [this, row](QString &text) {
+            if (row < m_table->rowCount() && !m_listRunning)
+                m_table->item(row, ColData)->setText(text);
+        });
+        editor->show();
+    });
+    connect(m_save, &QPushButton::clicked, this, [this] {
+        const QString path = QFileDialog::getSaveFileName(this, tr("保存列表"), QString(),
+                                                          tr("发送列表 (*.json)"));
+        if (!path.isEmpty() && !saveList(path))
+            m_listState->setText(tr("无法保存列表"));
+    });
+    connect(m_load, &QPushButton::clicked, this, [this] {
+        const QString path = QFileDialog::getOpenFileName(this, tr("加载列表"), QString(),
+                                                          tr("发送列表 (*.json)"));
+        if (!path.isEmpty() && !loadList(path))
+            m_listState->setText(tr("无法读取列表"));
+    });
+    connect(m_startList, &QPushButton::clicked, this, [this] {
+        if (m_listRunning)
+            stopList();
+        else
+            startList();
+    });
+
+    auto *replayGroup = new RGroupBox(this);
+    replayGroup->setTitle(tr("日志回放"));
+    auto *replayLayout = new QVBoxLayout(replayGroup);
+    auto *fileRow = new QHBoxLayout;
+    m_chooseLog = new RPushButton(replayGroup);
+    m_chooseLog->setObjectName(QStringLiteral("replayChoose"));
+    m_chooseLog->setText(tr("选择日志..."));
+    m_replayFile = new QLabel(tr("未选择日志"), replayGroup);
+    m_replayFile->setObjectName(QStringLiteral("replayFile"));
+    fileRow->addWidget(m_chooseLog);
+    fileRow->addWidget(m_replayFile, 1);
+    replayLayout->addLayout(fileRow);
+
+    auto *optionRow = new QHBoxLayout;
+    for (int i = 0; i < 2; ++i) {
+        optionRow->addWidget(new QLabel(tr("日志通道%1 →").arg(i + 1), replayGroup));
+        m_map[i] = new Rcombox(replayGroup);
+        m_map[i]->addItem(tr("不发送"), 0);
+        m_map[i]->addItem(tr("通道1"), 1);
+        m_map[i]->addItem(tr("通道2"), 2);
+        m_map[i]->setCurrentIndex(i + 1);
+        m_map[i]->setMinimumWidth(100);
+        optionRow->addWidget(m_map[i]);
+    }
+    optionRow->addWidget(new QLabel(tr("速度:"), replayGroup));
+    m_speed = new QDoubleSpinBox(replayGroup);
+    m_speed->setRange(0.1, 10.0);
+    m_speed->setSingleStep(0.1);
+    m_speed->setDecimals(1);
+    m_speed->setValue(1.0);
+    m_speed->setSuffix(QStringLiteral("×"));
+    optionRow->addWidget(m_speed);
+    m_fast = new RcHECKbOX(replayGroup);
+    m_fast->setText(tr("尽快发送"));
+    optionRow->addWidget(m_fast);
+    optionRow->addWidget(new QLabel(tr("循环次数:"), replayGroup));
+    m_loops = new RSpinBox(replayGroup);
+    m_loops->setRange(1, 100000);
+    optionRow->addWidget(m_loops);
+    optionRow->addStretch();
+    replayLayout->addLayout(optionRow);
+
+    auto *playRow = new QHBoxLayout;
+    m_progress = new QProgressBar(replayGroup);
+    m_progress->setRange(0, 1);
+    m_progress->setValue(0);
+    playRow->addWidget(m_progress, 1);
+    m_replayState = new QLabel(replayGroup);
+    m_replayState->setObjectName(QStringLiteral("replayState"));
+    playRow->addWidget(m_replayState);
+    m_pause = new RPushButton(replayGroup);
+    m_pause->setObjectName(QStringLiteral("replayPause"));
+    m_pause->setText(tr("暂停"));
+    m_pause->setEnabled(false);
+    playRow->addWidget(m_pause);
+    m_play = new RPushButton(replayGroup);
+    m_play->setObjectName(QStringLiteral("replayPlay"));
+    m_play->setText(tr("回放"));
+    playRow->addWidget(m_play);
+    replayLayout->addLayout(playRow);
+    layout->addWidget(replayGroup, 1);
+
+    connect(m_fast, &QCheckBox::toggled, m_speed, &QWidget::setDisabled);
+    connect(m_chooseLog, &QPushButton::clicked, this, [this] {
+        const QString path
+            = QFileDialog::getOpenFileName(this, tr("选择日志"), QString(),
+                                           tr("日志文件 (*.txt *.log *.asc *.trc);;所有文件 (*)"));
+        QString error;
+        if (!path.isEmpty() && !openReplayLog(path, &error))
+            m_replayState->setText(error);
+    });
+    connect(m_play, &QPushButton::clicked, this, [this] {
+        if (m_replayRunning)
+            stopReplay();
+        else
+            startReplay();
+    });
+    connect(m_pause, &QPushButton::clicked, this, [this] {
+        m_replayPaused = !m_replayPaused;
+        m_pause->setText(m_replayPaused ? tr("继续") : tr("暂停"));
+        m_replayScheduler->setPaused(m_replayPaused);
+    });
+}
+
+QString TransmitListWidget::channelText(int channel) const
+{
+    return channel == 2 ? tr("通道2") : tr("通道1");
+}
+
+QString TransmitListWidget::typeText(bool extended) const
+{
+    return extended ? tr("扩展帧") : tr("标准帧");
+}
+
+QString TransmitListWidget::formatText(bool remote) const
+{
+    return remote ? tr("远程帧") : tr("数据帧");
+}
+
+void TransmitListWidget::setEntries(const QVector<TransmitEntry> &list)
+{
+    m_entries = list;
+    m_filling = true;
+    m_table->setRowCount(m_entries.size());
+    for (int row = 0; row < m_entries.size(); ++row)
+        fillRow(row);
+    m_filling = false;
+    storeInSettings();
+}
+
+void TransmitListWidget::addEntry(const TransmitEntry &entry)
+{
+    if (m_listRunning)
+        return;
+    m_entries.append(entry);
+    m_filling = true;
+    m_table->setRowCount(m_entries.size());
+    fillRow(m_entries.size() - 1);
+    m_filling = false;
+    m_table->setCurrentCell(m_entries.size() - 1, ColId);
+    storeInSettings();
+}
+
+void TransmitListWidget::fillRow(int row)
+{
+    const bool wasFilling = m_filling;
+    m_filling = true;
+    const TransmitEntry &e = m_entries.at(row);
+    const auto cell = [&](int column, const QString &text) {
+        QTableWidgetItem *item = m_table->item(row, column);
+        if (!item) {
+            item = new QTableWidgetItem;
+            m_table->setItem(row, column, item);
+        }
+        item->setText(text);
+        return item;
+    };
+    QTableWidgetItem *enabled = cell(ColEnabled, QString());
+    enabled->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
+    enabled->setCheckState(e.enabled ? Qt::Checked : Qt::Unchecked);
+    cell(ColName, e.name);
+    cell(ColChannel, channelText(e.channel));
+    cell(ColId, hexId(e.id, e.extended));
+    cell(ColType, typeText(e.extended));
+    cell(ColFormat, formatText(e.remote));
+    cell(ColDlc, QString::number(e.dlc));
+    cell(ColData, e.remote ? QString() : dataText(e.data, e.dlc));
+    cell(ColPeriod, QString::number(e.periodMs));
+    for (int column : { ColCount, ColResult }) {
+        QTableWidgetItem *item = cell(
+            column, m_table->item(row, column) ? m_table->item(row, column)->text() : QString());
+        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+    }
+    m_filling = wasFilling;
+}
+
+quint32 TransmitListWidget::boundedId(const QString &text, bool extended, quint32 previous)
+{
+    if (text.isEmpty())
+        return 0;
+    bool ok = false;
+    const quint32 value = text.toUInt(&ok, 16);
+    if (!ok)
+        return previous;
+    // Leading zeros count too, as on the send panel.
+    if (!extended && (value > CanFrame::MaxStandardId || text.size() > 3))
+        return CanFrame::MaxStandardId;
+    if (extended && (value > CanFrame::MaxExtendedId || text.size() > 8))
+        return CanFrame::MaxExtendedId;
+    return value;
+}
+
+bool TransmitListWidget::parseData(const QString &text, QByteArray *data)
+{
+    QString digits = text;
+    digits.remove(QLatin1Char(' '));
+    static const QRegularExpression hexOnly(QStringLiteral("^[0-9a-fA-F]*$"));
+    if (!hexOnly.match(digits).hasMatch() || digits.size() > 2 * CanFrame::DataSize)
+        return false;
+    while (digits.size() < 2 * CanFrame::DataSize)
+        digits += QLatin1Char('0');
+    QByteArray bytes(CanFrame::DataSize, '\0');
+    for (int i = 0; i < CanFrame::DataSize; ++i)
+        bytes[i] = char(digits.midRef(2 * i, 2).toUInt(nullptr, 16));
+    *data = bytes;
+    return true;
+}
+
+QString TransmitListWidget::dataText(const QByteArray &data, int dlc)
+{
+    QStringList bytes;
+    for (int i = 0; i < qMin(dlc, int(data.size())); ++i)
+        bytes << QStringLiteral("%1").arg(quint8(data.at(i)), 2, 16, QLatin1Char('0')).toUpper();
+    return bytes.join(QLatin1Char(' '));
+}
+
+void TransmitListWidget::onItemChanged(QTableWidgetItem *item)
+{
+    if (m_filling)
+        return;
+    const int row = item->row();
+    if (row < 0 || row >= m_entries.size())
+        return;
+    TransmitEntry &e = m_entries[row];
+    const QString text = item->text().trimmed();
+    switch (item->column()) {
+    case ColEnabled:
+        e.enabled = item->checkState() == Qt::Checked;
+        break;
+    case ColName:
+        e.name = text.left(20);
+        break;
+    case ColChannel:
+        e.channel = text == tr("通道2") ? 2 : 1;
+        break;
+    case ColId:
+        e.id = boundedId(text, e.extended, e.id);
+        break;
+    case ColType:
+        e.extended = text == tr("扩展帧");
+        // Back to standard: an extended identifier is cut to the largest standard one.
+        e.id = boundedId(QString::number(e.id, 16), e.extended, e.id);
+        break;
+    case ColFormat:
+        e.remote = text == tr("远程帧");
+        break;
+    case ColDlc:
+        e.dlc = qBound(0, text.toInt(), CanFrame::MaxDlc);
+        break;
+    case ColData: {
+        QByteArray data;
+        if (parseData(text, &data))
+            e.data = data;
+        break;
+    }
+    case ColPeriod:
+        e.periodMs = qBound(0, text.toInt(), MaxPeriodMs);
+        break;
+    default:
+        return;
+    }
+    fillRow(row);
+    storeInSettings();
+}
+
+void TransmitListWidget::storeInSettings() const
+{
+    writeSetting(QLatin1String(SettingsKey), toJson(m_entries).toJson(QJsonDocument::Compact));
+}
+
+QJsonDocument TransmitListWidget::toJson(const QVector<TransmitEntry> &list)
+{
+    QJsonArray frames;
+    for (const TransmitEntry &e : list) {
+        QJsonObject o;
+        o.insert(QStringLiteral("enabled"), e.enabled);
+        o.insert(QStringLiteral("name"), e.name);
+        o.insert(QStringLiteral("channel"), e.channel);
+        o.insert(QStringLiteral("id"), QString::number(e.id, 16).toUpper());
+        o.insert(QStringLiteral("extended"), e.extended);
+        o.insert(QStringLiteral("remote"), e.remote);
+        o.insert(QStringLiteral("dlc"), e.dlc);
+        o.insert(QStringLiteral("data"), dataText(e.data, CanFrame::DataSize));
+        o.insert(QStringLiteral("periodMs"), e.periodMs);
+        frames.append(o);
+    }
+    QJsonObject root;
+    root.insert(QStringLiteral("frames"), frames);
+    return QJsonDocument(root);
+}
+
+bool TransmitListWidget::fromJson(const QByteArray &json, QVector<TransmitEntry> *list)
+{
+    QJsonParseError error;
+    const QJsonDocument doc = QJsonDocument::fromJson(json, &error);
+    if (error.error != QJsonParseError::NoError || !doc.isObject())
+        return false;
+    const QJsonValue framesValue = doc.object().value(QStringLiteral("frames"));
+    if (!framesValue.isArray())
+        return false;
+    QVector<TransmitEntry> result;
+    for (const QJsonValue &v : framesValue.toArray()) {
+        const QJsonObject o = v.toObject();
+        TransmitEntry e;
+        e.enabled = o.value(QStringLiteral("enabled")).toBool(true);
+        e.name = o.value(QStringLiteral("name")).toString().left(20);
+        e.channel = o.value(QStringLiteral("channel")).toInt(1) == 2 ? 2 : 1;
+        e.extended = o.value(QStringLiteral("extended")).toBool();
+        e.remote = o.value(QStringLiteral("remote")).toBool();
+        e.id = boundedId(o.value(QStringLiteral("id")).toString(), e.extended, 0);
+        e.dlc = qBound(0, o.value(QStringLiteral("dlc")).toInt(8), CanFrame::MaxDlc);
+        if (!parseData(o.value(QStringLiteral("data")).toString(), &e.data))
+            return false;
+        e.periodMs = qBound(0, o.value(QStringLiteral("periodMs")).toInt(100), MaxPeriodMs);
+        result.append(e);
+    }
+    *list = result;
+    return true;
+}
+
+bool TransmitListWidget::saveList(const QString &path) const
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    const QByteArray bytes = toJson(m_entries).toJson();
+    return file.write(bytes) == bytes.size() && file.flush();
+}
+
+bool TransmitListWidget::loadList(const QString &path)
+{
+    QFile file(path);
+    QVector<TransmitEntry> list;
+    if (m_listRunning || !file.open(QIODevice::ReadOnly) || !fromJson(file.readAll(), &list))
+        return false;
+    setEntries(list);
+    return true;
+}
+
+bool TransmitListWidget::openReplayLog(const QString &path, QString *error)
+{
+    QFile file(path);
+    if (m_replayRunning || !file.open(QIODevice::ReadOnly)) {
+        if (error)
+            *error = tr("无法打开日志");
+        return false;
+    }
+    QVector<LogFrame> frames;
+    const LogReadResult result = LogFileReader::read(file, [&frames](const LogFrame &frame) {
+        frames.append(frame);
+        return frames.size() < MaxReplayFrames;
+    });
+    if (!result.recognised || frames.isEmpty()) {
+        if (error)
+            *error = tr("日志中没有可回放的帧");
+        return false;
+    }
+    m_replayFrames = frames;
+    m_replayFile->setText(QFileInfo(path).fileName() + tr(" (%1 帧)").arg(frames.size()));
+    m_progress->setRange(0, frames.size());
+    m_progress->setValue(0);
+    m_replayState->clear();
+    return true;
+}
+
+void TransmitListWidget::setListRunning(bool running)
+{
+    m_listRunning = running;
+    m_startList->setText(running ? tr("停止列表") : tr("启动列表"));
+    m_table->setEditTriggers(running ? QAbstractItemView::NoEditTriggers
+                                     : QAbstractItemView::DoubleClicked
+                                     | QAbstractItemView::EditKeyPressed
+                                     | QAbstractItemView::SelectedClicked);
+    for (QPushButton *b : { m_add, m_copy, m_remove, m_matrix, m_load })
+        b->setEnabled(!running);
+    // Check boxes stay clickable in a table without edit triggers.
+    for (int row = 0; row < m_table->rowCount(); ++row) {
+        QTableWidgetItem *item = m_table->item(row, ColEnabled);
+        m_filling = true;
+        item->setFlags(running
+                           ? Qt::ItemIsSelectable
+                           : Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
+        m_filling = false;
+    }
+}
+
+void TransmitListWidget::startList()
+{
+    if (m_listRunning || m_entries.isEmpty())
+        return;
+    for (int row = 0; row < m_table->rowCount(); ++row) {
+        m_filling = true;
+        m_table->item(row, ColCount)->setText(QStringLiteral("0"));
+        m_table->item(row, ColResult)->setText(QString());
+        m_table->item(row, ColResult)->setBackground(QBrush());
+        m_filling = false;
+    }
+    setListRunning(true);
+    m_listState->clear();
+    m_listScheduler->startList(m_entries);
+}
+
+void TransmitListWidget::stopList()
+{
+    m_listScheduler->stop();
+}
+
+void TransmitListWidget::onListReport(const TransmitReport &report)
+{
+    if (!m_listRunning)
+        return;
+    m_filling = true;
+    for (int row = 0; row < report.entries.size() && row < m_table->rowCount(); ++row) {
+        const TransmitEntryStatus &s = report.entries.at(row);
+        m_table->item(row, ColCount)->setText(QString::number(s.confirmed));
+        QString result;
+        switch (s.last) {
+        case SendOutcome::Confirmed:
+            result = tr("成功");
+            break;
+        case SendOutcome::Refused:
+            result = tr("设备发送失败");
+            break;
+        case SendOutcome::NoResponse:
+            result = tr("设备未响应");
+            break;
+        case SendOutcome::None:
+            break;
+        }
+        const quint64 failures = s.refused + s.unanswered;
+        if (failures > 0)
+            result += tr(" (失败 %1)").arg(failures);
+        QTableWidgetItem *item = m_table->item(row, ColResult);
+        item->setText(result);
+        item->setBackground(failures > 0 ? QBrush(QColor(255, 208, 208)) : QBrush());
+    }
+    m_filling = false;
+
+    QString state = tr("实际速率: %1 帧/秒").arg(report.framesPerSecond, 0, 'f', 0);
+    if (report.overloaded)
+        state = tr("周期要求超出链路能力, ") + state;
+    m_listState->setText(state);
+    m_listState->setStyleSheet(report.overloaded ? QStringLiteral("color: #c00000;") : QString());
+    if (!report.running)
+        setListRunning(false);
+}
+
+void TransmitListWidget::startReplay()
+{
+    if (m_replayRunning || m_replayFrames.isEmpty())
+        return;
+    ReplayOptions options;
+    options.speed = m_fast->isChecked() ? 0.0 : m_speed->value();
+    options.loops = m_loops->value();
+    options.channelFor[1] = m_map[0]->currentData().toInt();
+    options.channelFor[2] = m_map[1]->currentData().toInt();
+    m_replayRunning = true;
+    m_replayPaused = false;
+    m_play->setText(tr("停止回放"));
+    m_pause->setText(tr("暂停"));
+    m_pause->setEnabled(true);
+    m_chooseLog->setEnabled(false);
+    m_progress->setValue(0);
+    m_replayState->clear();
+    m_replayScheduler->startReplay(m_replayFrames, options);
+}
+
+void TransmitListWidget::stopReplay()
+{
+    m_replayScheduler->stop();
+}
+
+void TransmitListWidget::onReplayReport(const TransmitReport &report)
+{
+    if (!m_replayRunning)
+        return;
+    m_progress->setValue(int(qMin<qint64>(report.done, m_progress->maximum())));
+    QString state = tr("第 %1/%2 遍").arg(report.pass).arg(m_loops->value());
+    if (report.failed > 0)
+        state += tr(", 失败 %1").arg(report.failed);
+    m_replayState->setText(state);
+    if (!report.running) {
+        m_replayRunning = false;
+        m_play->setText(tr("回放"));
+        m_pause->setEnabled(false);
+        m_chooseLog->setEnabled(true);
+    }
+}

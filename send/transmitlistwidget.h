@@ -1,0 +1,118 @@
+#pragma once
+
+// The send window's third page: a list of frames each sent on its own period, and the replay of a
+// recorded log. Both run on transmit schedulers of their own; the page only edits, starts, stops
+// and shows what the schedulers report. The last list is kept in the settings.
+
+#include "link/transmitlistscheduler.h"
+
+#include <QJsonDocument>
+#include <QVector>
+#include <QWidget>
+
+class QCheckBox;
+class QComboBox;
+class QDoubleSpinBox;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QSpinBox;
+class QTableWidget;
+class QTableWidgetItem;
+
+class TransmitListWidget : public QWidget
+{
+    Q_OBJECT
+public:
+    enum Column {
+        ColEnabled,
+        ColName,
+        ColChannel,
+        ColId,
+        ColType,
+        ColFormat,
+        ColDlc,
+        ColData,
+        ColPeriod,
+        ColCount,
+        ColResult,
+        ColumnCount
+    };
+    static constexpr int MaxPeriodMs = 100000;
+    static constexpr int MaxReplayFrames = 1000000;
+    static constexpr const char *SettingsKey = "TransmitList";
+
+    explicit TransmitListWidget(QWidget *parent = nullptr);
+    ~TransmitListWidget() override;
+
+    QVector<TransmitEntry> entries() const { return m_entries; }
+    void setEntries(const QVector<TransmitEntry> &entries);
+    TransmitListScheduler *listScheduler() const { return m_listScheduler; }
+    TransmitListScheduler *replayScheduler() const { return m_replayScheduler; }
+    bool listRunning() const { return m_listRunning; }
+
+    static QJsonDocument toJson(const QVector<TransmitEntry> &entries);
+    static bool fromJson(const QByteArray &json, QVector<TransmitEntry> *entries);
+    // The send panel's rules: hex digits only, bounded by the frame type.
+    static quint32 boundedId(const QString &text, bool extended, quint32 previous);
+    // Typed bytes first, missing bytes zero, a lone last digit the high nibble of its byte.
+    static bool parseData(const QString &text, QByteArray *data);
+    static QString dataText(const QByteArray &data, int dlc);
+
+    bool saveList(const QString &path) const;
+    bool loadList(const QString &path);
+    // Reads a log of any known format; false with a reason when it cannot.
+    bool openReplayLog(const QString &path, QString *error = nullptr);
+    int replayFrameCount() const { return m_replayFrames.size(); }
+
+    void startList();
+    void stopList();
+    void startReplay();
+    void stopReplay();
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    void buildUi();
+    void fillRow(int row);
+    void onItemChanged(QTableWidgetItem *item);
+    void onListReport(const TransmitReport &report);
+    void onReplayReport(const TransmitReport &report);
+    void setListRunning(bool running);
+    void storeInSettings() const;
+    void addEntry(const TransmitEntry &entry);
+    QString channelText(int channel) const;
+    QString typeText(bool extended) const;
+    QString formatText(bool remote) const;
+
+    QVector<TransmitEntry> m_entries;
+    QVector<LogFrame> m_replayFrames;
+    TransmitListScheduler *m_listScheduler = nullptr;
+    TransmitListScheduler *m_replayScheduler = nullptr;
+    bool m_listRunning = false;
+    bool m_replayRunning = false;
+    bool m_replayPaused = false;
+    bool m_filling = false;
+
+    QTableWidget *m_table = nullptr;
+    QPushButton *m_add = nullptr;
+    QPushButton *m_copy = nullptr;
+    QPushButton *m_remove = nullptr;
+    QPushButton *m_matrix = nullptr;
+    QPushButton *m_save = nullptr;
+    QPushButton *m_load = nullptr;
+    QPushButton *m_startList = nullptr;
+    QLabel *m_listState = nullptr;
+
+    QLabel *m_replayFile = nullptr;
+    QPushButton *m_chooseLog = nullptr;
+    QComboBox *m_map[2] = {};
+    QDoubleSpinBox *m_speed = nullptr;
+    QCheckBox *m_fast = nullptr;
+    QSpinBox *m_loops = nullptr;
+    QProgressBar *m_progress = nullptr;
+    QPushButton *m_play = nullptr;
+    QPushButton *m_pause = nullptr;
+    QLabel *m_replayState = nullptr;
+};
