@@ -11,6 +11,7 @@
 #include "device/devicemanagement.h"
 #include "display/canview_widget.h"
 #include "send/generallyframesendwidget.h"
+#include "send/transmitlistwidget.h"
 #include "ui_razoradurodmainwindow.h"
 
 #include <QAction>
@@ -178,6 +179,9 @@ void RAZOradurodMainWindow::buildPages()
 
     if (!m_sendPage)
         m_sendPage = new generallyFrameSendWidget(this);
+    // Replay can play the log the receive view shows.
+    m_sendPage->listPage()->setOpenedLogSource(
+        [this] { return m_canView ? m_canView->shownFile() : QString(); });
     if (!m_busLoad)
         m_busLoad = new OccupancyRate_Widget(this);
 

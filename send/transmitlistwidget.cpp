@@ -28,6 +28,8 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace {
 
 // Editors for the table cells that take a choice or a number; text cells are checked after the
@@ -175,9 +177,19 @@ void TransmitListWidget::buildUi()
     }
     m_table->horizontalHeader()->setSectionResizeMode(ColData, QHeaderView::Stretch);
     m_table->horizontalHeader()->setMinimumSectionSize(36);
-    m_table->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed
+    m_table->setEditTriggers(QAbstractItemView::EditKeyPressed
                              | QAbstractItemView::SelectedClicked);
     connect(m_table, &QTableWidget::itemChanged, this, &TransmitListWidget::onItemChanged);
+    // A double click edits a cell in place; on the data it opens the data matrix instead, and the
+    // data can still be typed after selecting the cell.
+    connect(m_table, &QTableWidget::cellDoubleClicked, this, [this](int row, int column) {
+        if (m_listRunning)
+            return;
+        if (column == ColData)
+            openDataMatrix(row);
+        else if (QTableWidgetItem *item = m_table->item(row, column); item && column != ColEnabled)
+            m_table->editItem(item);
+    });
     listLayout->addWidget(m_table);
 
     auto *buttons = new QHBoxLayout;
@@ -195,11 +207,12 @@ void TransmitListWidget::buildUi()
     m_save = button(tr("保存..."), "listSave");
     m_load = button(tr("加载..."), "listLoad");
     buttons->addStretch();
-    m_listState = new QLabel(listGroup);
-    m_listState->setObjectName(QStringLiteral("listState"));
-    buttons->addWidget(m_listState);
     m_startList = button(tr("启动列表"), "listStart");
     listLayout->addLayout(buttons);
+    m_listState = new QLabel(listGroup);
+    m_listState->setObjectName(QStringLiteral("listState"));
+    m_listState->setWordWrap(true);
+    listLayout->addWidget(m_listState);
     layout->addWidget(listGroup, 3);
 
     connect(m_add, &QPushButton::clicked, this, [this] { addEntry(TransmitEntry()); });
@@ -216,17 +229,8 @@ void TransmitListWidget::buildUi()
         m_table->removeRow(row);
         storeInSettings();
     });
-    connect(m_matrix, &QPushButton::clicked, this, [this] {
-        const int row = m_table->currentRow();
-        if (row < 0 || row >= m_entries.size())
-            return;
-        auto *editor = new KeyBoard(this, m_entries.at(row).dlc);
-        connect(editor, &KeyBoard::signal_transResult, this, [this, row](QString &text) {
-            if (row < m_table->rowCount() && !m_listRunning)
-                m_table->item(row, ColData)->setText(text);
-        });
-        editor->show();
-    });
+    connect(m_matrix, &QPushButton::clicked, this,
+            [this] { openDataMatrix(m_table->currentRow()); });
     connect(m_save, &QPushButton::clicked, this, [this] {
         const QString path = QFileDialog::getSaveFileName(this, tr("保存列表"), QString(),
                                                           tr("发送列表 (*.json)"));
@@ -253,6 +257,10 @@ void TransmitListWidget::buildUi()
     m_chooseLog = new RPushButton(replayGroup);
     m_chooseLog->setObjectName(QStringLiteral("replayChoose"));
     m_chooseLog->setText(tr("选择日志..."));
+    m_useOpened = new RPushButton(replayGroup);
+    m_useOpened->setObjectName(QStringLiteral("replayUseOpened"));
+    m_useOpened->setText(tr("已打开的日志"));
+    fileRow->addWidget(m_useOpened);
     m_replayFile = new QLabel(tr("未选择日志"), replayGroup);
     m_replayFile->setObjectName(QStringLiteral("replayFile"));
     fileRow->addWidget(m_chooseLog);
@@ -317,6 +325,14 @@ void TransmitListWidget::buildUi()
         if (!path.isEmpty() && !openReplayLog(path, &error))
             m_replayState->setText(error);
     });
+    connect(m_useOpened, &QPushButton::clicked, this, [this] {
+        const QString path = m_openedLog ? m_openedLog() : QString();
+        QString error;
+        if (path.isEmpty())
+            m_replayState->setText(tr("接收视图未打开日志"));
+        else if (!openReplayLog(path, &error))
+            m_replayState->setText(error);
+    });
     connect(m_play, &QPushButton::clicked, this, [this] {
         if (m_replayRunning)
             stopReplay();
@@ -367,6 +383,28 @@ void TransmitListWidget::addEntry(const TransmitEntry &entry)
     m_filling = false;
     m_table->setCurrentCell(m_entries.size() - 1, ColId);
     storeInSettings();
+}
+
+void TransmitListWidget::openDataMatrix(int row)
+{
+    if (row < 0 || row >= m_entries.size() || m_listRunning)
+        return;
+    auto *editor = new KeyBoard(this, m_entries.at(row).dlc);
+    connect(editor, &KeyBoard::signal_transResult, this, [this, row](QString &text) {
+        if (row < m_table->rowCount() && !m_listRunning)
+            m_table->item(row, ColData)->setText(text);
+    });
+    editor->show();
+}
+
+double TransmitListWidget::requestedRate(const QVector<TransmitEntry> &list)
+{
+    double rate = 0;
+    for (const TransmitEntry &e : list) {
+        if (e.enabled && e.periodMs > 0)
+            rate += 1000.0 / e.periodMs;
+    }
+    return rate;
 }
 
 void TransmitListWidget::fillRow(int row)
@@ -596,8 +634,7 @@ void TransmitListWidget::setListRunning(bool running)
     m_listRunning = running;
     m_startList->setText(running ? tr("停止列表") : tr("启动列表"));
     m_table->setEditTriggers(running ? QAbstractItemView::NoEditTriggers
-                                     : QAbstractItemView::DoubleClicked
-                                     | QAbstractItemView::EditKeyPressed
+                                     : QAbstractItemView::EditKeyPressed
                                      | QAbstractItemView::SelectedClicked);
     for (QPushButton *b : { m_add, m_copy, m_remove, m_matrix, m_load })
         b->setEnabled(!running);
@@ -665,8 +702,17 @@ void TransmitListWidget::onListReport(const TransmitReport &report)
     m_filling = false;
 
     QString state = tr("实际速率: %1 帧/秒").arg(report.framesPerSecond, 0, 'f', 0);
-    if (report.overloaded)
-        state = tr("周期要求超出链路能力, ") + state;
+    if (report.overloaded) {
+        // Entries on period 0 ask for whatever the link carries; only a list without them has a
+        // rate it asks for.
+        const bool unbounded
+            = std::any_of(m_entries.cbegin(), m_entries.cend(),
+                          [](const TransmitEntry &e) { return e.enabled && e.periodMs == 0; });
+        const double asked = requestedRate(m_entries);
+        state = tr("周期要求超出链路能力。") + state;
+        if (!unbounded)
+            state += tr(" (要求 %1 帧/秒)").arg(asked, 0, 'f', 0);
+    }
     m_listState->setText(state);
     m_listState->setStyleSheet(report.overloaded ? QStringLiteral("color: #c00000;") : QString());
     if (!report.running)
@@ -688,6 +734,7 @@ void TransmitListWidget::startReplay()
     m_pause->setText(tr("暂停"));
     m_pause->setEnabled(true);
     m_chooseLog->setEnabled(false);
+    m_useOpened->setEnabled(false);
     m_progress->setValue(0);
     m_replayState->clear();
     m_replayScheduler->startReplay(m_replayFrames, options);
@@ -712,5 +759,6 @@ void TransmitListWidget::onReplayReport(const TransmitReport &report)
         m_play->setText(tr("回放"));
         m_pause->setEnabled(false);
         m_chooseLog->setEnabled(true);
+        m_useOpened->setEnabled(true);
     }
 }

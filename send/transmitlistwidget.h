@@ -10,6 +10,8 @@
 #include <QVector>
 #include <QWidget>
 
+#include <functional>
+
 class QCheckBox;
 class QComboBox;
 class QDoubleSpinBox;
@@ -64,6 +66,11 @@ public:
     // Reads a log of any known format; false with a reason when it cannot.
     bool openReplayLog(const QString &path, QString *error = nullptr);
     int replayFrameCount() const { return m_replayFrames.size(); }
+    // Where the log the receive view shows comes from; empty when it shows live traffic.
+    void setOpenedLogSource(std::function<QString()> source) { m_openedLog = std::move(source); }
+    // Frames per second the enabled entries ask for; period 0 entries ask for as many as the
+    // link carries and are not counted.
+    static double requestedRate(const QVector<TransmitEntry> &entries);
 
     void startList();
     void stopList();
@@ -82,6 +89,7 @@ private:
     void setListRunning(bool running);
     void storeInSettings() const;
     void addEntry(const TransmitEntry &entry);
+    void openDataMatrix(int row);
     QString channelText(int channel) const;
     QString typeText(bool extended) const;
     QString formatText(bool remote) const;
@@ -107,6 +115,8 @@ private:
 
     QLabel *m_replayFile = nullptr;
     QPushButton *m_chooseLog = nullptr;
+    QPushButton *m_useOpened = nullptr;
+    std::function<QString()> m_openedLog;
     QComboBox *m_map[2] = {};
     QDoubleSpinBox *m_speed = nullptr;
     QCheckBox *m_fast = nullptr;

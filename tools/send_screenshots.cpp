@@ -167,7 +167,7 @@ int main(int argc, char *argv[])
             e.extended = i == 2;
             e.name = i == 0 ? QStringLiteral("ECU 10 ms") : QString();
             e.data = QByteArray::fromHex("0102030405060708");
-            e.enabled = i != 3;
+            e.channel = i == 3 ? 2 : 1;
             list->setEntries(entries << e);
         }
         QTemporaryDir logDir;

@@ -781,8 +781,8 @@ Reason: %2</translation>
         <translation>Period (ms)</translation>
     </message>
     <message>
-        <source>周期要求超出链路能力, </source>
-        <translation>The periods ask for more than the link carries, </translation>
+        <source>周期要求超出链路能力。</source>
+        <translation>The periods ask for more than the link carries. </translation>
     </message>
     <message>
         <source>回放</source>
@@ -935,6 +935,18 @@ Reason: %2</translation>
     <message>
         <source>长度</source>
         <translation>DLC</translation>
+    </message>
+    <message>
+        <source>已打开的日志</source>
+        <translation>Opened log</translation>
+    </message>
+    <message>
+        <source>接收视图未打开日志</source>
+        <translation>The receive view shows no log</translation>
+    </message>
+    <message>
+        <source> (要求 %1 帧/秒)</source>
+        <translation> (%1 frames/s asked)</translation>
     </message>
 </context>
 </TS>
