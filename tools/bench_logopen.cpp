@@ -25,7 +25,7 @@ constexpr int Frames = 1000000;
 
 // Frames as a bus shows them: two channels, both directions, a few dozen identifiers, mostly
 // eight data bytes; device stamps that wrap past 32 bits half-way through.
-void writeLog(const QString &path, LogFormat format)
+void writeLog(const QString &path, LogFormat format, int frames = Frames)
 {
     QRandomGenerator random(7);
     CanFrameFormatter formatter;
@@ -33,10 +33,10 @@ void writeLog(const QString &path, LogFormat format)
     const qint64 startUs = QDateTime::currentMSecsSinceEpoch() * 1000 - 3600LL * 1000000;
     QFile file(path);
     file.open(QIODevice::WriteOnly | QIODevice::Truncate);
-    QByteArray out = codec->header(startUs, Frames);
+    QByteArray out = codec->header(startUs, frames);
     CanRecord record;
     quint32 stamp = 0xFFFFFFFFu - 2500000u;
-    for (int i = 0; i < Frames; ++i) {
+    for (int i = 0; i < frames; ++i) {
         LogFrame &frame = record.frame;
         const bool extended = i % 5 == 0;
         frame.channel = quint8(1 + (i & 1));
@@ -143,5 +143,21 @@ int main(int argc, char **argv)
                     timer.nsecsElapsed() / 1e9, static_cast<long long>(read.frames));
         QFile::remove(path);
     }
+
+    // More frames than the history holds: the newest million stay and the user is told.
+    const QString big = dir.filePath(QStringLiteral("big.log"));
+    writeLog(big, LogFormat::Candump, Frames + 50000);
+    bool finished = false;
+    QObject context;
+    QObject::connect(view.logLoader(), &LogLoader::finished, &context,
+                     [&](const LogLoadResult &result) {
+                         finished = true;
+                         std::printf("candump, %d frames: %lld kept, %lld dropped\n", Frames + 50000,
+                                     static_cast<long long>(result.kept),
+                                     static_cast<long long>(result.dropped));
+                     });
+    view.openLogFile(big);
+    while (!finished)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     return 0;
 }
