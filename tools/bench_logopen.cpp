@@ -110,14 +110,17 @@ int main(int argc, char **argv)
                          [&](const LogLoadResult &) { finished = true; });
         QElapsedTimer timer;
         timer.start();
-        view.openLogFile(path);
+        // The table is emptied first, then shows the file's first frames.
         double first = -1;
         bool emptied = false;
-        while (true) {
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+        QObject::connect(model, &QAbstractItemModel::modelReset, &context, [&] {
             emptied = emptied || model->rowCount() == 0;
             if (first < 0 && emptied && model->rowCount() > 0)
                 first = timer.nsecsElapsed() / 1e9;
+        });
+        view.openLogFile(path);
+        while (true) {
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
             const CAN_DataDisplaySupport::Counts counts = display->counts();
             if (finished && counts.recv + counts.send == Frames
                 && model->rowCount() == display->maxViewSize())
@@ -152,8 +155,8 @@ int main(int argc, char **argv)
     QObject::connect(view.logLoader(), &LogLoader::finished, &context,
                      [&](const LogLoadResult &result) {
                          finished = true;
-                         std::printf("candump, %d frames: %lld kept, %lld dropped\n", Frames + 50000,
-                                     static_cast<long long>(result.kept),
+                         std::printf("candump, %d frames: %lld kept, %lld dropped\n",
+                                     Frames + 50000, static_cast<long long>(result.kept),
                                      static_cast<long long>(result.dropped));
                      });
     view.openLogFile(big);
