@@ -14,6 +14,7 @@
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QPushButton>
 #include <QRandomGenerator>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -101,6 +102,9 @@ int main(int argc, char **argv)
         const QString path = dir.filePath(QStringLiteral("bench") + LogCodec::suffix(format));
         writeLog(path, format);
         QCoreApplication::processEvents();
+        view.findChild<QPushButton *>(QStringLiteral("button_clear"))->click();
+        while (model->rowCount() > 0 || display->counts().recv + display->counts().send > 0)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
         resetPeak();
         const long before = statusKb("VmRSS:");
 
@@ -110,12 +114,10 @@ int main(int argc, char **argv)
                          [&](const LogLoadResult &) { finished = true; });
         QElapsedTimer timer;
         timer.start();
-        // The table is emptied first, then shows the file's first frames.
+        // Starts from an empty table, so the first reset with rows shows the file's frames.
         double first = -1;
-        bool emptied = false;
         QObject::connect(model, &QAbstractItemModel::modelReset, &context, [&] {
-            emptied = emptied || model->rowCount() == 0;
-            if (first < 0 && emptied && model->rowCount() > 0)
+            if (first < 0 && model->rowCount() > 0)
                 first = timer.nsecsElapsed() / 1e9;
         });
         view.openLogFile(path);
