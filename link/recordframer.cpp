@@ -267,7 +267,8 @@ bool RecordFramer::stepLocked(int &pos, bool final, QByteArray &out)
     int bestScore = -1;
     int bestShift = Size;
     bool phaseTried[Size] = {};
-    for (int start = next - MaxShift; start <= next + Size + MaxShift; ++start) {
+    const int last = qMin(next + Size + MaxShift, m_buffer.size() - 1);
+    for (int start = next - MaxShift; start <= last; ++start) {
         // A start one record after another of the same phase adds nothing to it.
         const int phase = (start - next + Size) % Size;
         if (phaseTried[phase])
