@@ -50,6 +50,8 @@ private slots:
     void stopEndsAtOnce();
     void replaySendsTheLogByteForByte();
     void listKeptInJsonAndSettings();
+    void inputRules_data();
+    void inputRules();
     // Last: channel 2 is stopped behind the device panel's back.
     void refusedFrameIsMarked();
 
@@ -247,6 +249,43 @@ void tst_TransmitList::listKeptInJsonAndSettings()
             QCOMPARE(got.at(i).enabled, list.at(i).enabled);
         }
     }
+}
+
+void tst_TransmitList::inputRules_data()
+{
+    QTest::addColumn<QString>("id");
+    QTest::addColumn<bool>("extended");
+    QTest::addColumn<quint32>("bounded");
+    QTest::addColumn<QString>("data");
+    QTest::addColumn<QByteArray>("bytes");
+
+    QTest::newRow("standard 800") << QStringLiteral("800") << false << 0x7FFu
+                                  << QStringLiteral("AB C")
+                                  << QByteArray::fromHex("ABC0000000000000");
+    QTest::newRow("standard 0001")
+        << QStringLiteral("0001") << false << 0x7FFu << QStringLiteral("11 22 33")
+        << QByteArray::fromHex("1122330000000000");
+    QTest::newRow("extended 20000000") << QStringLiteral("20000000") << true << 0x1FFFFFFFu
+                                       << QStringLiteral("") << QByteArray(8, '\0');
+    QTest::newRow("extended 1234")
+        << QStringLiteral("1234") << true << 0x1234u << QStringLiteral("0102030405060708")
+        << QByteArray::fromHex("0102030405060708");
+    QTest::newRow("not hex keeps the last")
+        << QStringLiteral("xyz") << false << 0x55u << QStringLiteral("GG") << QByteArray();
+}
+
+void tst_TransmitList::inputRules()
+{
+    QFETCH(QString, id);
+    QFETCH(bool, extended);
+    QFETCH(quint32, bounded);
+    QFETCH(QString, data);
+    QFETCH(QByteArray, bytes);
+    QCOMPARE(TransmitListWidget::boundedId(id, extended, 0x55), bounded);
+    QByteArray parsed;
+    QCOMPARE(TransmitListWidget::parseData(data, &parsed), !bytes.isEmpty());
+    if (!bytes.isEmpty())
+        QCOMPARE(parsed, bytes);
 }
 
 void tst_TransmitList::refusedFrameIsMarked()
