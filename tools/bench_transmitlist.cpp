@@ -12,6 +12,7 @@
 #include "simulator/virtualadapter.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QMetaObject>
 #include <QTimer>
@@ -19,6 +20,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <mutex>
 #include <vector>
 
 namespace {
@@ -40,7 +42,12 @@ struct Capture
 {
     std::vector<uint> stamps;
     TransmitReport last;
+    // Host time each command left the scheduler, taken on its thread.
+    std::mutex mutex;
+    std::vector<qint64> sentNs;
 };
+
+QElapsedTimer hostClock;
 
 // Runs until the scheduler reports its end; `stopAfterMs` > 0 stops it after that time.
 void runToEnd(TransmitListScheduler *s, Capture &capture, int stopAfterMs)
@@ -57,6 +64,13 @@ void runToEnd(TransmitListScheduler *s, Capture &capture, int stopAfterMs)
                          if (!r.running)
                              loop.quit();
                      });
+    QObject::connect(
+        s, &TransmitListScheduler::Signal_payLoad_Send, &guard,
+        [&capture](const QByteArray &) {
+            const std::lock_guard<std::mutex> lock(capture.mutex);
+            capture.sentNs.push_back(hostClock.nsecsElapsed());
+        },
+        Qt::DirectConnection);
     if (stopAfterMs > 0)
         QTimer::singleShot(stopAfterMs, &guard, [s] { s->stop(); });
     QTimer::singleShot(600000, &loop, &QEventLoop::quit);
@@ -91,6 +105,7 @@ int main(int argc, char *argv[])
     if (qEnvironmentVariableIsEmpty("QT_LOGGING_RULES"))
         qputenv("QT_LOGGING_RULES", "default.debug=false");
     QApplication app(argc, argv);
+    hostClock.start();
     const QStringList args = app.arguments();
     const bool paced = !args.contains(QStringLiteral("--unpaced"));
     int seconds = 5;
@@ -157,16 +172,17 @@ int main(int argc, char *argv[])
     Capture periodic;
     scheduler->startList({ tick });
     runToEnd(scheduler, periodic, seconds * 1000);
-    // Against the grid the first send set; a send more than a period late means the scheduler
-    // dropped slots, and it is measured against the slot it was sent for.
+    // Against the grid the first send set, on the host clock; a send more than a period late
+    // means the scheduler dropped slots, and it is measured against the slot it was sent for.
     std::vector<double> gridErrors;
     std::vector<double> gapErrors10;
     double slot = 0;
-    for (size_t i = 0; i < periodic.stamps.size(); ++i) {
-        const double atMs = double(periodic.stamps[i] - periodic.stamps[0]) / 10.0;
+    const std::vector<qint64> &sent = periodic.sentNs;
+    for (size_t i = 0; i < sent.size(); ++i) {
+        const double atMs = double(sent[i] - sent[0]) / 1e6;
         if (i > 0) {
             slot += 10.0;
-            gapErrors10.push_back(double(periodic.stamps[i] - periodic.stamps[i - 1]) / 10.0 - 10);
+            gapErrors10.push_back(double(sent[i] - sent[i - 1]) / 1e6 - 10);
         }
         if (atMs - slot >= 10.0)
             slot = 10.0 * std::floor(atMs / 10.0);
