@@ -50,10 +50,8 @@ int main(int argc, char *argv[])
     // Usage and version need no display.
     if (CommandLine::asksForUsage(argc, argv)) {
         QCoreApplication app(argc, argv);
-        CommandLineOptions options;
-        const int code = readCommandLine(&options);
-        if (code >= 0)
-            return code;
+        CommandLineOptions unused;
+        return qMax(readCommandLine(&unused), 0);
     }
 
     QApplication app(argc, argv);

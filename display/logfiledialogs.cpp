@@ -48,7 +48,10 @@ QString completedName(const QString &typed, LogFormat chosen, LogFormat *format)
     if (LogCodec::formatForSuffix(typed, format))
         return typed;
     *format = chosen;
-    if (QFileInfo(typed).suffix().isEmpty() && !typed.endsWith(QLatin1Char('.')))
+    // A name that already exists was picked, not typed: the dialog asked about replacing that
+    // very file, so it is the one written (or refused).
+    if (QFileInfo(typed).suffix().isEmpty() && !typed.endsWith(QLatin1Char('.'))
+        && !QFileInfo::exists(typed))
         return typed + LogCodec::suffix(chosen);
     return typed;
 }

@@ -103,8 +103,10 @@ RecordFramer::Seen RecordFramer::startAt(int pos, bool final, bool whole) const
         return Seen::Later;
     if (!plausiblePrefix(p, qMin(available, whole ? Size : HeaderBytes)))
         return Seen::No;
-    if (available >= 2 && isAnswer(quint8(p[1])) && m_expected[quint8(p[1])] == 0)
-        return Seen::No; // an answer nobody waits for proves nothing about the phase
+    // An answer nobody waits for proves nothing about the phase, unless the link has gone quiet
+    // and there is nothing else to go by.
+    if (available >= 2 && isAnswer(quint8(p[1])) && m_expected[quint8(p[1])] == 0 && !final)
+        return Seen::No;
     return Seen::Yes;
 }
 
@@ -265,7 +267,8 @@ bool RecordFramer::stepLocked(int &pos, bool final, QByteArray &out)
     int bestScore = -1;
     int bestShift = Size;
     bool phaseTried[Size] = {};
-    for (int start = next - MaxShift; start <= next + Size + MaxShift; ++start) {
+    const int last = qMin(next + Size + MaxShift, m_buffer.size() - 1);
+    for (int start = next - MaxShift; start <= last; ++start) {
         // A start one record after another of the same phase adds nothing to it.
         const int phase = (start - next + Size) % Size;
         if (phaseTried[phase])
@@ -318,7 +321,8 @@ bool RecordFramer::stepSearching(int &pos, bool final, QByteArray &out)
     const auto giveUpTo
         = [&](int keepFrom) { pos = rescueAnswers(pos, qMax(pos, keepFrom), size, out); };
     if (start + Size > size) {
-        giveUpTo(size - (Size - 1));
+        // Keep what may still start a record, and a last whole one for a link that goes quiet.
+        giveUpTo(size - (final ? Size - 1 : 2 * Size - 1));
         return false;
     }
     if (seen == Seen::Later) {

@@ -5,7 +5,7 @@
 // The adapter sends fixed 20-byte records that start with FF, so where the records begin (the
 // phase) is a hypothesis that the stream keeps confirming or refuting, never a fact decided on
 // one block. A boundary counts as a record start when it holds FF and a sane header (known key,
-// channel 1 or 2, fields in range).
+// channel 1 or 2, sane fields).
 //
 //  - Locked: every 20-byte block at the phase is passed on as it stands, unknown or damaged
 //    records included (the decoder skips those alone), while the next boundary starts a record.
@@ -14,14 +14,13 @@
 //    else.
 //  - Two consecutive boundaries without a record start refute the phase. The new one must be a
 //    record start within 19 bytes of the failed boundary or of the one after it (the damage may
-//    lie in this block or in the next record), confirmed by the next two
-//    boundaries (three starts 20 bytes apart: a payload posing as a header has to repeat at the
-//    same place in three records running to pass). Of those, the one borne out best over the
-//    next five boundaries wins: the longest run of record starts, then frames whose time stamps
-//    move forward, as the adapter's one clock makes them (a payload posing as a header carries
-//    none), then the fewest bytes lost or gained that explain the move. Five boundaries are
-//    about 100 bytes, a few hundred microseconds of a busy link; a longer window would only
-//    hold every decision back for longer.
+//    lie in this block or in the next record), confirmed by the next two boundaries (three
+//    starts 20 bytes apart: a payload posing as a header has to repeat at the same place in
+//    three records running to pass). Of those, the one borne out best over the next five
+//    boundaries wins: the most record starts, then frames whose time stamps move forward, as
+//    the adapter's one clock makes them (a payload posing as a header carries none), then the
+//    fewest bytes lost or gained that explain the move. Five boundaries are about 100 bytes,
+//    2 ms of the real link; a longer window would only hold every decision back for longer.
 //    The block before the failed boundary cannot be vouched for and is dropped (bytes lost or
 //    gained in it look like stray bytes after it), unless the move is to more than half a
 //    record past the boundary: then the record there lost or gained bytes and this block is
@@ -33,9 +32,10 @@
 // adapter may put one into the middle of a record it is streaming (the record goes on after the
 // answer), or send one followed by a cut record. The host tells the framer which answers it
 // awaits; such an answer is taken out of a broken record, whose two halves are joined again, or
-// saved from the bytes a re-lock throws away. An answer nobody awaits is no evidence for a phase
-// (payloads reading FF 0F ... would otherwise always pass as a close answer), but an aligned one
-// is passed on like any other record.
+// saved from the bytes a re-lock throws away; bytes that arrived before the command went out are
+// not searched. An answer nobody awaits is no evidence for a phase (payloads reading FF 0F ...
+// would otherwise always pass as a close answer) until the link goes quiet, but an aligned one is
+// passed on like any other record.
 //
 // When the bytes a decision needs have not arrived, the framer holds at most MaxHeldBytes;
 // flush() decides on them with what is there, for a link that has gone quiet.

@@ -22,6 +22,32 @@ constexpr int ReadChunk = 64 * 1024;
 // A streaming adapter delivers bytes every millisecond or so; this long without any, the framer
 // decides on what it held back waiting for the bytes after it.
 constexpr int QuietMs = 10;
+
+// Length of the whole command starting at `at`, or 0 when none starts there.
+int commandLengthAt(const QByteArray &bytes, int at)
+{
+    if (quint8(bytes.at(at)) != Wire::CommandMark || at + 1 >= bytes.size())
+        return 0;
+    int length = 0;
+    switch (quint8(bytes.at(at + 1))) {
+    case Wire::DeviceOpen:
+        length = Wire::DeviceOpenLength;
+        break;
+    case Wire::BaudRateConfig:
+        length = Wire::BaudRateConfigLength;
+        break;
+    case Wire::DeviceClose:
+        length = Wire::DeviceCloseLength;
+        break;
+    case Wire::CANSend:
+        return at + Wire::CANSendLength <= bytes.size() ? Wire::CANSendLength : 0;
+    default:
+        return 0;
+    }
+    const bool terminated = at + length <= bytes.size() && bytes.at(at + length - 2) == '\r'
+        && bytes.at(at + length - 1) == '\n';
+    return terminated ? length : 0;
+}
 } // namespace
 
 SerialControl *SerialControl::instance()
@@ -105,9 +131,17 @@ void SerialControl::serialSocketSend(QByteArray message)
     if (!m_port->isOpen())
         return;
     m_port->write(message);
-    // Its answer may come out of place in a streaming adapter's records; the framer looks for it.
-    if (message.size() >= 2 && quint8(message.at(0)) == Wire::CommandMark)
-        m_framer.expectAnswer(quint8(message.at(1)));
+    // Their answers may come out of place in a streaming adapter's records; the framer looks
+    // for them.
+    for (int at = 0; at + 1 < message.size();) {
+        const int length = commandLengthAt(message, at);
+        if (length == 0) {
+            ++at;
+            continue;
+        }
+        m_framer.expectAnswer(quint8(message.at(at + 1)));
+        at += length;
+    }
     qDebug().noquote() << QStringLiteral("[SerialSocket:BytesSend]")
                               + QString::fromLatin1(message.toHex(' ').toUpper());
 }

@@ -103,6 +103,9 @@ bool AscLogCodec::parseDate(const QByteArray &text, qint64 *us)
             return false;
         hour = hour % 12 + hourShift;
     }
+    // Years a log can be from; also keeps the microseconds since the epoch far from overflow.
+    if (year < 1900 || year > 9999)
+        return false;
     const QDate date(year, month, day);
     const QTime time(hour, minute, int(secondUs / 1000000));
     if (!date.isValid() || !time.isValid())

@@ -8,6 +8,7 @@
 #include <QFileInfo>
 
 #include <cstring>
+#include <limits>
 
 std::unique_ptr<LogCodec> LogCodec::create(LogFormat format)
 {
@@ -210,12 +211,17 @@ bool parseFixed(const char *begin, const char *end, int fractionDigits, qint64 *
         negative = true;
         ++begin;
     }
+    qint64 scale = 1;
+    for (int i = 0; i < fractionDigits; ++i)
+        scale *= 10;
+    // A quarter of the range is left, so that sums with a file's start time cannot overflow.
+    const qint64 maxWhole = std::numeric_limits<qint64>::max() / 4 / scale;
     qint64 whole = 0;
     const char *p = begin;
     for (; p < end && *p >= '0' && *p <= '9'; ++p) {
-        if (p - begin >= 15)
-            return false;
         whole = whole * 10 + (*p - '0');
+        if (whole > maxWhole)
+            return false;
     }
     if (p == begin)
         return false;
@@ -234,9 +240,6 @@ bool parseFixed(const char *begin, const char *end, int fractionDigits, qint64 *
         return false;
     for (; digits < fractionDigits; ++digits)
         fraction *= 10;
-    qint64 scale = 1;
-    for (int i = 0; i < fractionDigits; ++i)
-        scale *= 10;
     *value = (negative ? -1 : 1) * (whole * scale + fraction);
     return true;
 }

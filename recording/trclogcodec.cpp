@@ -26,7 +26,7 @@ bool TrcLogCodec::parseStartTime(const QByteArray &text, qint64 *us)
     const qint64 days = scaled / 10000000000LL;
     const qint64 dayUs = qint64(double(scaled % 10000000000LL) / 1e10 * double(UsPerDay) + 0.5);
     const QDate date = DayZero.addDays(days);
-    if (!date.isValid())
+    if (!date.isValid() || date.year() > 9999)
         return false;
     *us = QDateTime(date, QTime(0, 0), Qt::LocalTime).toMSecsSinceEpoch() * 1000 + dayUs;
     return true;

@@ -14,6 +14,7 @@
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QPushButton>
 #include <QRandomGenerator>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -25,7 +26,7 @@ constexpr int Frames = 1000000;
 
 // Frames as a bus shows them: two channels, both directions, a few dozen identifiers, mostly
 // eight data bytes; device stamps that wrap past 32 bits half-way through.
-void writeLog(const QString &path, LogFormat format)
+void writeLog(const QString &path, LogFormat format, int frames = Frames)
 {
     QRandomGenerator random(7);
     CanFrameFormatter formatter;
@@ -33,10 +34,10 @@ void writeLog(const QString &path, LogFormat format)
     const qint64 startUs = QDateTime::currentMSecsSinceEpoch() * 1000 - 3600LL * 1000000;
     QFile file(path);
     file.open(QIODevice::WriteOnly | QIODevice::Truncate);
-    QByteArray out = codec->header(startUs, Frames);
+    QByteArray out = codec->header(startUs, frames);
     CanRecord record;
     quint32 stamp = 0xFFFFFFFFu - 2500000u;
-    for (int i = 0; i < Frames; ++i) {
+    for (int i = 0; i < frames; ++i) {
         LogFrame &frame = record.frame;
         const bool extended = i % 5 == 0;
         frame.channel = quint8(1 + (i & 1));
@@ -101,6 +102,9 @@ int main(int argc, char **argv)
         const QString path = dir.filePath(QStringLiteral("bench") + LogCodec::suffix(format));
         writeLog(path, format);
         QCoreApplication::processEvents();
+        view.findChild<QPushButton *>(QStringLiteral("button_clear"))->click();
+        while (model->rowCount() > 0 || display->counts().recv + display->counts().send > 0)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
         resetPeak();
         const long before = statusKb("VmRSS:");
 
@@ -110,14 +114,15 @@ int main(int argc, char **argv)
                          [&](const LogLoadResult &) { finished = true; });
         QElapsedTimer timer;
         timer.start();
-        view.openLogFile(path);
+        // Starts from an empty table, so the first reset with rows shows the file's frames.
         double first = -1;
-        bool emptied = false;
+        QObject::connect(model, &QAbstractItemModel::modelReset, &context, [&] {
+            if (first < 0 && model->rowCount() > 0)
+                first = timer.nsecsElapsed() / 1e9;
+        });
+        view.openLogFile(path);
         while (true) {
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
-            emptied = emptied || model->rowCount() == 0;
-            if (first < 0 && emptied && model->rowCount() > 0)
-                first = timer.nsecsElapsed() / 1e9;
             const CAN_DataDisplaySupport::Counts counts = display->counts();
             if (finished && counts.recv + counts.send == Frames
                 && model->rowCount() == display->maxViewSize())
@@ -143,5 +148,21 @@ int main(int argc, char **argv)
                     timer.nsecsElapsed() / 1e9, static_cast<long long>(read.frames));
         QFile::remove(path);
     }
+
+    // More frames than the history holds: the newest million stay and the user is told.
+    const QString big = dir.filePath(QStringLiteral("big.log"));
+    writeLog(big, LogFormat::Candump, Frames + 50000);
+    bool finished = false;
+    QObject context;
+    QObject::connect(view.logLoader(), &LogLoader::finished, &context,
+                     [&](const LogLoadResult &result) {
+                         finished = true;
+                         std::printf("candump, %d frames: %lld kept, %lld dropped\n",
+                                     Frames + 50000, static_cast<long long>(result.kept),
+                                     static_cast<long long>(result.dropped));
+                     });
+    view.openLogFile(big);
+    while (!finished)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     return 0;
 }

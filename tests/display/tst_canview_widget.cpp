@@ -528,6 +528,21 @@ void tst_CANView_Widget::openingALogReplacesTheHistory()
     answer = false;
     view->openLogFile(log);
     QVERIFY(done.wait(10000));
+
+    // Cancelled at once: the reading stops, and the top bar says the file is not all there.
+    QByteArray many;
+    for (int i = 0; i < 200000; ++i)
+        many += "(1765180800.000000) can0 123#1122334455667788\n";
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(many);
+    file.close();
+    view->openLogFile(log);
+    view->openProgress()->cancelButton()->click();
+    QVERIFY(done.wait(10000));
+    const LogLoadResult cancelled = done.last().first().value<LogLoadResult>();
+    QVERIFY(cancelled.cancelled);
+    QVERIFY(cancelled.kept < 200000);
+    QVERIFY(child<QLabel>("label_file")->text().contains(QStringLiteral("未读完")));
 }
 
 void tst_CANView_Widget::englishTranslationIsComplete()

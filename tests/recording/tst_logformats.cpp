@@ -253,6 +253,8 @@ void tst_LogFormats::saveDialogChoices_data()
         << "bus.dat" << LogFormat::Trc << "bus.dat" << LogFormat::Trc;
     QTest::newRow("dot in the folder only")
         << "/logs.v2/bus" << LogFormat::Asc << "/logs.v2/bus.asc" << LogFormat::Asc;
+    QTest::newRow("an existing file is the one picked")
+        << "/dev/null" << LogFormat::Candump << "/dev/null" << LogFormat::Candump;
 }
 
 void tst_LogFormats::saveDialogChoices()
