@@ -155,6 +155,8 @@ void CAN_DataDisplaySupport::scheduleTick()
 
 void CAN_DataDisplaySupport::clearHistory()
 {
+    // Frames that came before the request are taken first, as if each had been queued alone.
+    drainInbox();
     m_unsaved = false;
     displayBuff.clear();
     m_viewBuff.set(CanRecordView());
@@ -204,6 +206,7 @@ void CAN_DataDisplaySupport::setPause(bool pause)
 
 void CAN_DataDisplaySupport::copyForGlobalSave()
 {
+    drainInbox();
     qDebug() << "clear:" << QDateTime::currentMSecsSinceEpoch();
     historyBuff.set(CanRecordBuffer());
     qDebug() << "copy_start:" << QDateTime::currentMSecsSinceEpoch();
