@@ -37,7 +37,10 @@ OccupancyRate_Widget::OccupancyRate_Widget(QWidget *parent)
     plotChannel1->replot();
     plotChannel2->replot();
 
+    // Runs only after a new sample, so an idle page never wakes the program.
     refreshTimer = new QTimer(this);
+    refreshTimer->setSingleShot(true);
+    refreshTimer->setInterval(refreshPeriodMs);
 
     titleBar = new rFrameLessWidget(this, tr(" CAN总线占用率"), 9, QColor(0, 66, 99));
     titleBar->setMaximumHeight(35);
@@ -96,12 +99,24 @@ void OccupancyRate_Widget::onDeviceStates(uchar channel, ushort frameSpeed, floa
     history->append(percent);
     load->setText(QString::number(percent, 'f', 2) + QLatin1Char('%'));
     speed->setText(QString::number(frameSpeed));
+    if (m_deviceOpen && !refreshTimer->isActive())
+        refreshTimer->start();
 }
 
 void OccupancyRate_Widget::onRefreshTimer()
 {
     plotChannel1->graph(0)->setData(historyKeys, historyChannel1);
     plotChannel2->graph(0)->setData(historyKeys, historyChannel2);
+    // A hidden page is drawn when it is shown again.
+    if (isVisible()) {
+        plotChannel1->replot(QCustomPlot::rpRefreshHint);
+        plotChannel2->replot(QCustomPlot::rpRefreshHint);
+    }
+}
+
+void OccupancyRate_Widget::showEvent(QShowEvent *event)
+{
+    RborderWidget::showEvent(event);
     plotChannel1->replot(QCustomPlot::rpRefreshHint);
     plotChannel2->replot(QCustomPlot::rpRefreshHint);
 }
@@ -111,10 +126,12 @@ void OccupancyRate_Widget::onDeviceModelChanged(const QString &model)
     if (!model.isEmpty()) {
         historyChannel1.fill(0.0, historySize);
         historyChannel2.fill(0.0, historySize);
-        refreshTimer->start(refreshPeriodMs);
+        m_deviceOpen = true;
+        refreshTimer->start();
         return;
     }
     // The histories keep their values until the next open; only the curves go.
+    m_deviceOpen = false;
     refreshTimer->stop();
     plotChannel1->graph(0)->data()->clear();
     plotChannel2->graph(0)->data()->clear();

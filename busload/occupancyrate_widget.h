@@ -1,7 +1,8 @@
 #pragma once
 
 // The bus utilisation page: per channel the latest bus load and frame rate the adapter reports,
-// and a plot of the last 100 bus-load samples, redrawn every 200 ms while a device is open.
+// and a plot of the last 100 bus-load samples, redrawn at most every 200 ms while a device is open
+// and new samples come, and only while the page is shown.
 
 #include "app/widgets/rborderwidget.h"
 
@@ -25,6 +26,9 @@ public:
     // Bus-load samples in percent, oldest first; channel 1 or 2.
     const QVector<double> &history(int channel) const;
 
+protected:
+    void showEvent(QShowEvent *event) override;
+
 private:
     void onDeviceStates(uchar channel, ushort frameSpeed, float prct);
     void onDeviceModelChanged(const QString &model);
@@ -41,4 +45,5 @@ private:
     QCustomPlot *plotChannel2 = nullptr;
     QTimer *refreshTimer = nullptr;
     const int refreshPeriodMs = 200;
+    bool m_deviceOpen = false;
 };

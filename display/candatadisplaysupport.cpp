@@ -11,6 +11,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <memory>
 
 CAN_DataDisplaySupport *CAN_DataDisplaySupport::instance()
 {
@@ -32,6 +33,7 @@ CAN_DataDisplaySupport::CAN_DataDisplaySupport(QObject *parent)
         "FileSaveSupport::CAN_StructureDescription&");
 
     refreshTimer = new QTimer(this);
+    refreshTimer->setSingleShot(true);
     displayThread = new QThread;
     displayThread->setObjectName(QStringLiteral("display"));
     moveToThread(displayThread);
@@ -39,8 +41,12 @@ CAN_DataDisplaySupport::CAN_DataDisplaySupport(QObject *parent)
     m_fileSave = new FileSaveSupport(&historyBuff);
 
     connect(refreshTimer, &QTimer::timeout, this, &CAN_DataDisplaySupport::onRefreshTick);
-    connect(contextProtocol::instance(), &contextProtocol::signal_REP_CANFrame, this,
-            &CAN_DataDisplaySupport::onFrame);
+    connect(
+        contextProtocol::instance(), &contextProtocol::signal_REP_CANFrame, this,
+        [this](uchar channel, const QByteArray &frame, uint timeStamp, uint dir) {
+            queueFrame(channel, frame, timeStamp, dir);
+        },
+        Qt::DirectConnection);
     connect(this, &CAN_DataDisplaySupport::signal_GlobalSave_CopyCopmpelt, m_fileSave,
             &FileSaveSupport::globalSave);
     if (QCoreApplication *app = QCoreApplication::instance()) {
@@ -61,6 +67,47 @@ CAN_DataDisplaySupport::~CAN_DataDisplaySupport()
     delete m_fileSave;
 }
 
+void CAN_DataDisplaySupport::queueFrame(uchar channel,
+                                        const QByteArray &CanFrame,
+                                        uint TimeStamp,
+                                        uint dir)
+{
+    bool first = false;
+    {
+        std::lock_guard<std::mutex> locker(m_inboxMutex);
+        first = m_inbox.empty();
+        m_inbox.push_back(PendingFrame { channel, CanFrame, TimeStamp, dir });
+    }
+    if (first) {
+        QMetaObject::invokeMethod(
+            this, [this] { drainInbox(); }, Qt::QueuedConnection);
+    }
+}
+
+void CAN_DataDisplaySupport::drainInbox()
+{
+    {
+        std::lock_guard<std::mutex> locker(m_inboxMutex);
+        m_draining.swap(m_inbox);
+    }
+    for (const PendingFrame &f : m_draining)
+        onFrame(f.channel, f.frame, f.timeStamp, f.dir);
+    // The frame texts are freed here, on the thread that made them.
+    m_draining.clear();
+    flushLogBatch();
+}
+
+void CAN_DataDisplaySupport::flushLogBatch()
+{
+    if (m_logBatch.isEmpty())
+        return;
+    QVector<FileSaveSupport::CAN_StructureDescription> batch;
+    batch.swap(m_logBatch);
+    QMetaObject::invokeMethod(
+        m_fileSave, [writer = m_fileSave, batch] { writer->writeFrames(batch); },
+        Qt::QueuedConnection);
+}
+
 void CAN_DataDisplaySupport::onFrame(uchar channel,
                                      const QByteArray &CanFrame,
                                      uint TimeStamp,
@@ -72,7 +119,7 @@ void CAN_DataDisplaySupport::onFrame(uchar channel,
     m_formatter.format(m_current, channel, CanFrame, TimeStamp, dir, m_clock.msecsOfDay());
     m_current.frame = LogFrame::fromDevice(channel, CanFrame, TimeStamp, dir,
                                            m_clock.lastMsecsSinceEpoch() * 1000);
-    if (!m_realTimeConnection)
+    if (!m_realTimeOn)
         m_unsaved = true;
     if (dir != 0)
         ++m_sendCount;
@@ -81,24 +128,45 @@ void CAN_DataDisplaySupport::onFrame(uchar channel,
 
     displayBuff.append(m_current);
     ++m_changeSerial;
+    scheduleTick();
+    if (m_realTimeOn) {
+        // Frames handed one by one, as sent frames are, still reach the writer in one batch.
+        if (m_logBatch.isEmpty()) {
+            QMetaObject::invokeMethod(
+                this, [this] { flushLogBatch(); }, Qt::QueuedConnection);
+        }
+        m_logBatch.append(m_current);
+    }
     emit signal_realTime_FrameSave(m_current);
 }
 
 void CAN_DataDisplaySupport::startRefresh()
 {
+    m_refreshOn = true;
     refreshTimer->start(RefreshIntervalMs);
+}
+
+void CAN_DataDisplaySupport::scheduleTick()
+{
+    // One tick after something changed; with nothing new the timer does not run at all.
+    if (m_refreshOn && !refreshTimer->isActive())
+        refreshTimer->start(RefreshIntervalMs);
 }
 
 void CAN_DataDisplaySupport::clearHistory()
 {
+    // Frames that came before the request are taken first, as if each had been queued alone.
+    drainInbox();
     m_unsaved = false;
     displayBuff.clear();
-    m_viewBuff.set(CanRecordList());
+    m_viewBuff.set(CanRecordView());
+    m_viewNumbersValid = false;
     m_recvCount = 0;
     m_sendCount = 0;
     ++m_changeSerial;
     publishCounts();
     emit signal_DisplayBuff_Changed();
+    scheduleTick();
 }
 
 void CAN_DataDisplaySupport::startLoad()
@@ -118,6 +186,7 @@ void CAN_DataDisplaySupport::appendLoaded(const CanRecordList &records)
     if (displayBuff.size() > m_maxBuffSize)
         displayBuff.removeFirst(displayBuff.size() - m_maxBuffSize);
     ++m_changeSerial;
+    scheduleTick();
 }
 
 bool CAN_DataDisplaySupport::hasUnsavedFrames()
@@ -131,10 +200,13 @@ bool CAN_DataDisplaySupport::hasUnsavedFrames()
 void CAN_DataDisplaySupport::setPause(bool pause)
 {
     pauseFlag = pause;
+    // Frames held back by the pause show at once.
+    scheduleTick();
 }
 
 void CAN_DataDisplaySupport::copyForGlobalSave()
 {
+    drainInbox();
     qDebug() << "clear:" << QDateTime::currentMSecsSinceEpoch();
     historyBuff.set(CanRecordBuffer());
     qDebug() << "copy_start:" << QDateTime::currentMSecsSinceEpoch();
@@ -146,16 +218,10 @@ void CAN_DataDisplaySupport::copyForGlobalSave()
 
 void CAN_DataDisplaySupport::setRealTimeSave(bool on)
 {
-    if (on) {
-        // A second start must not write every line twice.
-        if (!m_realTimeConnection) {
-            m_realTimeConnection = connect(this, &CAN_DataDisplaySupport::signal_realTime_FrameSave,
-                                           m_fileSave, &FileSaveSupport::writeFrame);
-        }
-    } else if (m_realTimeConnection) {
-        disconnect(m_realTimeConnection);
-        m_realTimeConnection = {};
-    }
+    // Lines of frames recorded while saving ran still go out, ahead of anything after the stop.
+    if (!on)
+        flushLogBatch();
+    m_realTimeOn = on;
 }
 
 void CAN_DataDisplaySupport::setTimeStampeFormat(int format)
@@ -204,6 +270,7 @@ void CAN_DataDisplaySupport::setFilterText(FilterField field, const QString &tex
             if (target)
                 *target = text;
             refreshRequest = true;
+            scheduleTick();
         },
         Qt::QueuedConnection);
 }
@@ -235,6 +302,9 @@ void CAN_DataDisplaySupport::onRefreshTick()
         rebuildView();
         refreshRequest = false;
     }
+    // While paused the counters keep following the frames that the table holds back.
+    if (pauseFlag && m_changeSerial != m_lastSerial)
+        scheduleTick();
 }
 
 void CAN_DataDisplaySupport::rebuildView()
@@ -243,13 +313,75 @@ void CAN_DataDisplaySupport::rebuildView()
         return;
     const ViewFilter filter { filterTime, filterChannel, filterID,   filterType,
                               filterDir,  filterLength,  filterData, timeStampeFormat };
-    m_viewBuff.set(filteredView(displayBuff, filter, m_maxViewSize));
+    if (filter.isEmpty()) {
+        m_viewNumbersValid = false;
+        m_viewNumbers = std::vector<qint64>();
+        m_viewBuff.set(CanRecordView(displayBuff, m_maxViewSize));
+        emit signal_DisplayBuff_Changed();
+        return;
+    }
+    if (!m_viewNumbersValid || !(filter == m_viewFilter)
+        || m_viewScanned > displayBuff.endNumber()) {
+        m_viewNumbers = filteredNumbers(displayBuff, filter, m_maxViewSize);
+    } else {
+        extendNumbers(m_viewNumbers, m_viewScanned, displayBuff, filter, m_maxViewSize);
+    }
+    m_viewFilter = filter;
+    m_viewScanned = displayBuff.endNumber();
+    m_viewNumbersValid = true;
+    m_viewBuff.set(
+        CanRecordView(displayBuff, std::make_shared<const std::vector<qint64>>(m_viewNumbers)));
     emit signal_DisplayBuff_Changed();
 }
 
-CanRecordList CAN_DataDisplaySupport::filteredView(const CanRecordBuffer &buffer,
-                                                   const ViewFilter &filter,
-                                                   int limit)
+void CAN_DataDisplaySupport::extendNumbers(std::vector<qint64> &numbers,
+                                           qint64 scannedEnd,
+                                           const CanRecordBuffer &buffer,
+                                           const ViewFilter &filter,
+                                           int limit)
+{
+    // Drop what the buffer dropped, add the new matches behind, keep the newest `limit`.
+    const auto gone = std::lower_bound(numbers.begin(), numbers.end(), buffer.firstNumber());
+    numbers.erase(numbers.begin(), gone);
+    const RecordMatcher matches(filter);
+    for (qint64 n = qMax(scannedEnd, buffer.firstNumber()); n < buffer.endNumber(); ++n) {
+        if (matches(buffer.atNumber(n)))
+            numbers.push_back(n);
+    }
+    const std::size_t keep = std::size_t(qMax(0, limit));
+    if (numbers.size() > keep)
+        numbers.erase(numbers.begin(), numbers.end() - std::ptrdiff_t(keep));
+}
+
+bool CAN_DataDisplaySupport::ViewFilter::isEmpty() const
+{
+    return time.isEmpty() && channel.isEmpty() && id.isEmpty() && type.isEmpty() && dir.isEmpty()
+        && length.isEmpty() && data.isEmpty();
+}
+
+bool CAN_DataDisplaySupport::ViewFilter::operator==(const ViewFilter &other) const
+{
+    return time == other.time && channel == other.channel && id == other.id && type == other.type
+        && dir == other.dir && length == other.length && data == other.data
+        && timeStampeFormat == other.timeStampeFormat;
+}
+
+CAN_DataDisplaySupport::RecordMatcher::RecordMatcher(const ViewFilter &filter)
+{
+    const auto add = [this](const QString &text, QString CanRecord::*field) {
+        if (!text.isEmpty())
+            m_tests[m_active++] = Test { &text, field };
+    };
+    add(filter.time, filter.timeStampeFormat == 1 ? &CanRecord::timeStamp : &CanRecord::systemTime);
+    add(filter.channel, &CanRecord::channel);
+    add(filter.id, &CanRecord::frameID);
+    add(filter.type, &CanRecord::canType);
+    add(filter.dir, &CanRecord::direction);
+    add(filter.length, &CanRecord::dataLength);
+    add(filter.data, &CanRecord::data);
+}
+
+bool CAN_DataDisplaySupport::RecordMatcher::operator()(const CanRecord &record) const
 {
     // Plain scan: the fields are a few characters long, where a search table costs more than
     // it saves.
@@ -265,38 +397,43 @@ CanRecordList CAN_DataDisplaySupport::filteredView(const CanRecordBuffer &buffer
         }
         return false;
     };
-    struct Test
-    {
-        const QString *text;
-        QString CanRecord::*field;
-    };
-    Test tests[7];
-    int active = 0;
-    const auto add = [&](const QString &text, QString CanRecord::*field) {
-        if (!text.isEmpty())
-            tests[active++] = Test { &text, field };
-    };
-    add(filter.time, filter.timeStampeFormat == 1 ? &CanRecord::timeStamp : &CanRecord::systemTime);
-    add(filter.channel, &CanRecord::channel);
-    add(filter.id, &CanRecord::frameID);
-    add(filter.type, &CanRecord::canType);
-    add(filter.dir, &CanRecord::direction);
-    add(filter.length, &CanRecord::dataLength);
-    add(filter.data, &CanRecord::data);
+    for (int i = 0; i < m_active; ++i) {
+        if (!contains(record.*(m_tests[i].field), *m_tests[i].text))
+            return false;
+    }
+    return true;
+}
 
-    CanRecordList view;
+std::vector<qint64> CAN_DataDisplaySupport::filteredNumbers(const CanRecordBuffer &buffer,
+                                                            const ViewFilter &filter,
+                                                            int limit)
+{
+    std::vector<qint64> numbers;
     if (limit <= 0)
-        return view;
-    if (active == 0)
-        view.reserve(qMin(limit, buffer.size()));
+        return numbers;
+    const RecordMatcher matches(filter);
+    if (filter.isEmpty())
+        numbers.reserve(std::size_t(qMin(limit, buffer.size())));
+    qint64 n = buffer.endNumber();
     buffer.forEachNewestFirst([&](const CanRecord &record) {
-        for (int i = 0; i < active; ++i) {
-            if (!contains(record.*(tests[i].field), *tests[i].text))
-                return true;
-        }
-        view.append(record);
-        return view.size() < limit;
+        --n;
+        if (matches(record))
+            numbers.push_back(n);
+        return numbers.size() < std::size_t(limit);
     });
+    std::reverse(numbers.begin(), numbers.end());
+    return numbers;
+}
+
+CanRecordList CAN_DataDisplaySupport::filteredView(const CanRecordBuffer &buffer,
+                                                   const ViewFilter &filter,
+                                                   int limit)
+{
+    const std::vector<qint64> numbers = filteredNumbers(buffer, filter, limit);
+    CanRecordList view;
+    view.reserve(int(numbers.size()));
+    for (auto n = numbers.rbegin(); n != numbers.rend(); ++n)
+        view.append(buffer.atNumber(*n));
     return view;
 }
 
@@ -307,7 +444,12 @@ void CAN_DataDisplaySupport::drainBeforeQuit()
     if (m_fileSave->isRealTimeSaving()) {
         if (displayThread->isRunning()) {
             QMetaObject::invokeMethod(
-                this, [] {}, Qt::BlockingQueuedConnection);
+                this,
+                [this] {
+                    drainInbox();
+                    flushLogBatch();
+                },
+                Qt::BlockingQueuedConnection);
         }
         QCoreApplication::sendPostedEvents(m_fileSave, QEvent::MetaCall);
     }

@@ -12,6 +12,10 @@
 
 #include <QObject>
 #include <QString>
+#include <QVector>
+
+#include <mutex>
+#include <vector>
 
 class QThread;
 class QTimer;
@@ -41,12 +45,26 @@ public:
         QString length;
         QString data;
         unsigned int timeStampeFormat = 0;
+
+        bool isEmpty() const;
+        bool operator==(const ViewFilter &other) const;
     };
 
     // The newest `limit` records of `buffer` whose every field holds its filter text as a
     // case-sensitive substring, newest first.
     static CanRecordList
     filteredView(const CanRecordBuffer &buffer, const ViewFilter &filter, int limit);
+    // The same records as numbers into `buffer`, oldest first.
+    static std::vector<qint64>
+    filteredNumbers(const CanRecordBuffer &buffer, const ViewFilter &filter, int limit);
+    // Brings `numbers`, built by the calls above with the same filter and limit when the buffer
+    // ended at `scannedEnd`, up to the buffer as it is now, looking only at the records added
+    // since.
+    static void extendNumbers(std::vector<qint64> &numbers,
+                              qint64 scannedEnd,
+                              const CanRecordBuffer &buffer,
+                              const ViewFilter &filter,
+                              int limit);
 
     struct Counts
     {
@@ -61,6 +79,9 @@ public:
     explicit CAN_DataDisplaySupport(QObject *parent = nullptr);
     ~CAN_DataDisplaySupport() override;
 
+    // Safe from any thread: frames wait in an inbox that the display thread empties in one go, so
+    // a burst read from the port crosses threads once, not once per frame.
+    void queueFrame(uchar channel, const QByteArray &CanFrame, uint TimeStamp, uint dir);
     // Called on the display thread through queued connections.
     void onFrame(uchar channel, const QByteArray &CanFrame, uint TimeStamp, uint dir);
     void startRefresh();
@@ -96,7 +117,7 @@ public:
     int sendCount() const { return counts().send; }
 
     // The table list and the global-save history, handed between threads under their own locks.
-    const LockedHandoff<CanRecordList> *viewBuff() const { return &m_viewBuff; }
+    const LockedHandoff<CanRecordView> *viewBuff() const { return &m_viewBuff; }
     FileSaveSupport *fileSaveSupport() const { return m_fileSave; }
 
     int maxViewSize() const { return m_maxViewSize; }
@@ -111,6 +132,26 @@ signals:
     void signal_realTime_FrameSave(FileSaveSupport::CAN_StructureDescription &frameStr);
 
 private:
+    // Tells whether a record passes every non-empty filter text.
+    class RecordMatcher
+    {
+    public:
+        explicit RecordMatcher(const ViewFilter &filter);
+        bool operator()(const CanRecord &record) const;
+
+    private:
+        struct Test
+        {
+            const QString *text;
+            QString CanRecord::*field;
+        };
+        Test m_tests[7] {};
+        int m_active = 0;
+    };
+
+    void scheduleTick();
+    void drainInbox();
+    void flushLogBatch();
     void onRefreshTick();
     void rebuildView();
     void publishCounts();
@@ -129,7 +170,13 @@ private:
     int m_sendCount = 0;
     LockedHandoff<Counts> m_publishedCounts;
     LockedHandoff<ViewFilter> m_filterInForce;
-    LockedHandoff<CanRecordList> m_viewBuff;
+    LockedHandoff<CanRecordView> m_viewBuff;
+    // The filtered rows last handed out, oldest first, with the filter they were built with and
+    // the end of the records already looked at; new frames only extend them.
+    std::vector<qint64> m_viewNumbers;
+    ViewFilter m_viewFilter;
+    qint64 m_viewScanned = 0;
+    bool m_viewNumbersValid = false;
     bool refreshRequest = false;
     FileSaveSupport *m_fileSave = nullptr;
     QThread *displayThread = nullptr;
@@ -138,6 +185,7 @@ private:
     int m_maxViewSize = 100000;
     int m_maxBuffSize = 1000000;
     QTimer *refreshTimer = nullptr;
+    bool m_refreshOn = false;
     unsigned int timeStampeFormat = 0;
     bool pauseFlag = false;
     bool m_unsaved = false;
@@ -146,7 +194,20 @@ private:
     // last, which also notices a buffer whose size came back to where it was.
     quint64 m_changeSerial = 0;
     quint64 m_lastSerial = 0;
-    QMetaObject::Connection m_realTimeConnection;
+    bool m_realTimeOn = false;
+    // Log lines go to the writer once per batch of frames, not once per frame.
+    QVector<FileSaveSupport::CAN_StructureDescription> m_logBatch;
+
+    struct PendingFrame
+    {
+        uchar channel;
+        QByteArray frame;
+        uint timeStamp;
+        uint dir;
+    };
+    std::mutex m_inboxMutex;
+    std::vector<PendingFrame> m_inbox; // guarded by m_inboxMutex
+    std::vector<PendingFrame> m_draining; // display thread only
     CanFrameFormatter m_formatter;
     HostClock m_clock;
 };

@@ -2,23 +2,17 @@
 
 void CanRecordBuffer::append(const CanRecord &record)
 {
-    if (m_blocks.isEmpty() || m_blocks.constLast().size() >= BlockSize) {
-        CanRecordList block;
-        block.reserve(BlockSize);
-        m_blocks.append(block);
-    }
-    m_blocks.last().append(record);
+    const int end = m_offset + m_size;
+    if (end == m_blocks.size() * BlockSize)
+        m_blocks.append(std::make_shared<Block>());
+    // The last block is shared with copies only up to their own size, so writing past it in place
+    // changes nothing they see.
+    m_blocks.constLast()->records[std::size_t(end % BlockSize)] = record;
     ++m_size;
 }
 
 void CanRecordBuffer::appendBlock(const CanRecordList &records)
 {
-    if (records.size() == BlockSize
-        && (m_blocks.isEmpty() || m_blocks.constLast().size() >= BlockSize)) {
-        m_blocks.append(records);
-        m_size += records.size();
-        return;
-    }
     for (const CanRecord &record : records)
         append(record);
 }
@@ -26,35 +20,43 @@ void CanRecordBuffer::appendBlock(const CanRecordList &records)
 void CanRecordBuffer::removeFirst(int count)
 {
     count = qMin(count, m_size);
-    while (count > 0) {
-        const int front = m_blocks.constFirst().size();
-        if (count >= front) {
-            m_blocks.removeFirst();
-            m_size -= front;
-            count -= front;
-        } else {
-            CanRecordList &block = m_blocks.first();
-            block.erase(block.begin(), block.begin() + count);
-            m_size -= count;
-            count = 0;
-        }
+    if (count <= 0)
+        return;
+    m_size -= count;
+    m_first += count;
+    m_offset += count;
+    const int whole = m_size == 0 ? m_blocks.size() : m_offset / BlockSize;
+    if (whole > 0) {
+        m_blocks.erase(m_blocks.begin(), m_blocks.begin() + whole);
+        m_offset = m_size == 0 ? 0 : m_offset - whole * BlockSize;
     }
 }
 
 void CanRecordBuffer::clear()
 {
     m_blocks.clear();
+    m_first += m_size;
+    m_offset = 0;
     m_size = 0;
 }
 
-const CanRecord &CanRecordBuffer::at(int index) const
+CanRecordView::CanRecordView(const CanRecordList &newestFirst)
+    : m_count(newestFirst.size())
 {
-    Q_ASSERT(index >= 0 && index < m_size);
-    for (const CanRecordList &block : m_blocks) {
-        if (index < block.size())
-            return block.at(index);
-        index -= block.size();
-    }
-    Q_UNREACHABLE();
-    return m_blocks.constFirst().constFirst();
+    for (int i = newestFirst.size() - 1; i >= 0; --i)
+        m_records.append(newestFirst.at(i));
+}
+
+CanRecordView::CanRecordView(const CanRecordBuffer &records, int count)
+    : m_records(records)
+    , m_count(qBound(0, count, records.size()))
+{
+}
+
+CanRecordView::CanRecordView(const CanRecordBuffer &records,
+                             std::shared_ptr<const std::vector<qint64>> numbers)
+    : m_records(records)
+    , m_numbers(std::move(numbers))
+    , m_count(m_numbers ? int(m_numbers->size()) : 0)
+{
 }

@@ -38,7 +38,7 @@ QComboBox *filterCombo(const QStringList &items, int width)
 }
 } // namespace
 
-CANTableWidget::CANTableWidget(QWidget *parent, const LockedHandoff<CanRecordList> *viewBuff)
+CANTableWidget::CANTableWidget(QWidget *parent, const LockedHandoff<CanRecordView> *viewBuff)
     : QWidget(parent)
 {
     qRegisterMetaType<QVector<int>>("QVector<int>");

@@ -19,7 +19,7 @@ class CANTableWidget : public QWidget
 {
     Q_OBJECT
 public:
-    explicit CANTableWidget(QWidget *parent, const LockedHandoff<CanRecordList> *viewBuff);
+    explicit CANTableWidget(QWidget *parent, const LockedHandoff<CanRecordView> *viewBuff);
 
     RstandItemModel *model() const { return m_model; }
 

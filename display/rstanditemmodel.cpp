@@ -1,6 +1,6 @@
 #include "rstanditemmodel.h"
 
-RstandItemModel::RstandItemModel(const LockedHandoff<CanRecordList> *viewBuff, QObject *parent)
+RstandItemModel::RstandItemModel(const LockedHandoff<CanRecordView> *viewBuff, QObject *parent)
     : QAbstractTableModel(parent)
     , m_source(viewBuff)
 {
@@ -49,9 +49,9 @@ QVariant RstandItemModel::data(const QModelIndex &index, int role) const
 void RstandItemModel::refresh()
 {
     beginResetModel();
-    CanRecordList snapshot = m_source->get();
+    CanRecordView snapshot = m_source->get();
     if (!rows.isSharedWith(snapshot))
-        rows.swap(snapshot);
+        std::swap(rows, snapshot);
     endResetModel();
 }
 

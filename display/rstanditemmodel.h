@@ -14,7 +14,7 @@ class RstandItemModel : public QAbstractTableModel
 public:
     static constexpr int ColumnCount = 8;
 
-    explicit RstandItemModel(const LockedHandoff<CanRecordList> *viewBuff,
+    explicit RstandItemModel(const LockedHandoff<CanRecordView> *viewBuff,
                              QObject *parent = nullptr);
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
@@ -26,6 +26,6 @@ public:
 
 private:
     unsigned int timeStampeFormat = 0;
-    CanRecordList rows;
-    const LockedHandoff<CanRecordList> *m_source = nullptr;
+    CanRecordView rows;
+    const LockedHandoff<CanRecordView> *m_source = nullptr;
 };

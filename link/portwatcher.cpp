@@ -2,6 +2,7 @@
 
 #include "serialcontrol.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -32,8 +33,19 @@ PortWatcher::PortWatcher(SerialControl *serial, QObject *parent)
     m_pollTimer = new QTimer(this);
     m_pollTimer->setInterval(1000);
     connect(m_pollTimer, &QTimer::timeout, this, &PortWatcher::onPoll);
-    m_pollTimer->start();
 #endif
+    updatePolling();
+}
+
+void PortWatcher::updatePolling()
+{
+    if (!m_pollTimer)
+        return;
+    const bool needed = !hasUdevEvents() || m_serial->portsNeedPolling();
+    if (needed && !m_pollTimer->isActive())
+        m_pollTimer->start();
+    else if (!needed)
+        m_pollTimer->stop();
 }
 
 PortWatcher::~PortWatcher()
@@ -66,5 +78,20 @@ void PortWatcher::onUdevEvent()
 
 void PortWatcher::onPoll()
 {
+    // The full port scan opens and reads files for every terminal the system knows, dozens of
+    // them; listing the device folder is one directory read. Scan only when the listing changed.
+    QStringList listing = QDir(QStringLiteral("/dev"))
+                              .entryList({ QStringLiteral("tty*"), QStringLiteral("cu.*") },
+                                         QDir::AllEntries | QDir::System, QDir::Name);
+    for (const QString &path : m_serial->extraPorts())
+        listing.append(QFileInfo::exists(path) ? path : QString());
+    // A new device node may come before its attributes do: scan a few more times after a change.
+    if (listing != m_lastListing)
+        m_scansLeft = 3;
+    if (m_scansLeft == 0 && !m_serial->hasPortSource())
+        return;
+    if (m_scansLeft > 0)
+        --m_scansLeft;
+    m_lastListing = listing;
     m_serial->refreshPortListIfChanged();
 }

@@ -3,9 +3,10 @@
 // Notices serial devices coming and going on this platform and asks the serial link to rebuild
 // its port list. Lives on the GUI thread: udev events arrive through a socket notifier, and a
 // one-second poll covers machines without a udev daemon and pseudo-terminals, which udev never
-// announces.
+// announces; where udev sees every port, nothing polls.
 
 #include <QObject>
+#include <QStringList>
 
 class QSocketNotifier;
 class QTimer;
@@ -24,6 +25,8 @@ public:
 
 public slots:
     void rebuildNow();
+    // Starts or stops the poll as the serial link's ports need it.
+    void updatePolling();
 
 private:
     void onUdevEvent();
@@ -34,4 +37,6 @@ private:
     udev_monitor *m_monitor = nullptr;
     QSocketNotifier *m_notifier = nullptr;
     QTimer *m_pollTimer = nullptr;
+    QStringList m_lastListing;
+    int m_scansLeft = 0;
 };

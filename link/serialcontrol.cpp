@@ -237,15 +237,21 @@ QStringList SerialControl::availablePorts() const
 
 void SerialControl::addExtraPort(const QString &path)
 {
-    QMutexLocker lock(&m_configMutex);
-    if (!m_extraPorts.contains(path))
-        m_extraPorts.append(path);
+    {
+        QMutexLocker lock(&m_configMutex);
+        if (!m_extraPorts.contains(path))
+            m_extraPorts.append(path);
+    }
+    updatePortPolling();
 }
 
 void SerialControl::removeExtraPort(const QString &path)
 {
-    QMutexLocker lock(&m_configMutex);
-    m_extraPorts.removeAll(path);
+    {
+        QMutexLocker lock(&m_configMutex);
+        m_extraPorts.removeAll(path);
+    }
+    updatePortPolling();
 }
 
 QStringList SerialControl::extraPorts() const
@@ -256,8 +262,29 @@ QStringList SerialControl::extraPorts() const
 
 void SerialControl::setPortSource(std::function<QList<SerialPortEntry>()> source)
 {
+    {
+        QMutexLocker lock(&m_configMutex);
+        m_portSource = std::move(source);
+    }
+    updatePortPolling();
+}
+
+bool SerialControl::hasPortSource() const
+{
     QMutexLocker lock(&m_configMutex);
-    m_portSource = std::move(source);
+    return bool(m_portSource);
+}
+
+bool SerialControl::portsNeedPolling() const
+{
+    QMutexLocker lock(&m_configMutex);
+    return !m_extraPorts.isEmpty() || m_portSource;
+}
+
+void SerialControl::updatePortPolling()
+{
+    if (m_watcher)
+        QMetaObject::invokeMethod(m_watcher, &PortWatcher::updatePolling, Qt::QueuedConnection);
 }
 
 void SerialControl::refreshPortList()

@@ -50,6 +50,10 @@ public:
     void addExtraPort(const QString &path);
     void removeExtraPort(const QString &path);
     QStringList extraPorts() const;
+    // True when a port may come or go unannounced by the hot-plug monitor: pseudo-terminals and
+    // ports named by hand, or a port list supplied from outside.
+    bool portsNeedPolling() const;
+    bool hasPortSource() const;
 
     // Replaces the system's port enumeration; for tests without hardware.
     void setPortSource(std::function<QList<SerialPortEntry>()> source);
@@ -104,4 +108,5 @@ private:
     QString m_openErrorText;
 
     PortWatcher *m_watcher = nullptr;
+    void updatePortPolling();
 };

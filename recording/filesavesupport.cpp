@@ -112,13 +112,24 @@ void FileSaveSupport::setGlobalSaveFormat(LogFormat format)
 
 void FileSaveSupport::writeFrame(CAN_StructureDescription &frameStr)
 {
+    writeLine(frameStr);
+}
+
+void FileSaveSupport::writeLine(const CAN_StructureDescription &frame)
+{
     if (!m_realTimeStream)
         return;
     m_line.resize(0);
-    m_realTimeCodec->appendFrame(m_line, frameStr);
+    m_realTimeCodec->appendFrame(m_line, frame);
     *m_realTimeStream << QLatin1String(m_line);
     if (m_realTimeStream->status() != QTextStream::Ok)
         failRealTime();
+}
+
+void FileSaveSupport::writeFrames(const QVector<CAN_StructureDescription> &frames)
+{
+    for (const CAN_StructureDescription &frame : frames)
+        writeLine(frame);
 }
 
 void FileSaveSupport::setGlobalSavePath(QString path)

@@ -10,6 +10,7 @@
 #include <QObject>
 #include <QString>
 #include <QTimer>
+#include <QVector>
 
 #include <memory>
 
@@ -62,6 +63,7 @@ public:
     void setGlobalSaveFormat(LogFormat format);
 
     void writeFrame(CAN_StructureDescription &frameStr);
+    void writeFrames(const QVector<CAN_StructureDescription> &frames);
     void setGlobalSavePath(QString path);
     void realTimeSaveCommand(QString path, bool realTime_Save_Flag);
     void globalSave();
@@ -79,6 +81,7 @@ signals:
     void signal_globalSaveFailed(QString path, QString reason);
 
 private:
+    void writeLine(const CAN_StructureDescription &frame);
     void closeRealTime();
     void failRealTime();
     void writeGlobalSave();

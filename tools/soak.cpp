@@ -3,11 +3,12 @@
 // pause, filter changes and clears. Checks the real-time log frame by frame afterwards and reports
 // the end-to-end frame rate, peak resident memory and the worst GUI event-loop latency.
 //
-//   soak [--frames N] [--rate R | --find-rate] [--folder DIR] [--keep]
+//   soak [--frames N] [--rate R | --find-rate] [--folder DIR] [--keep] [--plain]
 //     --frames N    frames to record over both channels (default 10000000)
 //     --rate R      frames per second on each channel (default: the rate --find-rate finds)
 //     --find-rate   step the rate up in short runs until the analyser falls behind, then stop
 //     --folder DIR  where the logs go (default: a temporary folder, removed unless --keep)
+//     --plain       frames only: no pause, filter changes, clears or global save (for CPU figures)
 // Runs without a display (offscreen) and with private settings. Exit code 0 when every check
 // passed. Run it niced on a shared machine: it keeps every core busy.
 
@@ -62,9 +63,11 @@ int main(int argc, char *argv[])
             folder = args.at(++i);
         } else if (arg == QLatin1String("--keep")) {
             keep = true;
+        } else if (arg == QLatin1String("--plain")) {
+            options.scenario = false;
         } else {
             say(QStringLiteral("usage: soak [--frames N] [--rate R | --find-rate] [--folder DIR] "
-                               "[--keep]"));
+                               "[--keep] [--plain]"));
             return 2;
         }
     }

@@ -49,6 +49,8 @@ private slots:
     void viewIsNewestFirstAndCapped();
     void filters_data();
     void filters();
+    void extendedListEqualsARebuild_data();
+    void extendedListEqualsARebuild();
     void timeFilterFollowsTheTimeFormat();
     void emptyBufferRebuildsNothing();
     void pauseHoldsTheTableButNotTheCounters();
@@ -74,7 +76,7 @@ private:
     }
     // Waits until the display thread has handled everything queued to it so far.
     void sync();
-    CanRecordList view() const { return display->viewBuff()->get(); }
+    CanRecordView view() const { return display->viewBuff()->get(); }
     // Runs `count` frames straight on the display thread, for bulk fills.
     void fill(int count, uint firstTimeStamp = 0);
 
@@ -132,7 +134,7 @@ void tst_CAN_DataDisplaySupport::recordsTheWorkedExample()
     send(1, 0x7EF, 123456);
     QVERIFY(changed.wait(5000));
 
-    const CanRecordList rows = view();
+    const CanRecordView rows = view();
     QCOMPARE(rows.size(), 1);
     const QStringList got = texts(rows.first());
     QCOMPARE(got.mid(1),
@@ -157,7 +159,7 @@ void tst_CAN_DataDisplaySupport::countsReceivedAndSent()
     send(1, 0x104, 5, 0);
     QTRY_VERIFY_WITH_TIMEOUT(display->recvCount() == 3 && display->sendCount() == 2, 5000);
     QVERIFY(counted.count() >= 1);
-    const CanRecordList rows = view();
+    const CanRecordView rows = view();
     QCOMPARE(rows.size(), 5);
     QCOMPARE(rows.at(0).direction, QStringLiteral("Rx"));
     QCOMPARE(rows.at(2).direction, QStringLiteral("Tx"));
@@ -212,12 +214,68 @@ void tst_CAN_DataDisplaySupport::viewIsNewestFirstAndCapped()
     QSignalSpy changed(display, &CAN_DataDisplaySupport::signal_DisplayBuff_Changed);
     startRefresh();
     QVERIFY(changed.wait(10000));
-    const CanRecordList rows = view();
+    const CanRecordView rows = view();
     QCOMPARE(rows.size(), 100000);
     QCOMPARE(rows.first().timeStamp, CanFrameFormatter::timeStampText(149999));
     QCOMPARE(rows.last().timeStamp, CanFrameFormatter::timeStampText(50000));
     for (int i = 1; i < rows.size(); i += 997)
         QVERIFY(rows.at(i - 1).timeStamp > rows.at(i).timeStamp);
+}
+
+void tst_CAN_DataDisplaySupport::extendedListEqualsARebuild_data()
+{
+    QTest::addColumn<QString>("idFilter");
+    // a<n>: append n records, r<n>: drop the n oldest, c: clear; the list is extended after each.
+    QTest::addColumn<QString>("steps");
+    QTest::newRow("no filter, past the limit") << QString() << QStringLiteral("a3 a9 a1 a30");
+    QTest::newRow("filter, past the limit") << QStringLiteral("1") << QStringLiteral("a5 a40 a2");
+    QTest::newRow("trims inside the list")
+        << QStringLiteral("1") << QStringLiteral("a30 r12 a3 r1");
+    QTest::newRow("trim of everything") << QStringLiteral("2") << QStringLiteral("a25 r25 a4");
+    QTest::newRow("clear") << QStringLiteral("3") << QStringLiteral("a40 c a6 c");
+    QTest::newRow("across blocks")
+        << QStringLiteral("7") << QStringLiteral("a10005 r10002 a19999 r3");
+    QTest::newRow("matches none") << QStringLiteral("zz") << QStringLiteral("a20 r3 a5");
+}
+
+void tst_CAN_DataDisplaySupport::extendedListEqualsARebuild()
+{
+    QFETCH(QString, idFilter);
+    QFETCH(QString, steps);
+    CAN_DataDisplaySupport::ViewFilter filter;
+    filter.id = idFilter;
+    const int limit = 10;
+    CanRecordBuffer buffer;
+    std::vector<qint64> numbers;
+    int next = 0;
+    for (const QString &step : steps.split(QLatin1Char(' '))) {
+        const qint64 scanned = buffer.endNumber();
+        const int n = step.mid(1).toInt();
+        if (step.startsWith(QLatin1Char('a'))) {
+            for (int i = 0; i < n; ++i) {
+                CanRecord record;
+                record.frameID = QString::number(next++);
+                buffer.append(record);
+            }
+        } else if (step.startsWith(QLatin1Char('r'))) {
+            buffer.removeFirst(n);
+        } else {
+            buffer.clear();
+        }
+        CAN_DataDisplaySupport::extendNumbers(numbers, scanned, buffer, filter, limit);
+        QCOMPARE(numbers, CAN_DataDisplaySupport::filteredNumbers(buffer, filter, limit));
+        const CanRecordView view(buffer, std::make_shared<const std::vector<qint64>>(numbers));
+        QStringList expected; // newest first
+        buffer.forEachNewestFirst([&](const CanRecord &record) {
+            if (record.frameID.contains(idFilter))
+                expected.append(record.frameID);
+            return expected.size() < limit;
+        });
+        QStringList shown;
+        for (int row = 0; row < view.size(); ++row)
+            shown.append(view.at(row).frameID);
+        QCOMPARE(shown, expected);
+    }
 }
 
 void tst_CAN_DataDisplaySupport::filters_data()

@@ -54,7 +54,7 @@ private slots:
 
 void tst_RstandItemModel::emptySnapshotHasNoRows()
 {
-    LockedHandoff<CanRecordList> source;
+    LockedHandoff<CanRecordView> source;
     RstandItemModel model(&source);
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
     model.refresh();
@@ -81,7 +81,7 @@ void tst_RstandItemModel::cells()
 {
     QFETCH(int, column);
     QFETCH(QString, text);
-    LockedHandoff<CanRecordList> source;
+    LockedHandoff<CanRecordView> source;
     source.set(newestFirst(3));
     RstandItemModel model(&source);
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
@@ -93,7 +93,7 @@ void tst_RstandItemModel::cells()
 
 void tst_RstandItemModel::rowNumbersCountDown()
 {
-    LockedHandoff<CanRecordList> source;
+    LockedHandoff<CanRecordView> source;
     source.set(newestFirst(3));
     RstandItemModel model(&source);
     model.refresh();
@@ -121,7 +121,7 @@ void tst_RstandItemModel::invalidRequestsGiveNothing()
     QFETCH(int, row);
     QFETCH(int, column);
     QFETCH(int, role);
-    LockedHandoff<CanRecordList> source;
+    LockedHandoff<CanRecordView> source;
     source.set(newestFirst(3));
     RstandItemModel model(&source);
     model.refresh();
@@ -132,7 +132,7 @@ void tst_RstandItemModel::invalidRequestsGiveNothing()
 
 void tst_RstandItemModel::refreshTakesASharedSnapshot()
 {
-    LockedHandoff<CanRecordList> source;
+    LockedHandoff<CanRecordView> source;
     source.set(newestFirst(2));
     RstandItemModel model(&source);
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
@@ -151,7 +151,7 @@ void tst_RstandItemModel::refreshTakesASharedSnapshot()
 
 void tst_RstandItemModel::timeFormatSwitchesAtOnce()
 {
-    LockedHandoff<CanRecordList> source;
+    LockedHandoff<CanRecordView> source;
     source.set(newestFirst(3));
     RstandItemModel model(&source);
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
@@ -172,7 +172,7 @@ void tst_RstandItemModel::timeFormatSwitchesAtOnce()
 
 void tst_RstandItemModel::tableHeaderAndEditors()
 {
-    LockedHandoff<CanRecordList> source;
+    LockedHandoff<CanRecordView> source;
     QWidget parent;
     CANTableWidget table(&parent, &source);
 
@@ -220,7 +220,7 @@ void tst_RstandItemModel::tableHeaderAndEditors()
 
 void tst_RstandItemModel::tableShowsTheSnapshot()
 {
-    LockedHandoff<CanRecordList> source;
+    LockedHandoff<CanRecordView> source;
     source.set(newestFirst(4));
     CANTableWidget table(nullptr, &source);
     QCOMPARE(table.tableView->model(), table.model());
@@ -241,7 +241,7 @@ void tst_RstandItemModel::dataColumnTakesTheWidth_data()
 void tst_RstandItemModel::dataColumnTakesTheWidth()
 {
     QFETCH(int, width);
-    LockedHandoff<CanRecordList> source;
+    LockedHandoff<CanRecordView> source;
     source.set(newestFirst(400)); // enough rows for a vertical scroll bar
     CANTableWidget table(nullptr, &source);
     table.model()->refresh();

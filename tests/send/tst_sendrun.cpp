@@ -206,7 +206,7 @@ QList<CanRecord> tst_SendRun::records(int total)
     if (!complete)
         return list;
     QTest::qWait(300); // a few more ticks: nothing else may arrive
-    const CanRecordList newestFirst = m_display->viewBuff()->get();
+    const CanRecordView newestFirst = m_display->viewBuff()->get();
     for (int i = newestFirst.size() - 1; i >= 0; --i)
         list.append(newestFirst.at(i));
     return list;
