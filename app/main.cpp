@@ -39,6 +39,22 @@ int readCommandLine(CommandLineOptions *options)
     return result.exit ? result.exitCode : -1;
 }
 
+bool displayReachable(int argc, char *argv[])
+{
+#if defined(Q_OS_UNIX) && !defined(Q_OS_MACOS)
+    for (int i = 1; i < argc; ++i) {
+        if (qstrcmp(argv[i], "-platform") == 0 || qstrcmp(argv[i], "--platform") == 0)
+            return true;
+    }
+    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
+        || !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+#else
+    Q_UNUSED(argc)
+    Q_UNUSED(argv)
+    return true;
+#endif
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -47,11 +63,14 @@ int main(int argc, char *argv[])
     // Before the application object: the compiled-in platform configuration is read by it.
     rcanInitResources();
 
-    // Usage and version need no display.
-    if (CommandLine::asksForUsage(argc, argv)) {
+    // Usage, version and usage errors need no display; without one, the window could not start
+    // anyway, and a mistyped option deserves its message rather than a platform-plugin abort.
+    if (CommandLine::asksForUsage(argc, argv) || !displayReachable(argc, argv)) {
         QCoreApplication app(argc, argv);
         CommandLineOptions unused;
-        return qMax(readCommandLine(&unused), 0);
+        const int code = readCommandLine(&unused);
+        if (code >= 0)
+            return code;
     }
 
     QApplication app(argc, argv);
