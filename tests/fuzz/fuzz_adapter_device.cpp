@@ -103,9 +103,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             for (int pos = 0; pos < out.size(); pos += Wire::RecordSize)
                 checker.take(out.constData() + pos);
         }
-        framer.feed(out, records);
-        for (int pos = 0; pos < records.size(); pos += Wire::RecordSize)
-            check(quint8(records.at(pos)) == Wire::RecordMark, "framer passed a non-record");
+        const int produced = framer.feed(out, records);
+        check(records.size() == produced * Wire::RecordSize, "framer passed a partial record");
+        // On a damaged line an aligned block that lost its mark is passed on for the decoder to
+        // skip alone; an undamaged stream never yields one.
+        if (faultFree) {
+            for (int pos = 0; pos < records.size(); pos += Wire::RecordSize)
+                check(quint8(records.at(pos)) == Wire::RecordMark, "framer passed a non-record");
+        }
         out.clear();
     }
     return 0;
