@@ -195,12 +195,30 @@ QString DeviceManagement::portFailure(const QString &port,
                                       QSerialPort::SerialPortError error,
                                       const QString &reason)
 {
+    // The system's own reason follows the host's locale, usually English; our phrase in front
+    // keeps the line readable in the program's language.
+    QString cause;
+    switch (error) {
+    case QSerialPort::DeviceNotFoundError:
+        cause = tr("端口不存在");
+        break;
+    case QSerialPort::PermissionError:
+        cause = tr("没有权限或已被占用");
+        break;
+    case QSerialPort::OpenError:
+        cause = tr("端口已经打开");
+        break;
+    default:
+        cause = tr("系统错误");
+        break;
+    }
+    const QString detail = reason.isEmpty() ? cause : tr("%1（%2）").arg(cause, reason);
     // The port layer cannot tell missing rights from a port held by another program.
     if (error == QSerialPort::PermissionError)
         return tr("无法打开串口 %1：%2。若是没有访问权限，请按 README 安装 udev 规则 "
                   "70-rcan-tools.rules 后重新插入适配器；该端口也可能正被其他程序占用。")
-            .arg(port, reason);
-    return tr("无法打开串口 %1：%2。").arg(port, reason);
+            .arg(port, detail);
+    return tr("无法打开串口 %1：%2。").arg(port, detail);
 }
 
 void DeviceManagement::setStatus(std::function<QString()> text)

@@ -69,6 +69,19 @@ protected:
                          fontMetrics().elidedText(text(), Qt::ElideMiddle, area.width()));
     }
 };
+
+// The history outlives a view rebuilt on a language switch, and so does the file it came from.
+struct ShownLog
+{
+    QString path;
+    bool complete = true;
+};
+
+ShownLog &shownLog()
+{
+    static ShownLog log;
+    return log;
+}
 } // namespace
 
 CANView_Widget::CANView_Widget(QWidget *parent)
@@ -164,6 +177,7 @@ CANView_Widget::CANView_Widget(QWidget *parent)
         realTimeSaveFlag = true;
         ui->Button_saveOnTime->setText(tr("停止实时保存"));
     }
+    showFile(shownLog().path, shownLog().complete);
     emit signal_Pause(false);
 
     emit signal_BuffRefresh_Start();
@@ -376,6 +390,7 @@ void CANView_Widget::onLogLoaded(const LogLoadResult &result)
 void CANView_Widget::showFile(const QString &path, bool complete)
 {
     m_shownFile = path;
+    shownLog() = { path, complete };
     if (path.isEmpty()) {
         m_fileLabel->clear();
         m_fileLabel->setToolTip(QString());

@@ -187,6 +187,26 @@
         <translation>Cannot open the serial port %1: %2.</translation>
     </message>
     <message>
+        <source>端口不存在</source>
+        <translation>no such port</translation>
+    </message>
+    <message>
+        <source>没有权限或已被占用</source>
+        <translation>no access rights, or in use</translation>
+    </message>
+    <message>
+        <source>端口已经打开</source>
+        <translation>already open</translation>
+    </message>
+    <message>
+        <source>系统错误</source>
+        <translation>system error</translation>
+    </message>
+    <message>
+        <source>%1（%2）</source>
+        <translation>%1 (%2)</translation>
+    </message>
+    <message>
         <source>通道%1 拒绝了波特率 %2。</source>
         <translation>Channel %1 refused the bit rate %2.</translation>
     </message>

@@ -841,11 +841,12 @@ void tst_DeviceManagement::statusLineTellsWhatHappened_data()
                                << QStringList { port, QStringLiteral("拔出") };
     QTest::newRow("no such port") << QStringLiteral("missing port")
                                   << QStringList { QStringLiteral("/dev/rcan-no-such-port"),
-                                                   QStringLiteral("无法打开串口") };
+                                                   QStringLiteral("：端口不存在（") };
     // The port layer reports a port held by another program as a permission error.
-    QTest::newRow("port held elsewhere") << QStringLiteral("held")
-                                         << QStringList { port, QStringLiteral("无法打开串口"),
-                                                          QStringLiteral("70-rcan-tools.rules") };
+    QTest::newRow("port held elsewhere")
+        << QStringLiteral("held")
+        << QStringList { port, QStringLiteral("没有权限或已被占用（"),
+                         QStringLiteral("70-rcan-tools.rules") };
 }
 
 // One status line tells the user what went wrong; the next success clears it.

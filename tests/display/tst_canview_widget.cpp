@@ -513,6 +513,13 @@ void tst_CANView_Widget::openingALogReplacesTheHistory()
     QCOMPARE(view->shownFile(), log);
     QVERIFY(child<QLabel>("label_file")->text().contains(QLatin1String("bus.log")));
     QVERIFY(!view->openProgress()->isVisible());
+    // A view rebuilt on a language switch still names the file the history came from.
+    {
+        CANView_Widget rebuilt;
+        QCOMPARE(rebuilt.shownFile(), log);
+        QCOMPARE(rebuilt.findChild<QLabel *>(QStringLiteral("label_file"))->text(),
+                 child<QLabel>("label_file")->text());
+    }
     // One message tells the bad line's count, number and text.
     QCOMPARE(told.size(), 2);
     QVERIFY(told.last().contains(QLatin1String("not a frame")));

@@ -2,6 +2,7 @@
 #include "display/candatadisplaysupport.h"
 #include "display/cantablewidget.h"
 #include "display/canview_widget.h"
+#include "display/logloader.h"
 #include "link/serialcontrol.h"
 #include "recording/filesavesupport.h"
 #include "simulator/virtualadapter.h"
@@ -147,6 +148,18 @@ void tst_ReceiveEndToEnd::framesFromTheVirtualAdapter()
     QVERIFY(realTime == global);
     for (const QByteArray &line : realTime)
         QVERIFY(line.endsWith('\r'));
+
+    // A log opened while a channel runs would mix its frames with live ones: it is refused
+    // and the live history stays.
+    QStringList told;
+    view.setUserPrompts([&told](const QString &text) { told << text; },
+                        [](const QString &) { return true; });
+    view.openLogFile(globalPath);
+    QCOMPARE(told.size(), 1);
+    QVERIFY(told.first().contains(QStringLiteral("通道正在运行")));
+    QVERIFY(!view.logLoader()->isRunning());
+    QVERIFY(view.shownFile().isEmpty());
+    QCOMPARE(quint64(model->rowCount()), generated);
 
     panel->findChild<QPushButton *>(QStringLiteral("device_close"))->click();
     serial->removeExtraPort(adapter.slavePath());
