@@ -46,7 +46,8 @@ bool displayReachable(int argc, char *argv[])
         if (qstrcmp(argv[i], "-platform") == 0 || qstrcmp(argv[i], "--platform") == 0)
             return true;
     }
-    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
+    return !qEnvironmentVariableIsEmpty("DISPLAY")
+        || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
         || !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
 #else
     Q_UNUSED(argc)
@@ -87,9 +88,12 @@ int main(int argc, char *argv[])
 
     // rcan-tools FILE: the log opens in the receive view of the first main window.
     QString logFile = options.logFile;
-    return ApplicationShell::runMainWindows([logFile](RAZOradurodMainWindow *window) mutable {
-        if (!logFile.isEmpty())
-            window->receiveView()->openLogFile(logFile);
-        logFile.clear();
-    });
+    const int exitCode
+        = ApplicationShell::runMainWindows([logFile](RAZOradurodMainWindow *window) mutable {
+              if (!logFile.isEmpty())
+                  window->receiveView()->openLogFile(logFile);
+              logFile.clear();
+          });
+    stopSimulatedAdapter();
+    return exitCode;
 }

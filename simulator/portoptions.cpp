@@ -29,6 +29,12 @@ VirtualAdapter *simulatedAdapter()
     return g_simulated;
 }
 
+void stopSimulatedAdapter()
+{
+    if (g_simulated)
+        g_simulated->stop();
+}
+
 bool applyPortOptions(const QStringList &arguments, QString *error)
 {
     QStringList problems;

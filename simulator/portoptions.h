@@ -23,3 +23,8 @@ bool applyPortOptions(const QStringList &ports, bool simulate, int rate, QString
 
 // The adapter started by --simulate, or nullptr.
 VirtualAdapter *simulatedAdapter();
+
+// Winds the --simulate adapter's thread down; call it once the event loop has ended, before
+// the application object goes (from its destructor the adapter's timer would be stopped from
+// the wrong thread).
+void stopSimulatedAdapter();
