@@ -6,14 +6,17 @@
 #include "app/widgets/rgroupbox.h"
 #include "app/widgets/rpushbutton.h"
 #include "app/widgets/rspinbox.h"
+#include "display/logloader.h"
+#include "display/logopenprogress.h"
 #include "protocol/canframe.h"
-#include "recording/logfilereader.h"
 #include "send/keyboard.h"
 
+#include <QDir>
 #include <QDoubleSpinBox>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QJsonArray>
@@ -24,6 +27,7 @@
 #include <QProgressBar>
 #include <QRegularExpression>
 #include <QRegularExpressionValidator>
+#include <QScreen>
 #include <QStyledItemDelegate>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -134,6 +138,18 @@ TransmitListWidget::TransmitListWidget(QWidget *parent)
     connect(m_replayScheduler, &TransmitListScheduler::signal_report, this,
             &TransmitListWidget::onReplayReport);
     buildUi();
+
+    // Logs are read on the receive view's loader, but into numbers only: a replay needs none of
+    // the display texts, and a million frames then stay a few tens of megabytes.
+    m_loader = new LogLoader(nullptr, this);
+    m_loader->setFrameLimit(MaxReplayFrames);
+    m_openProgress = new LogOpenProgress(this);
+    m_openProgress->setWindowFlags(m_openProgress->windowFlags() | Qt::Window);
+    m_openProgress->hide();
+    connect(m_openProgress, &LogOpenProgress::cancelRequested, m_loader, &LogLoader::cancel);
+    connect(m_loader, &LogLoader::progressChanged, m_openProgress,
+            &LogOpenProgress::setProgressValue);
+    connect(m_loader, &LogLoader::finished, this, &TransmitListWidget::onReplayLogLoaded);
 
     QVector<TransmitEntry> kept;
     if (fromJson(readSetting(QLatin1String(SettingsKey)).toByteArray(), &kept))
@@ -280,6 +296,7 @@ void TransmitListWidget::buildUi()
     }
     optionRow->addWidget(new QLabel(tr("速度:"), replayGroup));
     m_speed = new QDoubleSpinBox(replayGroup);
+    m_speed->setObjectName(QStringLiteral("replaySpeed"));
     m_speed->setRange(0.1, 10.0);
     m_speed->setSingleStep(0.1);
     m_speed->setDecimals(1);
@@ -287,6 +304,7 @@ void TransmitListWidget::buildUi()
     m_speed->setSuffix(QStringLiteral("×"));
     optionRow->addWidget(m_speed);
     m_fast = new RcHECKbOX(replayGroup);
+    m_fast->setObjectName(QStringLiteral("replayFast"));
     m_fast->setText(tr("尽快发送"));
     optionRow->addWidget(m_fast);
     optionRow->addWidget(new QLabel(tr("循环次数:"), replayGroup));
@@ -321,17 +339,15 @@ void TransmitListWidget::buildUi()
         const QString path
             = QFileDialog::getOpenFileName(this, tr("选择日志"), QString(),
                                            tr("日志文件 (*.txt *.log *.asc *.trc);;所有文件 (*)"));
-        QString error;
-        if (!path.isEmpty() && !openReplayLog(path, &error))
-            m_replayState->setText(error);
+        if (!path.isEmpty())
+            openReplayLog(path);
     });
     connect(m_useOpened, &QPushButton::clicked, this, [this] {
         const QString path = m_openedLog ? m_openedLog() : QString();
-        QString error;
         if (path.isEmpty())
             m_replayState->setText(tr("接收视图未打开日志"));
-        else if (!openReplayLog(path, &error))
-            m_replayState->setText(error);
+        else
+            openReplayLog(path);
     });
     connect(m_play, &QPushButton::clicked, this, [this] {
         if (m_replayRunning)
@@ -603,30 +619,63 @@ bool TransmitListWidget::loadList(const QString &path)
     return true;
 }
 
-bool TransmitListWidget::openReplayLog(const QString &path, QString *error)
+bool TransmitListWidget::openReplayLog(const QString &path)
 {
-    QFile file(path);
-    if (m_replayRunning || !file.open(QIODevice::ReadOnly)) {
-        if (error)
-            *error = tr("无法打开日志");
+    if (m_replayRunning || m_loader->isRunning())
         return false;
+    m_openProgress->start(path);
+    QRect over = window()->frameGeometry();
+    if (!window()->isVisible()) {
+        if (QScreen *screen = QGuiApplication::primaryScreen())
+            over = screen->availableGeometry();
     }
-    QVector<LogFrame> frames;
-    const LogReadResult result = LogFileReader::read(file, [&frames](const LogFrame &frame) {
-        frames.append(frame);
-        return frames.size() < MaxReplayFrames;
-    });
-    if (!result.recognised || frames.isEmpty()) {
-        if (error)
-            *error = tr("日志中没有可回放的帧");
-        return false;
-    }
-    m_replayFrames = frames;
-    m_replayFile->setText(QFileInfo(path).fileName() + tr(" (%1 帧)").arg(frames.size()));
-    m_progress->setRange(0, frames.size());
-    m_progress->setValue(0);
-    m_replayState->clear();
+    QRect area = m_openProgress->frameGeometry();
+    area.moveCenter(over.center());
+    m_openProgress->move(area.topLeft());
+    m_openProgress->show();
+    enableReplayInputs(false);
+    m_replayState->setText(tr("正在读取日志..."));
+    m_loader->start(path);
     return true;
+}
+
+bool TransmitListWidget::replayLogLoading() const
+{
+    return m_loader->isRunning();
+}
+
+void TransmitListWidget::onReplayLogLoaded(const LogLoadResult &result)
+{
+    m_openProgress->hide();
+    enableReplayInputs(true);
+    // A cancelled or failed load keeps the log loaded before.
+    if (!result.opened) {
+        m_replayState->setText(tr("无法打开日志"));
+    } else if (result.cancelled) {
+        m_replayState->setText(tr("已取消读取日志"));
+    } else if (result.frames.isEmpty()) {
+        m_replayState->setText(tr("日志中没有可回放的帧"));
+    } else {
+        m_replayFrames = result.frames;
+        m_replayFile->setText(QFileInfo(result.path).fileName()
+                              + tr(" (%1 帧)").arg(m_replayFrames.size()));
+        m_replayFile->setToolTip(QDir::toNativeSeparators(result.path));
+        m_progress->setRange(0, m_replayFrames.size());
+        m_progress->setValue(0);
+        QStringList notes;
+        if (result.dropped > 0)
+            notes << tr("只载入前 %1 帧").arg(result.kept);
+        if (result.read.badLines > 0)
+            notes << tr("%1 行无法识别，已跳过").arg(result.read.badLines);
+        m_replayState->setText(notes.join(tr("，")));
+    }
+    emit replayLogLoaded(!result.cancelled && !result.frames.isEmpty());
+}
+
+void TransmitListWidget::enableReplayInputs(bool enable)
+{
+    for (QPushButton *b : { m_chooseLog, m_useOpened, m_play })
+        b->setEnabled(enable);
 }
 
 void TransmitListWidget::setListRunning(bool running)
@@ -721,7 +770,7 @@ void TransmitListWidget::onListReport(const TransmitReport &report)
 
 void TransmitListWidget::startReplay()
 {
-    if (m_replayRunning || m_replayFrames.isEmpty())
+    if (m_replayRunning || m_replayFrames.isEmpty() || m_loader->isRunning())
         return;
     ReplayOptions options;
     options.speed = m_fast->isChecked() ? 0.0 : m_speed->value();

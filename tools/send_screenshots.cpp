@@ -183,6 +183,8 @@ int main(int argc, char *argv[])
             log.close();
         }
         ok &= list->openReplayLog(logPath);
+        for (int i = 0; i < 100 && list->replayLogLoading(); ++i)
+            common::delayMsec(50);
         list->startList();
         list->startReplay();
         common::delayMsec(900);
