@@ -16,7 +16,6 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QJsonArray>
@@ -27,7 +26,6 @@
 #include <QProgressBar>
 #include <QRegularExpression>
 #include <QRegularExpressionValidator>
-#include <QScreen>
 #include <QStyledItemDelegate>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -624,15 +622,7 @@ bool TransmitListWidget::openReplayLog(const QString &path)
     if (m_replayRunning || m_loader->isRunning())
         return false;
     m_openProgress->start(path);
-    QRect over = window()->frameGeometry();
-    if (!window()->isVisible()) {
-        if (QScreen *screen = QGuiApplication::primaryScreen())
-            over = screen->availableGeometry();
-    }
-    QRect area = m_openProgress->frameGeometry();
-    area.moveCenter(over.center());
-    m_openProgress->move(area.topLeft());
-    m_openProgress->show();
+    m_openProgress->showOver(this);
     enableReplayInputs(false);
     m_replayState->setText(tr("正在读取日志..."));
     m_loader->start(path);

@@ -15,6 +15,7 @@
 #include "send/transmitlistwidget.h"
 #include "simulator/virtualadapter.h"
 #include "support/mainwindowdriver.h"
+#include "support/textfile.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -537,11 +538,9 @@ void tst_MainWindow::replayTakesTheLogTheReceiveViewOpened()
 
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("opened.log"));
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("(1700000000.000000) can0 123#11\n(1700000000.010000) can1 456#2233\n"
-               "(1700000000.020000) can0 789#\n");
-    file.close();
+    QVERIFY(writeTestFile(path,
+                          "(1700000000.000000) can0 123#11\n(1700000000.010000) can1 456#2233\n"
+                          "(1700000000.020000) can0 789#\n"));
     CANView_Widget *view = window->receiveView();
     view->setUserPrompts([](const QString &) {}, [](const QString &) { return true; });
     QSignalSpy opened(view->logLoader(), &LogLoader::finished);

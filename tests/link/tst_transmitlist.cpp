@@ -18,6 +18,7 @@
 #include <QtTest>
 
 #include "support/privatesettingsmain.h"
+#include "support/textfile.h"
 #include <algorithm>
 #include <cmath>
 #include <memory>
@@ -226,15 +227,13 @@ void tst_TransmitList::replaySendsTheLogByteForByte()
     QFETCH(bool, pause);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("replay.log"));
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("(1700000000.000000) can0 123#1122334455667788\n"
-               "(1700000000.005000) can1 1ABCDEF0#01\n"
-               "(1700000000.010000) can0 7FF#R\n"
-               "(1700000000.012000) can0 000#\n"
-               "(1700000000.020000) can1 00000001#DEADBEEF\n"
-               "(1700000000.600001) can0 456#0102\n");
-    file.close();
+    QVERIFY(writeTestFile(path,
+                          "(1700000000.000000) can0 123#1122334455667788\n"
+                          "(1700000000.005000) can1 1ABCDEF0#01\n"
+                          "(1700000000.010000) can0 7FF#R\n"
+                          "(1700000000.012000) can0 000#\n"
+                          "(1700000000.020000) can1 00000001#DEADBEEF\n"
+                          "(1700000000.600001) can0 456#0102\n"));
     QSignalSpy loaded(m_page.get(), &TransmitListWidget::replayLogLoaded);
     QVERIFY(m_page->openReplayLog(path));
     QVERIFY(loaded.wait(10000));
@@ -242,6 +241,7 @@ void tst_TransmitList::replaySendsTheLogByteForByte()
     QCOMPARE(m_page->replayFrameCount(), 6);
 
     QVector<LogFrame> expected;
+    QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
     LogFileReader::read(file, [&expected](const LogFrame &f) {
         expected.append(f);
