@@ -958,11 +958,11 @@ Reason: %2</translation>
     </message>
     <message>
         <source>只载入前 %1 帧</source>
-        <translation>only the first %1 frames were loaded</translation>
+        <translation>Only the first %1 frames loaded</translation>
     </message>
     <message>
         <source>%1 行无法识别，已跳过</source>
-        <translation>%1 unrecognised lines skipped</translation>
+        <translation>Unrecognised lines skipped: %1</translation>
     </message>
     <message>
         <source>，</source>
