@@ -1,8 +1,9 @@
 #pragma once
 
 // The send window's third page: a list of frames each sent on its own period, and the replay of a
-// recorded log. Both run on transmit schedulers of their own; the page only edits, starts, stops
-// and shows what the schedulers report. The last list is kept in the settings.
+// recorded log. The form lays it out; the table's editors and the page's logic are set up here.
+// Both run on transmit schedulers of their own; the page only edits, starts, stops and shows what
+// the schedulers report. The last list is kept in the settings.
 
 #include "link/transmitlistscheduler.h"
 
@@ -13,6 +14,10 @@
 #include <functional>
 
 struct LogLoadResult;
+
+namespace Ui {
+class TransmitListWidget;
+}
 
 class LogLoader;
 class LogOpenProgress;
@@ -105,6 +110,7 @@ private:
     QString typeText(bool extended) const;
     QString formatText(bool remote) const;
 
+    Ui::TransmitListWidget *ui = nullptr;
     QVector<TransmitEntry> m_entries;
     QVector<LogFrame> m_replayFrames;
     LogLoader *m_loader = nullptr;
