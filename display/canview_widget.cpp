@@ -19,13 +19,11 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
-#include <QScreen>
 
 namespace {
 const QString SaveOnTimeStyle = QStringLiteral(
@@ -347,15 +345,7 @@ void CANView_Widget::openLogFile(const QString &path)
     }
 
     m_openProgress->start(path);
-    QRect over = window()->frameGeometry();
-    if (!window()->isVisible()) {
-        if (QScreen *screen = QGuiApplication::primaryScreen())
-            over = screen->availableGeometry();
-    }
-    QRect area = m_openProgress->frameGeometry();
-    area.moveCenter(over.center());
-    m_openProgress->move(area.topLeft());
-    m_openProgress->show();
+    m_openProgress->showOver(this);
     showFile(path, false);
     m_loader->start(path);
 }

@@ -63,7 +63,9 @@ bool LogLoader::start(const QString &path)
     if (m_thread)
         return false;
     // Queued before any block, so the history is emptied first.
-    QMetaObject::invokeMethod(m_display, &CAN_DataDisplaySupport::startLoad, Qt::QueuedConnection);
+    if (m_display)
+        QMetaObject::invokeMethod(m_display, &CAN_DataDisplaySupport::startLoad,
+                                  Qt::QueuedConnection);
     m_thread = QThread::create([this, path] { run(path); });
     m_thread->setObjectName(QStringLiteral("log-open"));
     m_thread->start();
@@ -115,6 +117,12 @@ void LogLoader::run(const QString &path)
             [&](const LogFrame &frame) {
                 if (self->isInterruptionRequested())
                     return false;
+                if (!m_display) {
+                    if (result.frames.size() < m_frameLimit)
+                        result.frames.append(frame);
+                    ++delivered;
+                    return true;
+                }
                 if (first) {
                     first = false;
                     firstUs = frame.hostTimeUs;
@@ -150,7 +158,8 @@ void LogLoader::run(const QString &path)
         if (!block.isEmpty())
             handOver();
         result.cancelled = result.read.stopped;
-        result.kept = qMin<qint64>(delivered, m_display->maxBuffSize());
+        result.kept
+            = m_display ? qMin<qint64>(delivered, m_display->maxBuffSize()) : result.frames.size();
         result.dropped = delivered - result.kept;
     }
     QMetaObject::invokeMethod(

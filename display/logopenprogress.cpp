@@ -3,9 +3,11 @@
 #include "app/widgets/rframelesswidget.h"
 
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QVBoxLayout>
 
 LogOpenProgress::LogOpenProgress(QWidget *parent)
@@ -38,6 +40,19 @@ void LogOpenProgress::start(const QString &fileName)
     m_file->setText(fontMetrics().elidedText(QFileInfo(fileName).fileName(), Qt::ElideMiddle, 320));
     m_bar->setValue(0);
     m_cancel->setEnabled(true);
+}
+
+void LogOpenProgress::showOver(QWidget *owner)
+{
+    QRect over = owner->window()->frameGeometry();
+    if (!owner->window()->isVisible()) {
+        if (QScreen *screen = QGuiApplication::primaryScreen())
+            over = screen->availableGeometry();
+    }
+    QRect area = frameGeometry();
+    area.moveCenter(over.center());
+    move(area.topLeft());
+    show();
 }
 
 void LogOpenProgress::setProgressValue(int percent)

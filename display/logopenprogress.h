@@ -17,6 +17,8 @@ public:
     explicit LogOpenProgress(QWidget *parent = nullptr);
 
     void start(const QString &fileName);
+    // Shows the window centred over `owner`'s window, or over the screen while that is hidden.
+    void showOver(QWidget *owner);
     void setProgressValue(int percent);
     int progressValue() const;
     QPushButton *cancelButton() const { return m_cancel; }

@@ -1,12 +1,10 @@
 #include "trans_cansendsupport.h"
 
-#include "display/candatadisplaysupport.h"
-#include "link/serialcontrol.h"
+#include "link/transmitworker.h"
 #include "protocol/canframe.h"
 #include "protocol/contextprotocol.h"
 
 #include <QDebug>
-#include <QMetaObject>
 #include <QThread>
 #include <QTimer>
 
@@ -18,51 +16,28 @@ Trans_canSendSupport::Trans_canSendSupport(SendParams *params, SendFrameSpec *fr
     , frameSpec(frameDesc)
 {
     Rank = nextRank++;
-    displaySupport = CAN_DataDisplaySupport::instance();
 
     intervalTimer = new QTimer;
     intervalTimer->setSingleShot(true);
     responseTimer = new QTimer;
     responseTimer->setSingleShot(true);
-    workerThread = new QThread;
-    workerThread->setObjectName(QStringLiteral("transmit worker %1").arg(Rank, 0, 16));
-    intervalTimer->moveToThread(workerThread);
-    responseTimer->moveToThread(workerThread);
-    moveToThread(workerThread);
-    workerThread->start(QThread::InheritPriority);
-
+    worker = new TransmitWorker;
+    worker->start(this, QStringLiteral("transmit worker %1").arg(Rank, 0, 16),
+                  QThread::InheritPriority, { intervalTimer, responseTimer });
     connect(intervalTimer, &QTimer::timeout, this, &Trans_canSendSupport::sendOneFrame);
     connect(responseTimer, &QTimer::timeout, this, &Trans_canSendSupport::On_ResponseTimeout);
-    connect(this, &Trans_canSendSupport::Signal_payLoad_Send, SerialControl::instance(),
-            &SerialControl::serialSocketSend);
-    connect(contextProtocol::instance(), &contextProtocol::signal_RSP_CANSend, this,
-            &Trans_canSendSupport::On_RSP_CANSend_Hander);
-    // The display slot takes the low 32 bits of the time stamp, as the adapter sent it.
-    connect(this, &Trans_canSendSupport::signal_RSP_CANSendDisplay, displaySupport,
-            &CAN_DataDisplaySupport::onFrame);
 }
 
 Trans_canSendSupport::~Trans_canSendSupport() = default;
 
 void Trans_canSendSupport::release()
 {
-    QThread *home = QThread::currentThread();
-    // Timers can only be stopped on their own thread, so the worker tidies up and hands the
-    // scheduler back before its thread ends.
-    QMetaObject::invokeMethod(
-        this,
-        [this, home] {
-            delete intervalTimer;
-            delete responseTimer;
-            intervalTimer = nullptr;
-            responseTimer = nullptr;
-            running = false;
-            moveToThread(home);
-        },
-        Qt::BlockingQueuedConnection);
-    workerThread->quit();
-    workerThread->wait();
-    delete workerThread;
+    worker->finish(this, [this] {
+        intervalTimer = nullptr;
+        responseTimer = nullptr;
+        running = false;
+    });
+    delete worker;
     delete this;
 }
 

@@ -7,9 +7,8 @@
 #include <QByteArray>
 #include <QObject>
 
-class QThread;
 class QTimer;
-class CAN_DataDisplaySupport;
+class TransmitWorker;
 
 enum TransEnd_Sta {
     TransEnd_Finished = 0,
@@ -83,7 +82,7 @@ private:
 
     QTimer *intervalTimer = nullptr;
     QTimer *responseTimer = nullptr;
-    QThread *workerThread = nullptr;
+    TransmitWorker *worker = nullptr;
 
     SendParams *sendParams = nullptr;
     SendFrameSpec *frameSpec = nullptr;
@@ -99,7 +98,6 @@ private:
     int dataLength = 0;
 
     QByteArray lastFrame;
-    CAN_DataDisplaySupport *displaySupport = nullptr;
 
     bool running = false;
     // A frame whose send result has not come yet; its confirmation still belongs in the receive

@@ -1,8 +1,7 @@
 #include "transmitlistscheduler.h"
 
-#include "display/candatadisplaysupport.h"
-#include "link/serialcontrol.h"
 #include "link/trans_cansendsupport.h"
+#include "link/transmitworker.h"
 #include "protocol/canframe.h"
 #include "protocol/contextprotocol.h"
 
@@ -10,11 +9,17 @@
 #include <QThread>
 #include <QTimer>
 
+#include <chrono>
 #include <cmath>
-#include <limits>
+#include <thread>
 
 namespace {
 constexpr qint64 NsPerMs = 1000000;
+// A timer wakes on whole milliseconds at best, and later on a busy machine: it only brings the
+// thread this close to a deadline, and the thread sleeps the rest itself.
+constexpr qint64 FinalStretchNs = 2 * NsPerMs;
+// The sleep's own slack; the last part is spent yielding instead.
+constexpr qint64 SpinNs = 100000;
 } // namespace
 
 QByteArray TransmitEntry::canFrame() const
@@ -34,6 +39,7 @@ TransmitListScheduler::TransmitListScheduler()
 {
     qRegisterMetaType<TransmitReport>();
     Rank = Trans_canSendSupport::takeRank();
+    clock.start();
 
     dueTimer = new QTimer;
     dueTimer->setSingleShot(true);
@@ -42,46 +48,24 @@ TransmitListScheduler::TransmitListScheduler()
     responseTimer->setSingleShot(true);
     reportTimer = new QTimer;
     reportTimer->setInterval(ReportIntervalMs);
-    workerThread = new QThread;
-    workerThread->setObjectName(QStringLiteral("transmit list %1").arg(Rank, 0, 16));
-    dueTimer->moveToThread(workerThread);
-    responseTimer->moveToThread(workerThread);
-    reportTimer->moveToThread(workerThread);
-    moveToThread(workerThread);
+    worker = new TransmitWorker;
     // Periods of a few milliseconds need the thread to wake on time while the GUI is busy.
-    workerThread->start(QThread::HighPriority);
-
+    worker->start(this, QStringLiteral("transmit list %1").arg(Rank, 0, 16), QThread::HighPriority,
+                  { dueTimer, responseTimer, reportTimer });
     connect(dueTimer, &QTimer::timeout, this, &TransmitListScheduler::pump);
     connect(responseTimer, &QTimer::timeout, this, &TransmitListScheduler::onResponseTimeout);
     connect(reportTimer, &QTimer::timeout, this, &TransmitListScheduler::emitReport);
-    connect(this, &TransmitListScheduler::Signal_payLoad_Send, SerialControl::instance(),
-            &SerialControl::serialSocketSend);
-    connect(contextProtocol::instance(), &contextProtocol::signal_RSP_CANSend, this,
-            &TransmitListScheduler::On_RSP_CANSend_Hander);
-    connect(this, &TransmitListScheduler::signal_RSP_CANSendDisplay,
-            CAN_DataDisplaySupport::instance(), &CAN_DataDisplaySupport::onFrame);
-    clock.start();
 }
 
 TransmitListScheduler::~TransmitListScheduler() = default;
 
 void TransmitListScheduler::release()
 {
-    QThread *home = QThread::currentThread();
-    QMetaObject::invokeMethod(
-        this,
-        [this, home] {
-            mode = Mode::Idle;
-            delete dueTimer;
-            delete responseTimer;
-            delete reportTimer;
-            dueTimer = responseTimer = reportTimer = nullptr;
-            moveToThread(home);
-        },
-        Qt::BlockingQueuedConnection);
-    workerThread->quit();
-    workerThread->wait();
-    delete workerThread;
+    worker->finish(this, [this] {
+        mode = Mode::Idle;
+        dueTimer = responseTimer = reportTimer = nullptr;
+    });
+    delete worker;
     delete this;
 }
 
@@ -176,17 +160,27 @@ qint64 TransmitListScheduler::replayDueNs(int index) const
     return passStartNs + qint64(std::llround(gapUs * 1000.0 / options.speed));
 }
 
-void TransmitListScheduler::waitUntil(qint64 due)
+bool TransmitListScheduler::waitUntil(qint64 due)
 {
     const qint64 waitNs = due - clock.nsecsElapsed();
-    dueTimer->start(int(qMin<qint64>((waitNs + NsPerMs - 1) / NsPerMs, 3600000)));
+    if (waitNs >= FinalStretchNs + NsPerMs) {
+        // Rounded down, so the timer wakes the thread within the final stretch at the earliest.
+        const qint64 timerMs = (waitNs - FinalStretchNs) / NsPerMs;
+        dueTimer->start(int(qMin<qint64>(timerMs, 3600000)));
+        return false;
+    }
+    // Deadlines are absolute, so a late wake-up shortens the next wait instead of adding up.
+    if (waitNs > SpinNs)
+        std::this_thread::sleep_for(std::chrono::nanoseconds(waitNs - SpinNs));
+    while (clock.nsecsElapsed() < due)
+        std::this_thread::yield();
+    return true;
 }
 
 void TransmitListScheduler::pump()
 {
     if (mode == Mode::Idle || paused || inFlight)
         return;
-    const qint64 now = clock.nsecsElapsed();
 
     if (mode == Mode::List) {
         int next = -1;
@@ -194,17 +188,12 @@ void TransmitListScheduler::pump()
             if (entries.at(i).enabled && (next < 0 || dueNs.at(i) < dueNs.at(next)))
                 next = i;
         }
-        if (next < 0)
+        if (next < 0 || !waitUntil(dueNs.at(next)))
             return;
-        if (dueNs.at(next) > now) {
-            waitUntil(dueNs.at(next));
-            return;
-        }
         const qint64 period = qint64(entries.at(next).periodMs) * NsPerMs;
-        if (period == 0 || now - dueNs.at(next) > period)
+        if (period == 0 || clock.nsecsElapsed() - dueNs.at(next) > period)
             lateInWindow = true;
-        flightIndex = next;
-        sendFrame(entries.at(next).channel, entries.at(next).canFrame());
+        sendFrame(next, dueNs.at(next), entries.at(next).channel, entries.at(next).canFrame());
         return;
     }
 
@@ -219,22 +208,22 @@ void TransmitListScheduler::pump()
         return;
     }
     const qint64 due = replayDueNs(replayIndex);
-    if (due > now) {
-        waitUntil(due);
+    if (!waitUntil(due))
         return;
-    }
     const LogFrame &frame = frames.at(replayIndex);
-    flightIndex = replayIndex;
-    sendFrame(mappedChannel(frame), frame.toDeviceFrame());
+    sendFrame(replayIndex, due, mappedChannel(frame), frame.toDeviceFrame());
 }
 
-void TransmitListScheduler::sendFrame(int channel, const QByteArray &frame)
+void TransmitListScheduler::sendFrame(int index, qint64 due, int channel, const QByteArray &frame)
 {
     inFlight = true;
+    flightIndex = index;
     flightChannel = channel;
     flightFrame = frame;
+    const qint64 sentNs = clock.nsecsElapsed();
     emit Signal_payLoad_Send(contextProtocol::buildCanSend(uchar(channel), frame, Rank));
     responseTimer->start(ResponseTimeoutMs);
+    emit signal_frameSent(index, due, sentNs);
 }
 
 void TransmitListScheduler::On_RSP_CANSend_Hander(uchar channel,

@@ -15,8 +15,8 @@
 #include <QString>
 #include <QVector>
 
-class QThread;
 class QTimer;
+class TransmitWorker;
 
 struct TransmitEntry
 {
@@ -97,12 +97,16 @@ signals:
     signal_RSP_CANSendDisplay(uchar channel, QByteArray CanFrame, qulonglong TimeStamp, uint dir);
     // Every ReportIntervalMs while running, and once when a run ends (running false).
     void signal_report(const TransmitReport &report);
+    // Each frame as it leaves: its list entry or log frame, the time it was due and the time it
+    // went, in nanoseconds on the scheduler's clock. Replay deadlines lie on the log's gaps
+    // divided by the speed, counted from the start of the pass and shifted by any pause.
+    void signal_frameSent(int index, qint64 dueNs, qint64 sentNs);
 
 private:
     enum class Mode { Idle, List, Replay };
 
     void pump();
-    void sendFrame(int channel, const QByteArray &frame);
+    void sendFrame(int index, qint64 due, int channel, const QByteArray &frame);
     void finishFrame(SendOutcome outcome);
     void onResponseTimeout();
     void emitReport();
@@ -110,9 +114,9 @@ private:
     void startReplayPass();
     qint64 replayDueNs(int index) const;
     int mappedChannel(const LogFrame &frame) const;
-    void waitUntil(qint64 dueNs);
+    bool waitUntil(qint64 dueNs);
 
-    QThread *workerThread = nullptr;
+    TransmitWorker *worker = nullptr;
     QTimer *dueTimer = nullptr;
     QTimer *responseTimer = nullptr;
     QTimer *reportTimer = nullptr;

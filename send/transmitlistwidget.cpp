@@ -1,32 +1,25 @@
 #include "transmitlistwidget.h"
+#include "ui_transmitlistwidget.h"
 
 #include "app/settings.h"
-#include "app/widgets/rcheckbox.h"
-#include "app/widgets/rcombox.h"
-#include "app/widgets/rgroupbox.h"
-#include "app/widgets/rpushbutton.h"
-#include "app/widgets/rspinbox.h"
+#include "display/logloader.h"
+#include "display/logopenprogress.h"
 #include "protocol/canframe.h"
-#include "recording/logfilereader.h"
 #include "send/keyboard.h"
 
-#include <QDoubleSpinBox>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QJsonArray>
 #include <QJsonObject>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
-#include <QProgressBar>
 #include <QRegularExpression>
 #include <QRegularExpressionValidator>
 #include <QStyledItemDelegate>
 #include <QTableWidget>
-#include <QVBoxLayout>
 
 #include <algorithm>
 
@@ -135,6 +128,12 @@ TransmitListWidget::TransmitListWidget(QWidget *parent)
             &TransmitListWidget::onReplayReport);
     buildUi();
 
+    // Logs are read on the receive view's loader, but into numbers only: a replay needs none of
+    // the display texts, and a million frames then stay a few tens of megabytes.
+    m_loader = new LogLoader(nullptr, this);
+    m_loader->setFrameLimit(MaxReplayFrames);
+    connect(m_loader, &LogLoader::finished, this, &TransmitListWidget::onReplayLogLoaded);
+
     QVector<TransmitEntry> kept;
     if (fromJson(readSetting(QLatin1String(SettingsKey)).toByteArray(), &kept))
         setEntries(kept);
@@ -144,6 +143,7 @@ TransmitListWidget::~TransmitListWidget()
 {
     m_listScheduler->release();
     m_replayScheduler->release();
+    delete ui;
 }
 
 void TransmitListWidget::paintEvent(QPaintEvent *event)
@@ -157,28 +157,40 @@ void TransmitListWidget::paintEvent(QPaintEvent *event)
 
 void TransmitListWidget::buildUi()
 {
-    auto *layout = new QVBoxLayout(this);
+    ui = new Ui::TransmitListWidget;
+    ui->setupUi(this);
+    m_table = ui->transmitTable;
+    m_add = ui->listAdd;
+    m_copy = ui->listCopy;
+    m_remove = ui->listRemove;
+    m_matrix = ui->listMatrix;
+    m_save = ui->listSave;
+    m_load = ui->listLoad;
+    m_startList = ui->listStart;
+    m_listState = ui->listState;
+    m_replayFile = ui->replayFile;
+    m_chooseLog = ui->replayChoose;
+    m_useOpened = ui->replayUseOpened;
+    m_map[0] = ui->replayMap1;
+    m_map[1] = ui->replayMap2;
+    m_speed = ui->replaySpeed;
+    m_fast = ui->replayFast;
+    m_loops = ui->replayLoops;
+    m_progress = ui->replayProgress;
+    m_play = ui->replayPlay;
+    m_pause = ui->replayPause;
+    m_replayState = ui->replayState;
+    ui->replayMapLabel1->setText(tr("日志通道%1 →").arg(1));
+    ui->replayMapLabel2->setText(tr("日志通道%1 →").arg(2));
 
-    auto *listGroup = new RGroupBox(this);
-    listGroup->setTitle(tr("列表发送"));
-    auto *listLayout = new QVBoxLayout(listGroup);
-    m_table = new QTableWidget(0, ColumnCount, listGroup);
-    m_table->setObjectName(QStringLiteral("transmitTable"));
-    m_table->setHorizontalHeaderLabels({ tr("启用"), tr("名称"), tr("通道"), tr("帧ID(0x)"),
-                                         tr("帧类型"), tr("帧格式"), tr("长度"), tr("数据"),
-                                         tr("周期(ms)"), tr("已发送"), tr("结果") });
+    m_table->setColumnCount(ColumnCount);
     m_table->setItemDelegate(new EntryDelegate(this));
-    m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_table->verticalHeader()->setVisible(false);
     const int widths[ColumnCount] = { 40, 90, 76, 80, 80, 64, 44, 0, 86, 64, 120 };
     for (int column = 0; column < ColumnCount; ++column) {
         if (widths[column] > 0)
             m_table->setColumnWidth(column, widths[column]);
     }
     m_table->horizontalHeader()->setSectionResizeMode(ColData, QHeaderView::Stretch);
-    m_table->horizontalHeader()->setMinimumSectionSize(36);
-    m_table->setEditTriggers(QAbstractItemView::EditKeyPressed
-                             | QAbstractItemView::SelectedClicked);
     connect(m_table, &QTableWidget::itemChanged, this, &TransmitListWidget::onItemChanged);
     // A double click edits a cell in place; on the data it opens the data matrix instead, and the
     // data can still be typed after selecting the cell.
@@ -190,30 +202,6 @@ void TransmitListWidget::buildUi()
         else if (QTableWidgetItem *item = m_table->item(row, column); item && column != ColEnabled)
             m_table->editItem(item);
     });
-    listLayout->addWidget(m_table);
-
-    auto *buttons = new QHBoxLayout;
-    const auto button = [&](const QString &text, const char *name) {
-        auto *b = new RPushButton(listGroup);
-        b->setText(text);
-        b->setObjectName(QLatin1String(name));
-        buttons->addWidget(b);
-        return b;
-    };
-    m_add = button(tr("添加"), "listAdd");
-    m_copy = button(tr("复制"), "listCopy");
-    m_remove = button(tr("删除"), "listRemove");
-    m_matrix = button(tr("数据矩阵..."), "listMatrix");
-    m_save = button(tr("保存..."), "listSave");
-    m_load = button(tr("加载..."), "listLoad");
-    buttons->addStretch();
-    m_startList = button(tr("启动列表"), "listStart");
-    listLayout->addLayout(buttons);
-    m_listState = new QLabel(listGroup);
-    m_listState->setObjectName(QStringLiteral("listState"));
-    m_listState->setWordWrap(true);
-    listLayout->addWidget(m_listState);
-    layout->addWidget(listGroup, 3);
 
     connect(m_add, &QPushButton::clicked, this, [this] { addEntry(TransmitEntry()); });
     connect(m_copy, &QPushButton::clicked, this, [this] {
@@ -250,88 +238,20 @@ void TransmitListWidget::buildUi()
             startList();
     });
 
-    auto *replayGroup = new RGroupBox(this);
-    replayGroup->setTitle(tr("日志回放"));
-    auto *replayLayout = new QVBoxLayout(replayGroup);
-    auto *fileRow = new QHBoxLayout;
-    m_chooseLog = new RPushButton(replayGroup);
-    m_chooseLog->setObjectName(QStringLiteral("replayChoose"));
-    m_chooseLog->setText(tr("选择日志..."));
-    m_useOpened = new RPushButton(replayGroup);
-    m_useOpened->setObjectName(QStringLiteral("replayUseOpened"));
-    m_useOpened->setText(tr("已打开的日志"));
-    fileRow->addWidget(m_useOpened);
-    m_replayFile = new QLabel(tr("未选择日志"), replayGroup);
-    m_replayFile->setObjectName(QStringLiteral("replayFile"));
-    fileRow->addWidget(m_chooseLog);
-    fileRow->addWidget(m_replayFile, 1);
-    replayLayout->addLayout(fileRow);
-
-    auto *optionRow = new QHBoxLayout;
-    for (int i = 0; i < 2; ++i) {
-        optionRow->addWidget(new QLabel(tr("日志通道%1 →").arg(i + 1), replayGroup));
-        m_map[i] = new Rcombox(replayGroup);
-        m_map[i]->addItem(tr("不发送"), 0);
-        m_map[i]->addItem(tr("通道1"), 1);
-        m_map[i]->addItem(tr("通道2"), 2);
-        m_map[i]->setCurrentIndex(i + 1);
-        m_map[i]->setMinimumWidth(100);
-        optionRow->addWidget(m_map[i]);
-    }
-    optionRow->addWidget(new QLabel(tr("速度:"), replayGroup));
-    m_speed = new QDoubleSpinBox(replayGroup);
-    m_speed->setRange(0.1, 10.0);
-    m_speed->setSingleStep(0.1);
-    m_speed->setDecimals(1);
-    m_speed->setValue(1.0);
-    m_speed->setSuffix(QStringLiteral("×"));
-    optionRow->addWidget(m_speed);
-    m_fast = new RcHECKbOX(replayGroup);
-    m_fast->setText(tr("尽快发送"));
-    optionRow->addWidget(m_fast);
-    optionRow->addWidget(new QLabel(tr("循环次数:"), replayGroup));
-    m_loops = new RSpinBox(replayGroup);
-    m_loops->setRange(1, 100000);
-    optionRow->addWidget(m_loops);
-    optionRow->addStretch();
-    replayLayout->addLayout(optionRow);
-
-    auto *playRow = new QHBoxLayout;
-    m_progress = new QProgressBar(replayGroup);
-    m_progress->setRange(0, 1);
-    m_progress->setValue(0);
-    playRow->addWidget(m_progress, 1);
-    m_replayState = new QLabel(replayGroup);
-    m_replayState->setObjectName(QStringLiteral("replayState"));
-    playRow->addWidget(m_replayState);
-    m_pause = new RPushButton(replayGroup);
-    m_pause->setObjectName(QStringLiteral("replayPause"));
-    m_pause->setText(tr("暂停"));
-    m_pause->setEnabled(false);
-    playRow->addWidget(m_pause);
-    m_play = new RPushButton(replayGroup);
-    m_play->setObjectName(QStringLiteral("replayPlay"));
-    m_play->setText(tr("回放"));
-    playRow->addWidget(m_play);
-    replayLayout->addLayout(playRow);
-    layout->addWidget(replayGroup, 1);
-
     connect(m_fast, &QCheckBox::toggled, m_speed, &QWidget::setDisabled);
     connect(m_chooseLog, &QPushButton::clicked, this, [this] {
         const QString path
             = QFileDialog::getOpenFileName(this, tr("选择日志"), QString(),
                                            tr("日志文件 (*.txt *.log *.asc *.trc);;所有文件 (*)"));
-        QString error;
-        if (!path.isEmpty() && !openReplayLog(path, &error))
-            m_replayState->setText(error);
+        if (!path.isEmpty())
+            openReplayLog(path);
     });
     connect(m_useOpened, &QPushButton::clicked, this, [this] {
         const QString path = m_openedLog ? m_openedLog() : QString();
-        QString error;
         if (path.isEmpty())
             m_replayState->setText(tr("接收视图未打开日志"));
-        else if (!openReplayLog(path, &error))
-            m_replayState->setText(error);
+        else
+            openReplayLog(path);
     });
     connect(m_play, &QPushButton::clicked, this, [this] {
         if (m_replayRunning)
@@ -603,30 +523,63 @@ bool TransmitListWidget::loadList(const QString &path)
     return true;
 }
 
-bool TransmitListWidget::openReplayLog(const QString &path, QString *error)
+bool TransmitListWidget::openReplayLog(const QString &path)
 {
-    QFile file(path);
-    if (m_replayRunning || !file.open(QIODevice::ReadOnly)) {
-        if (error)
-            *error = tr("无法打开日志");
+    if (m_replayRunning || m_loader->isRunning())
         return false;
+    // Made at the first load: a page that never reads a log carries no second window.
+    if (!m_openProgress) {
+        m_openProgress = new LogOpenProgress(this);
+        m_openProgress->setWindowFlags(m_openProgress->windowFlags() | Qt::Window);
+        connect(m_openProgress, &LogOpenProgress::cancelRequested, m_loader, &LogLoader::cancel);
+        connect(m_loader, &LogLoader::progressChanged, m_openProgress,
+                &LogOpenProgress::setProgressValue);
     }
-    QVector<LogFrame> frames;
-    const LogReadResult result = LogFileReader::read(file, [&frames](const LogFrame &frame) {
-        frames.append(frame);
-        return frames.size() < MaxReplayFrames;
-    });
-    if (!result.recognised || frames.isEmpty()) {
-        if (error)
-            *error = tr("日志中没有可回放的帧");
-        return false;
-    }
-    m_replayFrames = frames;
-    m_replayFile->setText(QFileInfo(path).fileName() + tr(" (%1 帧)").arg(frames.size()));
-    m_progress->setRange(0, frames.size());
-    m_progress->setValue(0);
-    m_replayState->clear();
+    m_openProgress->start(path);
+    m_openProgress->showOver(this);
+    enableReplayInputs(false);
+    m_replayState->setText(tr("正在读取日志..."));
+    m_loader->start(path);
     return true;
+}
+
+bool TransmitListWidget::replayLogLoading() const
+{
+    return m_loader->isRunning();
+}
+
+void TransmitListWidget::onReplayLogLoaded(const LogLoadResult &result)
+{
+    m_openProgress->hide();
+    enableReplayInputs(true);
+    // A cancelled or failed load keeps the log loaded before.
+    if (!result.opened) {
+        m_replayState->setText(tr("无法打开日志"));
+    } else if (result.cancelled) {
+        m_replayState->setText(tr("已取消读取日志"));
+    } else if (result.frames.isEmpty()) {
+        m_replayState->setText(tr("日志中没有可回放的帧"));
+    } else {
+        m_replayFrames = result.frames;
+        m_replayFile->setText(QFileInfo(result.path).fileName()
+                              + tr(" (%1 帧)").arg(m_replayFrames.size()));
+        m_replayFile->setToolTip(QDir::toNativeSeparators(result.path));
+        m_progress->setRange(0, m_replayFrames.size());
+        m_progress->setValue(0);
+        QStringList notes;
+        if (result.dropped > 0)
+            notes << tr("只载入前 %1 帧").arg(result.kept);
+        if (result.read.badLines > 0)
+            notes << tr("%1 行无法识别，已跳过").arg(result.read.badLines);
+        m_replayState->setText(notes.join(tr("，")));
+    }
+    emit replayLogLoaded(!result.cancelled && !result.frames.isEmpty());
+}
+
+void TransmitListWidget::enableReplayInputs(bool enable)
+{
+    for (QPushButton *b : { m_chooseLog, m_useOpened, m_play })
+        b->setEnabled(enable);
 }
 
 void TransmitListWidget::setListRunning(bool running)
@@ -721,13 +674,14 @@ void TransmitListWidget::onListReport(const TransmitReport &report)
 
 void TransmitListWidget::startReplay()
 {
-    if (m_replayRunning || m_replayFrames.isEmpty())
+    if (m_replayRunning || m_replayFrames.isEmpty() || m_loader->isRunning())
         return;
     ReplayOptions options;
     options.speed = m_fast->isChecked() ? 0.0 : m_speed->value();
     options.loops = m_loops->value();
-    options.channelFor[1] = m_map[0]->currentData().toInt();
-    options.channelFor[2] = m_map[1]->currentData().toInt();
+    // The choices are "not sent", channel 1, channel 2, in that order.
+    options.channelFor[1] = m_map[0]->currentIndex();
+    options.channelFor[2] = m_map[1]->currentIndex();
     m_replayRunning = true;
     m_replayPaused = false;
     m_play->setText(tr("停止回放"));

@@ -1,8 +1,9 @@
 #pragma once
 
 // The send window's third page: a list of frames each sent on its own period, and the replay of a
-// recorded log. Both run on transmit schedulers of their own; the page only edits, starts, stops
-// and shows what the schedulers report. The last list is kept in the settings.
+// recorded log. The form lays it out; the table's editors and the page's logic are set up here.
+// Both run on transmit schedulers of their own; the page only edits, starts, stops and shows what
+// the schedulers report. The last list is kept in the settings.
 
 #include "link/transmitlistscheduler.h"
 
@@ -12,6 +13,14 @@
 
 #include <functional>
 
+struct LogLoadResult;
+
+namespace Ui {
+class TransmitListWidget;
+}
+
+class LogLoader;
+class LogOpenProgress;
 class QCheckBox;
 class QComboBox;
 class QDoubleSpinBox;
@@ -63,8 +72,10 @@ public:
 
     bool saveList(const QString &path) const;
     bool loadList(const QString &path);
-    // Reads a log of any known format; false with a reason when it cannot.
-    bool openReplayLog(const QString &path, QString *error = nullptr);
+    // Starts reading a log of any known format on a worker thread, with a progress window that can
+    // cancel it; replayLogLoaded() tells how it ended. False while a log loads or a replay runs.
+    bool openReplayLog(const QString &path);
+    bool replayLogLoading() const;
     int replayFrameCount() const { return m_replayFrames.size(); }
     // Where the log the receive view shows comes from; empty when it shows live traffic.
     void setOpenedLogSource(std::function<QString()> source) { m_openedLog = std::move(source); }
@@ -77,6 +88,9 @@ public:
     void startReplay();
     void stopReplay();
 
+signals:
+    void replayLogLoaded(bool ok);
+
 protected:
     void paintEvent(QPaintEvent *event) override;
 
@@ -86,6 +100,8 @@ private:
     void onItemChanged(QTableWidgetItem *item);
     void onListReport(const TransmitReport &report);
     void onReplayReport(const TransmitReport &report);
+    void onReplayLogLoaded(const LogLoadResult &result);
+    void enableReplayInputs(bool enable);
     void setListRunning(bool running);
     void storeInSettings() const;
     void addEntry(const TransmitEntry &entry);
@@ -94,8 +110,11 @@ private:
     QString typeText(bool extended) const;
     QString formatText(bool remote) const;
 
+    Ui::TransmitListWidget *ui = nullptr;
     QVector<TransmitEntry> m_entries;
     QVector<LogFrame> m_replayFrames;
+    LogLoader *m_loader = nullptr;
+    LogOpenProgress *m_openProgress = nullptr;
     TransmitListScheduler *m_listScheduler = nullptr;
     TransmitListScheduler *m_replayScheduler = nullptr;
     bool m_listRunning = false;

@@ -180,9 +180,13 @@ int main(int argc, char *argv[])
                               .arg(i % 256, 2, 16, QLatin1Char('0'))
                               .toLatin1());
             }
+            log.write("not a frame\n");
             log.close();
         }
         ok &= list->openReplayLog(logPath);
+        for (int i = 0; i < 100 && list->replayLogLoading(); ++i)
+            common::delayMsec(50);
+        ok &= save(window, out.filePath(QStringLiteral("send_list_loaded_%1.png").arg(lang)));
         list->startList();
         list->startReplay();
         common::delayMsec(900);

@@ -968,5 +968,25 @@ Reason: %2</translation>
         <source> (要求 %1 帧/秒)</source>
         <translation> (%1 frames/s asked)</translation>
     </message>
+    <message>
+        <source>正在读取日志...</source>
+        <translation>Reading the log...</translation>
+    </message>
+    <message>
+        <source>已取消读取日志</source>
+        <translation>Reading the log was cancelled</translation>
+    </message>
+    <message>
+        <source>只载入前 %1 帧</source>
+        <translation>Only the first %1 frames loaded</translation>
+    </message>
+    <message>
+        <source>%1 行无法识别，已跳过</source>
+        <translation>Unrecognised lines skipped: %1</translation>
+    </message>
+    <message>
+        <source>，</source>
+        <translation>, </translation>
+    </message>
 </context>
 </TS>

@@ -7,12 +7,15 @@
 #include "device/devicemanagement.h"
 #include "display/cantablewidget.h"
 #include "display/canview_widget.h"
+#include "display/logloader.h"
 #include "link/serialcontrol.h"
 #include "protocol/contextprotocol.h"
 #include "send/generallyframesendwidget.h"
 #include "send/tablepanel_widget.h"
+#include "send/transmitlistwidget.h"
 #include "simulator/virtualadapter.h"
 #include "support/mainwindowdriver.h"
+#include "support/textfile.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -26,7 +29,9 @@
 #include <QMenu>
 #include <QPointer>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QSpinBox>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
 #include <QtTest>
@@ -130,6 +135,7 @@ private slots:
     void languageSwitchRebuildsAndKeepsSingleObjects();
     void closeEndsWithZero();
     void openDeviceSurvivesLanguageSwitches();
+    void replayTakesTheLogTheReceiveViewOpened();
 };
 
 void tst_MainWindow::initTestCase()
@@ -519,6 +525,35 @@ void tst_MainWindow::openDeviceSurvivesLanguageSwitches()
     QTRY_VERIFY_WITH_TIMEOUT(!serial->isOpen(), 5000);
     serial->removeExtraPort(adapter.slavePath());
     panel->hide();
+}
+
+void tst_MainWindow::replayTakesTheLogTheReceiveViewOpened()
+{
+    auto window = buildWindow(QStringLiteral("CN"));
+    TransmitListWidget *list = window->sendPage()->listPage();
+    auto *useOpened = list->findChild<QPushButton *>(QStringLiteral("replayUseOpened"));
+    auto *state = list->findChild<QLabel *>(QStringLiteral("replayState"));
+    useOpened->click();
+    QCOMPARE(state->text(), TransmitListWidget::tr("接收视图未打开日志"));
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("opened.log"));
+    QVERIFY(writeTestFile(path,
+                          "(1700000000.000000) can0 123#11\n(1700000000.010000) can1 456#2233\n"
+                          "(1700000000.020000) can0 789#\n"));
+    CANView_Widget *view = window->receiveView();
+    view->setUserPrompts([](const QString &) {}, [](const QString &) { return true; });
+    QSignalSpy opened(view->logLoader(), &LogLoader::finished);
+    view->openLogFile(path);
+    QVERIFY(opened.wait(10000));
+    QSignalSpy loaded(list, &TransmitListWidget::replayLogLoaded);
+    useOpened->click();
+    QVERIFY(loaded.wait(10000));
+    QCOMPARE(loaded.first().first().toBool(), true);
+    QCOMPARE(list->replayFrameCount(), 3);
+    QVERIFY(list->findChild<QLabel *>(QStringLiteral("replayFile"))
+                ->text()
+                .startsWith(QStringLiteral("opened.log")));
 }
 
 QTEST_MAIN(tst_MainWindow)

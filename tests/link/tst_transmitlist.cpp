@@ -9,14 +9,18 @@
 #include "send/transmitlistwidget.h"
 #include "simulator/virtualadapter.h"
 
+#include <QCheckBox>
 #include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include "support/privatesettingsmain.h"
+#include "support/textfile.h"
 #include <algorithm>
+#include <cmath>
 #include <memory>
 
 namespace {
@@ -25,6 +29,13 @@ struct Shown
     uchar channel;
     QByteArray frame;
     uint stamp;
+};
+
+struct Sent
+{
+    int index;
+    qint64 dueNs;
+    qint64 sentNs;
 };
 
 TransmitEntry entry(int channel, quint32 id, int periodMs)
@@ -48,6 +59,7 @@ private slots:
     void init();
     void periodsGiveTheirCounts();
     void stopEndsAtOnce();
+    void replaySendsTheLogByteForByte_data();
     void replaySendsTheLogByteForByte();
     void listKeptInJsonAndSettings();
     void inputRules_data();
@@ -63,6 +75,7 @@ private:
     QList<Shown> m_shown; // confirmed by the list scheduler, in order
     QList<Shown> m_looped; // received through the adapter's loopback, in order
     QList<TransmitReport> m_reports;
+    QList<Sent> m_sent; // by the replay scheduler, in order
 };
 
 void tst_TransmitList::initTestCase()
@@ -96,6 +109,10 @@ void tst_TransmitList::initTestCase()
         connect(s, &TransmitListScheduler::signal_report, this,
                 [this](const TransmitReport &r) { m_reports.append(r); });
     }
+    connect(m_page->replayScheduler(), &TransmitListScheduler::signal_frameSent, this,
+            [this](int index, qint64 due, qint64 sent) {
+                m_sent.append({ index, due, sent });
+            });
     connect(contextProtocol::instance(), &contextProtocol::signal_REP_CANFrame, this,
             [this](uchar channel, const QByteArray &frame, uint stamp, uint) {
                 m_looped.append({ channel, frame, stamp });
@@ -113,6 +130,7 @@ void tst_TransmitList::init()
     m_shown.clear();
     m_looped.clear();
     m_reports.clear();
+    m_sent.clear();
 }
 
 TransmitReport tst_TransmitList::runUntilEnd()
@@ -190,38 +208,85 @@ void tst_TransmitList::stopEndsAtOnce()
     QCOMPARE(m_adapter->statistics().framesSent, sent);
 }
 
+void tst_TransmitList::replaySendsTheLogByteForByte_data()
+{
+    QTest::addColumn<double>("speed"); // 0: as fast as the adapter confirms
+    QTest::addColumn<bool>("pause"); // paused for a while before the last frame
+
+    QTest::newRow("1x") << 1.0 << false;
+    QTest::newRow("2x") << 2.0 << false;
+    QTest::newRow("as fast as confirmed") << 0.0 << false;
+    QTest::newRow("1x paused and resumed") << 1.0 << true;
+}
+
+// Wall-clock accuracy belongs to the benchmark; here the deadlines the scheduler set must lie
+// exactly on the log's gaps, and no frame may leave before its deadline.
 void tst_TransmitList::replaySendsTheLogByteForByte()
 {
+    QFETCH(double, speed);
+    QFETCH(bool, pause);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("replay.log"));
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("(1700000000.000000) can0 123#1122334455667788\n"
-               "(1700000000.005000) can1 1ABCDEF0#01\n"
-               "(1700000000.010000) can0 7FF#R\n"
-               "(1700000000.012000) can0 000#\n"
-               "(1700000000.020000) can1 00000001#DEADBEEF\n");
-    file.close();
+    QVERIFY(writeTestFile(path,
+                          "(1700000000.000000) can0 123#1122334455667788\n"
+                          "(1700000000.005000) can1 1ABCDEF0#01\n"
+                          "(1700000000.010000) can0 7FF#R\n"
+                          "(1700000000.012000) can0 000#\n"
+                          "(1700000000.020000) can1 00000001#DEADBEEF\n"
+                          "(1700000000.600001) can0 456#0102\n"));
+    QSignalSpy loaded(m_page.get(), &TransmitListWidget::replayLogLoaded);
     QVERIFY(m_page->openReplayLog(path));
-    QCOMPARE(m_page->replayFrameCount(), 5);
+    QVERIFY(loaded.wait(10000));
+    QCOMPARE(loaded.first().first().toBool(), true);
+    QCOMPARE(m_page->replayFrameCount(), 6);
 
     QVector<LogFrame> expected;
+    QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
     LogFileReader::read(file, [&expected](const LogFrame &f) {
         expected.append(f);
         return true;
     });
+    m_page->findChild<QCheckBox *>(QStringLiteral("replayFast"))->setChecked(speed == 0);
+    if (speed > 0)
+        m_page->findChild<QDoubleSpinBox *>(QStringLiteral("replaySpeed"))->setValue(speed);
     m_page->startReplay();
+    if (pause) {
+        auto *button = m_page->findChild<QPushButton *>(QStringLiteral("replayPause"));
+        QTRY_VERIFY(m_shown.size() >= 5);
+        button->click();
+        QTRY_VERIFY(!m_reports.isEmpty() && m_reports.last().paused);
+        const int sentAtPause = m_sent.size();
+        QTest::qWait(300);
+        QCOMPARE(m_sent.size(), sentAtPause);
+        QCOMPARE(button->text(), TransmitListWidget::tr("继续"));
+        button->click();
+    }
     const TransmitReport end = runUntilEnd();
-    QCOMPARE(end.done, qint64(5));
+    QCOMPARE(end.done, qint64(expected.size()));
     QCOMPARE(end.failed, quint64(0));
     QTRY_COMPARE(m_looped.size(), expected.size());
+    QCOMPARE(m_sent.size(), expected.size());
+    qint64 pauseShift = 0;
     for (int i = 0; i < expected.size(); ++i) {
         // The loopback hands each frame to the other channel, exactly as the adapter sent it.
         QCOMPARE(m_looped.at(i).channel, uchar(3 - expected.at(i).channel));
         QCOMPARE(m_looped.at(i).frame.toHex(), expected.at(i).toDeviceFrame().toHex());
         QCOMPARE(m_shown.at(i).frame, expected.at(i).toDeviceFrame());
+
+        QCOMPARE(m_sent.at(i).index, i);
+        QVERIFY(m_sent.at(i).sentNs >= m_sent.at(i).dueNs);
+        const qint64 gapNs = (expected.at(i).hostTimeUs - expected.first().hostTimeUs) * 1000;
+        const qint64 wanted = speed > 0 ? qint64(std::llround(double(gapNs) / speed)) : 0;
+        const qint64 excess = m_sent.at(i).dueNs - m_sent.first().dueNs - wanted;
+        // A pause moves the rest of the schedule by its length, once.
+        if (excess != pauseShift) {
+            QVERIFY2(pause && pauseShift == 0 && excess >= 300000000,
+                     qPrintable(QStringLiteral("frame %1 due %2 ns off").arg(i).arg(excess)));
+            pauseShift = excess;
+        }
     }
+    QCOMPARE(pauseShift > 0, pause);
 }
 
 void tst_TransmitList::listKeptInJsonAndSettings()
