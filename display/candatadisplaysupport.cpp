@@ -127,6 +127,7 @@ void CAN_DataDisplaySupport::onFrame(uchar channel,
         ++m_recvCount;
 
     displayBuff.append(m_current);
+    m_idOverview.add(m_current, true);
     ++m_changeSerial;
     scheduleTick();
     if (m_realTimeOn) {
@@ -159,6 +160,7 @@ void CAN_DataDisplaySupport::clearHistory()
     drainInbox();
     m_unsaved = false;
     displayBuff.clear();
+    m_idOverview.clear();
     m_viewBuff.set(CanRecordView());
     m_viewNumbersValid = false;
     m_recvCount = 0;
@@ -178,6 +180,7 @@ void CAN_DataDisplaySupport::appendLoaded(const CanRecordList &records)
 {
     displayBuff.appendBlock(records);
     for (const CanRecord &record : records) {
+        m_idOverview.add(record, false);
         if (record.frame.dir != 0)
             ++m_sendCount;
         else
@@ -309,6 +312,8 @@ void CAN_DataDisplaySupport::onRefreshTick()
 
 void CAN_DataDisplaySupport::rebuildView()
 {
+    // The overview shows what the table shows: held by a pause, released with it.
+    m_idOverview.publish();
     if (displayBuff.isEmpty())
         return;
     const ViewFilter filter { filterTime, filterChannel, filterID,   filterType,
@@ -423,6 +428,11 @@ std::vector<qint64> CAN_DataDisplaySupport::filteredNumbers(const CanRecordBuffe
     });
     std::reverse(numbers.begin(), numbers.end());
     return numbers;
+}
+
+bool CAN_DataDisplaySupport::recordMatches(const ViewFilter &filter, const CanRecord &record)
+{
+    return RecordMatcher(filter)(record);
 }
 
 CanRecordList CAN_DataDisplaySupport::filteredView(const CanRecordBuffer &buffer,

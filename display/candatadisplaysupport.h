@@ -7,6 +7,7 @@
 #include "display/canframeformatter.h"
 #include "display/canrecordbuffer.h"
 #include "display/hostclock.h"
+#include "display/idoverview.h"
 #include "display/lockedhandoff.h"
 #include "recording/filesavesupport.h"
 
@@ -66,6 +67,9 @@ public:
                               const ViewFilter &filter,
                               int limit);
 
+    // Whether `record` passes every non-empty filter text, as the table's records do.
+    static bool recordMatches(const ViewFilter &filter, const CanRecord &record);
+
     struct Counts
     {
         int recv = 0;
@@ -119,6 +123,8 @@ public:
     // The table list and the global-save history, handed between threads under their own locks.
     const LockedHandoff<CanRecordView> *viewBuff() const { return &m_viewBuff; }
     FileSaveSupport *fileSaveSupport() const { return m_fileSave; }
+    // The per-identifier overview, fed from the same frames as the history.
+    IdOverview *idOverview() { return &m_idOverview; }
 
     int maxViewSize() const { return m_maxViewSize; }
     int maxBuffSize() const { return m_maxBuffSize; }
@@ -210,4 +216,5 @@ private:
     std::vector<PendingFrame> m_draining; // display thread only
     CanFrameFormatter m_formatter;
     HostClock m_clock;
+    IdOverview m_idOverview;
 };

@@ -5,6 +5,8 @@
 #include "device/devicemanagement.h"
 #include "display/candatadisplaysupport.h"
 #include "display/cantablewidget.h"
+#include "display/idoverviewmodel.h"
+#include "display/idoverviewtable.h"
 #include "display/logfiledialogs.h"
 #include "display/logloader.h"
 #include "display/logopenprogress.h"
@@ -19,6 +21,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -48,6 +51,10 @@ const QString OpenStyle = QStringLiteral(
     "QPushButton{background-color:#ffffff;border:1px solid #6495ED;border-radius:4px}"
     "QPushButton:hover{background-color:#87CEFA;border:1px solid #6495ED;border-radius:4px}"
     "QPushButton:pressed{background-color:#4169E1;border:1px solid #6495ED;border-radius:4px}");
+const QString OverviewStyle = QStringLiteral(
+    "QPushButton{background-color:#ffffff;border:1px solid #6495ED;border-radius:4px}"
+    "QPushButton:hover{background-color:#87CEFA}"
+    "QPushButton:checked{background-color:#4169E1;color:#ffffff}");
 const QString PausedStyle
     = QStringLiteral("QPushButton{background-color:#4169E1;border:1px solid "
                      "#6495ED;border-top-right-radius:5px;border-bottom-right-radius:3px}");
@@ -156,6 +163,7 @@ CANView_Widget::CANView_Widget(QWidget *parent)
     connect(m_display, &CAN_DataDisplaySupport::signal_DisplayCount_Changed, this,
             &CANView_Widget::updateCounters);
     connectFilters();
+    setUpOverview();
     connect(DeviceManagement::instance(), &DeviceManagement::signals_deviceModelCommand, this,
             [this](const QString &model) { ui->label_modelstring->setText(model); });
     connect(contextProtocol::instance(), &contextProtocol::signal_REP_ErroCount, this,
@@ -259,6 +267,36 @@ void CANView_Widget::connectFilters()
     combo(m_table->dirCombo, D::FilterDir, { QStringLiteral("Tx"), QStringLiteral("Rx") });
     edit(m_table->lengthEdit, D::FilterLength);
     edit(m_table->dataEdit, D::FilterData);
+}
+
+void CANView_Widget::setUpOverview()
+{
+    m_overview = new IdOverviewTable(m_display, m_table);
+    m_overview->hide();
+    // Under the same filter editors, in the trace's place.
+    if (auto *grid = qobject_cast<QGridLayout *>(m_table->layout()))
+        grid->addWidget(m_overview, 1, 0);
+    m_overview->followFilters(m_table);
+    connect(this, &CANView_Widget::signal_TimeStampeFormat_Changed, m_overview,
+            &IdOverviewTable::setTimeStampeFormat);
+    connect(this, &CANView_Widget::signal_Pause, m_overview->overviewModel(),
+            &IdOverviewModel::setPaused);
+
+    // A toggle rather than a pair of tabs: the top bar has no room to spare at the window's
+    // smallest width.
+    m_overviewButton = new QPushButton(tr("总览"), ui->widget);
+    m_overviewButton->setObjectName(QStringLiteral("button_overview"));
+    m_overviewButton->setStyleSheet(OverviewStyle);
+    m_overviewButton->setCheckable(true);
+    m_overviewButton->setMinimumSize(64, ui->button_save->minimumHeight());
+    m_overviewButton->setToolTip(tr("按帧ID总览：计数、周期、变化的字节。再按一次回到逐帧列表。"));
+    const int at = ui->horizontalLayout->indexOf(ui->comboBox) + 1;
+    ui->horizontalLayout->insertSpacing(at, 8);
+    ui->horizontalLayout->insertWidget(at + 1, m_overviewButton);
+    connect(m_overviewButton, &QPushButton::toggled, this, [this](bool overview) {
+        m_table->tableView->setVisible(!overview);
+        m_overview->setVisible(overview);
+    });
 }
 
 // A view rebuilt after a language switch shows what the buffer still filters by, so the table

@@ -10,6 +10,7 @@
 
 class CAN_DataDisplaySupport;
 class CANTableWidget;
+class IdOverviewTable;
 class LogLoader;
 class LogOpenProgress;
 class QLabel;
@@ -29,6 +30,9 @@ public:
     ~CANView_Widget() override;
 
     CANTableWidget *table() const { return m_table; }
+    // The per-identifier overview, shown instead of the trace while its toggle is down.
+    IdOverviewTable *overview() const { return m_overview; }
+    QPushButton *overviewButton() const { return m_overviewButton; }
     // Replaces the save-file dialog, for tests and automation; it returns the chosen path or an
     // empty text when cancelled.
     void setFileNameProvider(std::function<QString()> provider);
@@ -76,6 +80,7 @@ private:
     void updateCounters();
     void updateErroCount(uchar channel, uint count);
     void connectFilters();
+    void setUpOverview();
     void showFiltersInForce();
     void applyButtonStyles();
     void onRealTimeSaveFailed(const QString &path, const QString &reason);
@@ -96,4 +101,6 @@ private:
     LogLoader *m_loader = nullptr;
     LogOpenProgress *m_openProgress = nullptr;
     QString m_shownFile;
+    IdOverviewTable *m_overview = nullptr;
+    QPushButton *m_overviewButton = nullptr;
 };

@@ -1,7 +1,8 @@
 // Renders the receive view inside the main window in both languages, with traffic from a virtual
-// adapter: running, paused, filtered and with the device time column; after a language switch with
-// filters typed and a device model that looks like markup; and the save progress window in the
-// middle of a large global save. Uses a private settings folder.
+// adapter: running, paused, filtered and with the device time column, and the per-identifier
+// overview; after a language switch with filters typed and a device model that looks like markup;
+// and the save progress window in the middle of a large global save. Uses a private settings
+// folder.
 //
 //   xvfb-run -a rcan-display-screenshots <output-dir>
 
@@ -13,6 +14,7 @@
 #include "display/candatadisplaysupport.h"
 #include "display/cantablewidget.h"
 #include "display/canview_widget.h"
+#include "display/idoverviewtable.h"
 #include "link/serialcontrol.h"
 #include "protocol/common.h"
 #include "protocol/contextprotocol.h"
@@ -138,6 +140,18 @@ int main(int argc, char *argv[])
         view->table()->channelEdit->clear();
         view->table()->typeCombo->setCurrentIndex(0);
         child<QComboBox>(view, "comboBox")->setCurrentIndex(0);
+
+        // The overview: bytes changed within the last second marked, rows gone quiet dimmed.
+        child<QPushButton>(view, "button_overview")->click();
+        common::delayMsec(2500);
+        ok &= save(window, out.filePath(QStringLiteral("receive_overview_%1.png").arg(lang)));
+        view->overview()->sortByColumn(4, Qt::DescendingOrder);
+        view->table()->typeCombo->setCurrentIndex(2);
+        common::delayMsec(500);
+        ok &= save(window,
+                   out.filePath(QStringLiteral("receive_overview_sorted_%1.png").arg(lang)));
+        view->table()->typeCombo->setCurrentIndex(0);
+        child<QPushButton>(view, "button_overview")->click();
 
         if (lang == QLatin1String("EN")) {
             // A large global save: half a million more frames, then the progress window half-way.

@@ -630,6 +630,14 @@ Reason: %2</translation>
         <source>日志：%1（未读完）</source>
         <translation>Log: %1 (not read to the end)</translation>
     </message>
+    <message>
+        <source>总览</source>
+        <translation>Overview</translation>
+    </message>
+    <message>
+        <source>按帧ID总览：计数、周期、变化的字节。再按一次回到逐帧列表。</source>
+        <translation>One row per frame ID: counts, cycle times, changing bytes. Press again for the frame list.</translation>
+    </message>
 </context>
 <context>
     <name>FileSave_Widget</name>
@@ -987,6 +995,69 @@ Reason: %2</translation>
     <message>
         <source>，</source>
         <translation>, </translation>
+    </message>
+</context>
+<context>
+    <name>IdOverviewModel</name>
+    <message>
+        <source>通道</source>
+        <translation>Channel</translation>
+    </message>
+    <message>
+        <source>帧ID</source>
+        <translation>Frame ID</translation>
+    </message>
+    <message>
+        <source>类型</source>
+        <translation>Type</translation>
+    </message>
+    <message>
+        <source>方向</source>
+        <translation>Dir</translation>
+    </message>
+    <message>
+        <source>计数</source>
+        <translation>Count</translation>
+    </message>
+    <message>
+        <source>远程帧</source>
+        <translation>Remote</translation>
+    </message>
+    <message>
+        <source>周期(ms)</source>
+        <translation>Cycle (ms)</translation>
+    </message>
+    <message>
+        <source>平均(ms)</source>
+        <translation>Mean (ms)</translation>
+    </message>
+    <message>
+        <source>最小(ms)</source>
+        <translation>Min (ms)</translation>
+    </message>
+    <message>
+        <source>最大(ms)</source>
+        <translation>Max (ms)</translation>
+    </message>
+    <message>
+        <source>长度</source>
+        <translation>DLC</translation>
+    </message>
+    <message>
+        <source>数据</source>
+        <translation>Data</translation>
+    </message>
+    <message>
+        <source>数据帧数</source>
+        <translation>Data frames</translation>
+    </message>
+    <message>
+        <source>远程帧数</source>
+        <translation>Remote frames</translation>
+    </message>
+    <message>
+        <source>最近两帧数据帧的间隔，按设备时间戳</source>
+        <translation>Gap between the last two data frames, from the device time stamps</translation>
     </message>
 </context>
 </TS>

@@ -1,0 +1,141 @@
+#include "idoverview.h"
+
+#include <algorithm>
+
+void IdOverview::add(const CanRecord &record, bool live)
+{
+    const LogFrame &frame = record.frame;
+    const qint64 at = m_timeline.timeOf(frame);
+    m_newestUs = at;
+    m_newestHostUs = frame.hostTimeUs;
+    m_live = live;
+
+    const auto found = m_indexOf.try_emplace(keyOf(frame), int(m_rows.size()));
+    const int index = found.first->second;
+    if (found.second) {
+        m_rows.emplace_back();
+        m_rows.back().index = index;
+        m_isDirty.push_back(false);
+    }
+    IdOverviewRow &row = m_rows[std::size_t(index)];
+    if (!m_isDirty[std::size_t(index)]) {
+        m_isDirty[std::size_t(index)] = true;
+        m_dirty.push_back(index);
+    }
+    row.lastSeenUs = at;
+
+    if (frame.isRemote()) {
+        ++row.remoteCount;
+        if (row.count == 0)
+            row.last = record;
+        return;
+    }
+    if (row.count > 0) {
+        const qint64 gap = at - row.lastDataUs;
+        // A device reopened mid-stream restarts its clock; such a step says nothing of the cycle.
+        if (gap >= 0) {
+            row.lastCycleUs = gap;
+            row.minCycleUs = row.cycles ? qMin(row.minCycleUs, gap) : gap;
+            row.maxCycleUs = row.cycles ? qMax(row.maxCycleUs, gap) : gap;
+            row.cycleSumUs += gap;
+            ++row.cycles;
+        }
+        // Bytes that appear with a longer frame count as changed, as do the new values.
+        const LogFrame &before = row.last.frame;
+        const int oldCount = before.dataCount();
+        const int newCount = frame.dataCount();
+        for (int i = 0; i < newCount; ++i) {
+            if (i >= oldCount || before.data[i] != frame.data[i])
+                row.changedUs[i] = at;
+        }
+    } else {
+        row.firstDataUs = at;
+    }
+    row.lastDataUs = at;
+    ++row.count;
+    row.last = record;
+}
+
+void IdOverview::clear()
+{
+    m_timeline = LogTimeline();
+    m_indexOf.clear();
+    m_rows.clear();
+    m_dirty.clear();
+    m_isDirty.clear();
+    m_newestUs = IdOverviewRow::Never;
+    m_newestHostUs = 0;
+    IdOverviewUpdate fresh;
+    fresh.reset = true;
+    {
+        std::lock_guard<std::mutex> locker(m_mutex);
+        std::swap(m_outbox, fresh);
+    }
+}
+
+void IdOverview::publishAll()
+{
+    m_dirty.resize(m_rows.size());
+    for (std::size_t i = 0; i < m_rows.size(); ++i) {
+        m_dirty[i] = int(i);
+        m_isDirty[i] = true;
+    }
+    {
+        std::lock_guard<std::mutex> locker(m_mutex);
+        m_outbox.rows.clear();
+        m_outbox.reset = true;
+    }
+    publish();
+}
+
+void IdOverview::publish()
+{
+    if (m_dirty.empty())
+        return;
+    std::sort(m_dirty.begin(), m_dirty.end());
+    QVector<IdOverviewRow> rows;
+    rows.reserve(int(m_dirty.size()));
+    for (const int index : m_dirty) {
+        rows.append(m_rows[std::size_t(index)]);
+        m_isDirty[std::size_t(index)] = false;
+    }
+    m_dirty.clear();
+
+    std::lock_guard<std::mutex> locker(m_mutex);
+    m_outbox.newestUs = m_newestUs;
+    m_outbox.newestHostUs = m_newestHostUs;
+    m_outbox.live = m_live;
+    if (m_outbox.rows.isEmpty()) {
+        m_outbox.rows.swap(rows);
+        return;
+    }
+    // The GUI has not taken the last hand-over yet: merge both, the newer copy of a row wins.
+    QVector<IdOverviewRow> merged;
+    merged.reserve(m_outbox.rows.size() + rows.size());
+    auto older = m_outbox.rows.cbegin();
+    auto newer = rows.cbegin();
+    while (older != m_outbox.rows.cend() || newer != rows.cend()) {
+        if (newer == rows.cend()
+            || (older != m_outbox.rows.cend() && older->index < newer->index)) {
+            merged.append(*older++);
+        } else {
+            if (older != m_outbox.rows.cend() && older->index == newer->index)
+                ++older;
+            merged.append(*newer++);
+        }
+    }
+    m_outbox.rows.swap(merged);
+}
+
+IdOverviewUpdate IdOverview::take()
+{
+    IdOverviewUpdate update;
+    {
+        std::lock_guard<std::mutex> locker(m_mutex);
+        std::swap(update, m_outbox);
+        m_outbox.newestUs = update.newestUs;
+        m_outbox.newestHostUs = update.newestHostUs;
+        m_outbox.live = update.live;
+    }
+    return update;
+}

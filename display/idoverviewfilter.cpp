@@ -1,0 +1,38 @@
+#include "idoverviewfilter.h"
+
+#include "display/idoverviewmodel.h"
+
+IdOverviewFilter::IdOverviewFilter(IdOverviewModel *source, QObject *parent)
+    : QSortFilterProxyModel(parent)
+    , m_source(source)
+{
+    setSourceModel(source);
+    setSortRole(IdOverviewModel::SortRole);
+    setDynamicSortFilter(true);
+}
+
+void IdOverviewFilter::setFilter(const CAN_DataDisplaySupport::ViewFilter &filter)
+{
+    if (filter == m_filter)
+        return;
+    m_filter = filter;
+    invalidateFilter();
+}
+
+bool IdOverviewFilter::filterAcceptsRow(int sourceRow, const QModelIndex &sourceParent) const
+{
+    if (sourceParent.isValid())
+        return false;
+    return m_filter.isEmpty()
+        || CAN_DataDisplaySupport::recordMatches(m_filter, m_source->row(sourceRow).last);
+}
+
+bool IdOverviewFilter::lessThan(const QModelIndex &left, const QModelIndex &right) const
+{
+    const int column = left.column();
+    const IdOverviewRow &a = m_source->row(left.row());
+    const IdOverviewRow &b = m_source->row(right.row());
+    if (column == IdOverviewModel::DataColumn)
+        return a.last.data < b.last.data;
+    return IdOverviewModel::sortKey(a, column) < IdOverviewModel::sortKey(b, column);
+}
