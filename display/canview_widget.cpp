@@ -75,17 +75,19 @@ protected:
     }
 };
 
-// The history outlives a view rebuilt on a language switch, and so does the file it came from.
-struct ShownLog
+// The history outlives a view rebuilt on a language switch, and so do the file it came from
+// and the way the user was looking at it.
+struct KeptViewState
 {
-    QString path;
-    bool complete = true;
+    QString logPath;
+    bool logComplete = true;
+    bool overview = false;
 };
 
-ShownLog &shownLog()
+KeptViewState &keptState()
 {
-    static ShownLog log;
-    return log;
+    static KeptViewState state;
+    return state;
 }
 } // namespace
 
@@ -183,7 +185,8 @@ CANView_Widget::CANView_Widget(QWidget *parent)
         realTimeSaveFlag = true;
         ui->Button_saveOnTime->setText(tr("停止实时保存"));
     }
-    showFile(shownLog().path, shownLog().complete);
+    showFile(keptState().logPath, keptState().logComplete);
+    m_overviewButton->setChecked(keptState().overview);
     emit signal_Pause(false);
 
     emit signal_BuffRefresh_Start();
@@ -294,6 +297,7 @@ void CANView_Widget::setUpOverview()
     ui->horizontalLayout->insertSpacing(at, 8);
     ui->horizontalLayout->insertWidget(at + 1, m_overviewButton);
     connect(m_overviewButton, &QPushButton::toggled, this, [this](bool overview) {
+        keptState().overview = overview;
         m_table->tableView->setVisible(!overview);
         m_overview->setVisible(overview);
     });
@@ -418,7 +422,8 @@ void CANView_Widget::onLogLoaded(const LogLoadResult &result)
 void CANView_Widget::showFile(const QString &path, bool complete)
 {
     m_shownFile = path;
-    shownLog() = { path, complete };
+    keptState().logPath = path;
+    keptState().logComplete = complete;
     if (path.isEmpty()) {
         m_fileLabel->clear();
         m_fileLabel->setToolTip(QString());

@@ -139,6 +139,7 @@ void tst_IdOverview::cleanup()
     for (QLineEdit *edit : view->table()->findChildren<QLineEdit *>())
         edit->clear();
     view->table()->typeCombo->setCurrentIndex(0);
+    view->overviewButton()->setChecked(false);
     delete shownTester;
     delete sourceTester;
     delete view;
@@ -256,6 +257,12 @@ void tst_IdOverview::sortingAndFilters()
     frame(0x1234, 9, LogFrame::Extended);
     QTRY_COMPARE_WITH_TIMEOUT(column(M::IdColumn).first(), QStringLiteral("0x1234"), 10000);
     QCOMPARE(column(M::CountColumn).first(), QStringLiteral("10"));
+
+    // A view rebuilt on a language switch comes back in the mode the user left.
+    CANView_Widget rebuilt;
+    QVERIFY(rebuilt.overviewButton()->isChecked());
+    QVERIFY(rebuilt.overview()->isVisibleTo(&rebuilt));
+    QVERIFY(!rebuilt.table()->tableView->isVisibleTo(&rebuilt));
 }
 
 void tst_IdOverview::pauseHoldsAndClearEmpties()
