@@ -2,6 +2,7 @@
 
 #include "display/rstanditemmodel.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QHash>
@@ -14,6 +15,7 @@
 #include <QStyledItemDelegate>
 #include <QTableView>
 #include <QTableWidget>
+#include <QTextLayout>
 #include <QVector>
 
 namespace {
@@ -83,7 +85,7 @@ public:
     {
         const int column = index.column();
         if (column == 1 || column == RstandItemModel::ColumnCount - 1) {
-            QStyledItemDelegate::paint(painter, option, index);
+            drawCell(painter, option, index);
             return;
         }
         const Key key { index.data(Qt::DisplayRole).toString(), option.rect.size(),
@@ -102,7 +104,7 @@ public:
                               m_viewport->palette().brush(m_viewport->backgroundRole()));
                 QStyleOptionViewItem at(option);
                 at.rect.moveTo(0, 0);
-                QStyledItemDelegate::paint(&cell, at, index);
+                drawCell(&cell, at, index);
             }
             found = m_cache.insert(key, picture);
         }
@@ -110,6 +112,64 @@ public:
     }
 
 private:
+    // A plain text cell, laid out once; the style lays it out three times (size, eliding,
+    // drawing). Everything else, and a text that does not fit, goes the style's way.
+    void
+    drawCell(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const
+    {
+        QStyleOptionViewItem opt(option);
+        initStyleOption(&opt, index);
+        const QWidget *widget = opt.widget;
+        const QStyle *style = widget ? widget->style() : QApplication::style();
+        const QStyleOptionViewItem::ViewItemFeatures plain
+            = QStyleOptionViewItem::HasDisplay | QStyleOptionViewItem::WrapText;
+        if ((opt.features & ~plain) != 0 || opt.backgroundBrush.style() != Qt::NoBrush
+            || (opt.state
+                & (QStyle::State_Selected | QStyle::State_Editing | QStyle::State_HasFocus
+                   | QStyle::State_MouseOver))) {
+            QStyledItemDelegate::paint(painter, option, index);
+            return;
+        }
+        const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
+        const QRect textRect = opt.rect.adjusted(margin, 0, -margin, 0);
+        QTextOption textOption;
+        textOption.setWrapMode(opt.features & QStyleOptionViewItem::WrapText
+                                   ? QTextOption::WordWrap
+                                   : QTextOption::ManualWrap);
+        textOption.setTextDirection(opt.direction);
+        textOption.setAlignment(QStyle::visualAlignment(opt.direction, opt.displayAlignment));
+        // A text that fits on one line is drawn the same whether it could wrap or not.
+        QTextLayout layout(opt.text, opt.font);
+        layout.setTextOption(textOption);
+        layout.beginLayout();
+        QTextLine line = layout.createLine();
+        if (!line.isValid()) {
+            layout.endLayout();
+            QStyledItemDelegate::paint(painter, option, index);
+            return;
+        }
+        line.setLineWidth(textRect.width());
+        line.setPosition(QPointF(0, 0));
+        const bool oneLine = !layout.createLine().isValid();
+        layout.endLayout();
+        if (!oneLine || line.naturalTextWidth() > textRect.width()) {
+            QStyledItemDelegate::paint(painter, option, index);
+            return;
+        }
+        const QRect layoutRect
+            = QStyle::alignedRect(opt.direction, opt.displayAlignment & Qt::AlignVertical_Mask,
+                                  QSize(textRect.width(), int(line.height())), textRect);
+        QPalette::ColorGroup group
+            = opt.state & QStyle::State_Enabled ? QPalette::Normal : QPalette::Disabled;
+        if (group == QPalette::Normal && !(opt.state & QStyle::State_Active))
+            group = QPalette::Inactive;
+        painter->save();
+        painter->setClipRect(opt.rect);
+        painter->setPen(opt.palette.color(group, QPalette::Text));
+        layout.draw(painter, QPointF(textRect.x(), layoutRect.top()));
+        painter->restore();
+    }
+
     struct Key
     {
         QString text;
