@@ -483,21 +483,27 @@ CanRecordList CAN_DataDisplaySupport::filteredView(const CanRecordBuffer &buffer
     return view;
 }
 
+void CAN_DataDisplaySupport::handOverLogLines()
+{
+    // Frames already queued to this thread are recorded and their log lines handed to the writer,
+    // which lives on the calling (GUI) thread, before it closes or flushes the log.
+    if (!m_fileSave->isRealTimeSaving())
+        return;
+    if (displayThread->isRunning()) {
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                drainInbox();
+                flushLogBatch();
+            },
+            Qt::BlockingQueuedConnection);
+    }
+    QCoreApplication::sendPostedEvents(m_fileSave, QEvent::MetaCall);
+}
+
 void CAN_DataDisplaySupport::drainBeforeQuit()
 {
-    // Frames already queued to this thread are recorded and their log lines queued to the writer
-    // before the writer flushes, so a normal close loses no line.
-    if (m_fileSave->isRealTimeSaving()) {
-        if (displayThread->isRunning()) {
-            QMetaObject::invokeMethod(
-                this,
-                [this] {
-                    drainInbox();
-                    flushLogBatch();
-                },
-                Qt::BlockingQueuedConnection);
-        }
-        QCoreApplication::sendPostedEvents(m_fileSave, QEvent::MetaCall);
-    }
+    // A normal close loses no line.
+    handOverLogLines();
     m_fileSave->flushRealTime();
 }

@@ -101,6 +101,9 @@ public:
     // and on their way to the display thread; safe from any thread. A receive view rebuilt after a
     // language switch shows these.
     ViewFilter filterInForce() const { return m_filterInForce.get(); }
+    // Called on the GUI thread before the real-time log stops: lines of the frames recorded so far
+    // reach the writer first.
+    void handOverLogLines();
     // Safe from any thread: makes the display thread announce the current table list once.
     void announceView();
 
