@@ -187,8 +187,8 @@ private:
         return qHash(key.text, seed) ^ uint(key.size.width() * 31 + key.size.height())
             ^ uint(key.state << 8) ^ uint(key.column);
     }
-    // A few screens of distinct texts; beyond that the pictures are drawn afresh.
-    static constexpr int MaxCells = 4000;
+    // A few screens of distinct texts (a picture is a few kB); beyond that they start afresh.
+    static constexpr int MaxCells = 512;
     QWidget *m_viewport;
     mutable QHash<Key, QPixmap> m_cache;
 };

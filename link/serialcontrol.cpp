@@ -24,12 +24,15 @@ constexpr int ReadChunk = 64 * 1024;
 constexpr int QuietMs = 10;
 // A trickle of records (a slow or lightly loaded link) is read in fewer, larger pieces: after a
 // small read the thread waits this long before it looks again, so it wakes a few hundred times a
-// second instead of once per arriving record. Large reads (fast traffic) never wait, and neither
-// does anything shortly after a command went out, whose answer someone waits for. The port holds
+// second instead of once per arriving record. Only while the link carries less than
+// GatherBelowRate bytes a second: fast traffic is read as soon as it arrives, whatever the size of
+// one read. Nor shortly after a command went out, whose answer someone waits for. The port holds
 // far more than what arrives meanwhile.
 constexpr qint64 GatherBelowBytes = 1024;
+constexpr qint64 GatherBelowRate = 200 * 1024;
 constexpr int GatherMs = 4;
 constexpr int CommandAnswerMs = 200;
+constexpr int RateWindowMs = 250;
 
 // Length of the whole command starting at `at`, or 0 when none starts there.
 int commandLengthAt(const QByteArray &bytes, int at)
@@ -173,7 +176,14 @@ void SerialControl::On_SerialPort_ReadyRead()
         m_quietTimer->start();
     else
         m_quietTimer->stop();
-    if (taken > 0 && taken < GatherBelowBytes && m_port->isOpen()
+    m_windowBytes += taken;
+    if (!m_rateWindow.isValid()) {
+        m_rateWindow.start();
+    } else if (m_rateWindow.hasExpired(RateWindowMs)) {
+        m_slowLink = m_windowBytes * 1000 / m_rateWindow.restart() < GatherBelowRate;
+        m_windowBytes = 0;
+    }
+    if (m_slowLink && taken > 0 && taken < GatherBelowBytes && m_port->isOpen()
         && (!m_sinceCommand.isValid() || m_sinceCommand.hasExpired(CommandAnswerMs)))
         QThread::msleep(GatherMs);
 }

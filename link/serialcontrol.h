@@ -97,6 +97,9 @@ private:
 
     RecordFramer m_framer;
     QElapsedTimer m_sinceCommand; // since the last bytes written
+    QElapsedTimer m_rateWindow; // bytes read in the current window, to tell a slow link
+    qint64 m_windowBytes = 0;
+    bool m_slowLink = false;
     QTimer *m_quietTimer = nullptr; // decides on bytes the framer held once the link goes quiet
     QByteArray m_readChunk;
     QByteArray m_records;
