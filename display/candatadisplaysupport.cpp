@@ -34,6 +34,8 @@ CAN_DataDisplaySupport::CAN_DataDisplaySupport(QObject *parent)
 
     refreshTimer = new QTimer(this);
     refreshTimer->setSingleShot(true);
+    m_drainTimer = new QTimer(this);
+    m_drainTimer->setInterval(DrainIntervalMs);
     displayThread = new QThread;
     displayThread->setObjectName(QStringLiteral("display"));
     moveToThread(displayThread);
@@ -41,6 +43,7 @@ CAN_DataDisplaySupport::CAN_DataDisplaySupport(QObject *parent)
     m_fileSave = new FileSaveSupport(&historyBuff);
 
     connect(refreshTimer, &QTimer::timeout, this, &CAN_DataDisplaySupport::onRefreshTick);
+    connect(m_drainTimer, &QTimer::timeout, this, &CAN_DataDisplaySupport::onDrainTimer);
     connect(
         contextProtocol::instance(), &contextProtocol::signal_REP_CANFrame, this,
         [this](uchar channel, const QByteArray &frame, uint timeStamp, uint dir) {
@@ -60,7 +63,12 @@ CAN_DataDisplaySupport::~CAN_DataDisplaySupport()
 {
     // The timer lives on the display thread and must be stopped there.
     QMetaObject::invokeMethod(
-        this, [this] { refreshTimer->stop(); }, Qt::BlockingQueuedConnection);
+        this,
+        [this] {
+            refreshTimer->stop();
+            m_drainTimer->stop();
+        },
+        Qt::BlockingQueuedConnection);
     displayThread->quit();
     displayThread->wait();
     delete displayThread;
@@ -72,28 +80,53 @@ void CAN_DataDisplaySupport::queueFrame(uchar channel,
                                         uint TimeStamp,
                                         uint dir)
 {
-    bool first = false;
+    bool wake = false;
     {
         std::lock_guard<std::mutex> locker(m_inboxMutex);
-        first = m_inbox.empty();
         m_inbox.push_back(PendingFrame { channel, CanFrame, TimeStamp, dir });
+        wake = !m_drainArmed;
+        m_drainArmed = true;
     }
-    if (first) {
+    if (wake) {
         QMetaObject::invokeMethod(
-            this, [this] { drainInbox(); }, Qt::QueuedConnection);
+            this,
+            [this] {
+                drainInbox();
+                if (!m_drainTimer->isActive())
+                    m_drainTimer->start();
+            },
+            Qt::QueuedConnection);
     }
 }
 
-void CAN_DataDisplaySupport::drainInbox()
+int CAN_DataDisplaySupport::drainInbox()
 {
     {
         std::lock_guard<std::mutex> locker(m_inboxMutex);
         m_draining.swap(m_inbox);
     }
+    const int drained = int(m_draining.size());
     for (const PendingFrame &f : m_draining)
-        onFrame(f.channel, f.frame, f.timeStamp, f.dir);
+        recordFrame(f.channel, f.frame, f.timeStamp, f.dir);
     // The frame texts are freed here, on the thread that made them.
     m_draining.clear();
+    if (!m_logBatch.isEmpty() && m_logBatchAge.elapsed() >= LogBatchMs)
+        flushLogBatch();
+    return drained;
+}
+
+void CAN_DataDisplaySupport::onDrainTimer()
+{
+    if (drainInbox() > 0)
+        return;
+    {
+        std::lock_guard<std::mutex> locker(m_inboxMutex);
+        if (!m_inbox.empty())
+            return;
+        // A whole interval without frames: the next one wakes this thread again.
+        m_drainArmed = false;
+    }
+    m_drainTimer->stop();
     flushLogBatch();
 }
 
@@ -113,6 +146,15 @@ void CAN_DataDisplaySupport::onFrame(uchar channel,
                                      uint TimeStamp,
                                      uint dir)
 {
+    drainInbox();
+    recordFrame(channel, CanFrame, TimeStamp, dir);
+}
+
+void CAN_DataDisplaySupport::recordFrame(uchar channel,
+                                         const QByteArray &CanFrame,
+                                         uint TimeStamp,
+                                         uint dir)
+{
     if (displayBuff.size() >= m_maxBuffSize)
         displayBuff.removeFirst(TrimCount);
 
@@ -131,10 +173,12 @@ void CAN_DataDisplaySupport::onFrame(uchar channel,
     ++m_changeSerial;
     scheduleTick();
     if (m_realTimeOn) {
-        // Frames handed one by one, as sent frames are, still reach the writer in one batch.
+        // Lines reach the writer in batches; the drain timer sends what is left once the link
+        // goes quiet.
         if (m_logBatch.isEmpty()) {
-            QMetaObject::invokeMethod(
-                this, [this] { flushLogBatch(); }, Qt::QueuedConnection);
+            m_logBatchAge.start();
+            if (!m_drainTimer->isActive())
+                m_drainTimer->start();
         }
         m_logBatch.append(m_current);
     }
@@ -221,7 +265,9 @@ void CAN_DataDisplaySupport::copyForGlobalSave()
 
 void CAN_DataDisplaySupport::setRealTimeSave(bool on)
 {
-    // Lines of frames recorded while saving ran still go out, ahead of anything after the stop.
+    // Frames that came before the request are taken under the old setting; lines of frames
+    // recorded while saving ran still go out, ahead of anything after the stop.
+    drainInbox();
     if (!on)
         flushLogBatch();
     m_realTimeOn = on;
@@ -447,21 +493,27 @@ CanRecordList CAN_DataDisplaySupport::filteredView(const CanRecordBuffer &buffer
     return view;
 }
 
+void CAN_DataDisplaySupport::handOverLogLines()
+{
+    // Frames already queued to this thread are recorded and their log lines handed to the writer,
+    // which lives on the calling (GUI) thread, before it closes or flushes the log.
+    if (!m_fileSave->isRealTimeSaving())
+        return;
+    if (displayThread->isRunning()) {
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                drainInbox();
+                flushLogBatch();
+            },
+            Qt::BlockingQueuedConnection);
+    }
+    QCoreApplication::sendPostedEvents(m_fileSave, QEvent::MetaCall);
+}
+
 void CAN_DataDisplaySupport::drainBeforeQuit()
 {
-    // Frames already queued to this thread are recorded and their log lines queued to the writer
-    // before the writer flushes, so a normal close loses no line.
-    if (m_fileSave->isRealTimeSaving()) {
-        if (displayThread->isRunning()) {
-            QMetaObject::invokeMethod(
-                this,
-                [this] {
-                    drainInbox();
-                    flushLogBatch();
-                },
-                Qt::BlockingQueuedConnection);
-        }
-        QCoreApplication::sendPostedEvents(m_fileSave, QEvent::MetaCall);
-    }
+    // A normal close loses no line.
+    handOverLogLines();
     m_fileSave->flushRealTime();
 }

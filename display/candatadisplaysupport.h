@@ -11,6 +11,7 @@
 #include "display/lockedhandoff.h"
 #include "recording/filesavesupport.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QVector>
@@ -84,9 +85,11 @@ public:
     ~CAN_DataDisplaySupport() override;
 
     // Safe from any thread: frames wait in an inbox that the display thread empties in one go, so
-    // a burst read from the port crosses threads once, not once per frame.
+    // a burst read from the port crosses threads once, not once per frame. While frames keep
+    // coming the display thread empties it every DrainIntervalMs instead of waking per read.
     void queueFrame(uchar channel, const QByteArray &CanFrame, uint TimeStamp, uint dir);
-    // Called on the display thread through queued connections.
+    // Called on the display thread through queued connections; frames already waiting in the inbox
+    // are recorded first.
     void onFrame(uchar channel, const QByteArray &CanFrame, uint TimeStamp, uint dir);
     void startRefresh();
     void clearHistory();
@@ -102,6 +105,9 @@ public:
     // and on their way to the display thread; safe from any thread. A receive view rebuilt after a
     // language switch shows these.
     ViewFilter filterInForce() const { return m_filterInForce.get(); }
+    // Called on the GUI thread before the real-time log stops: lines of the frames recorded so far
+    // reach the writer first.
+    void handOverLogLines();
     // Safe from any thread: makes the display thread announce the current table list once.
     void announceView();
 
@@ -130,6 +136,9 @@ public:
     int maxBuffSize() const { return m_maxBuffSize; }
     static constexpr int TrimCount = 10000;
     static constexpr int RefreshIntervalMs = 150;
+    static constexpr int DrainIntervalMs = 20;
+    // Log lines wait at most this long before they go to the writer in one batch.
+    static constexpr int LogBatchMs = 100;
 
 signals:
     void signal_DisplayBuff_Changed();
@@ -156,7 +165,10 @@ private:
     };
 
     void scheduleTick();
-    void drainInbox();
+    // Records the frames waiting in the inbox; returns how many there were.
+    int drainInbox();
+    void recordFrame(uchar channel, const QByteArray &CanFrame, uint TimeStamp, uint dir);
+    void onDrainTimer();
     void flushLogBatch();
     void onRefreshTick();
     void rebuildView();
@@ -213,6 +225,10 @@ private:
     };
     std::mutex m_inboxMutex;
     std::vector<PendingFrame> m_inbox; // guarded by m_inboxMutex
+    // Set while the display thread is sure to look at the inbox again; guarded by m_inboxMutex.
+    bool m_drainArmed = false;
+    QTimer *m_drainTimer = nullptr;
+    QElapsedTimer m_logBatchAge;
     std::vector<PendingFrame> m_draining; // display thread only
     CanFrameFormatter m_formatter;
     HostClock m_clock;

@@ -456,6 +456,7 @@ void CANView_Widget::on_Button_saveOnTime_clicked()
     if (realTimeSaveFlag) {
         ui->Button_saveOnTime->setText(tr("实时保存"));
         realTimeSaveFlag = false;
+        m_display->handOverLogLines();
         emit signal_realTimeSave_Command(QString(), false);
         emit signal_realTimeSave_SignalCommand(false);
         return;

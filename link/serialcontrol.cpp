@@ -22,6 +22,17 @@ constexpr int ReadChunk = 64 * 1024;
 // A streaming adapter delivers bytes every millisecond or so; this long without any, the framer
 // decides on what it held back waiting for the bytes after it.
 constexpr int QuietMs = 10;
+// A trickle of records (a slow or lightly loaded link) is read in fewer, larger pieces: after a
+// small read the thread waits this long before it looks again, so it wakes a few hundred times a
+// second instead of once per arriving record. Only while the link carries less than
+// GatherBelowRate bytes a second: fast traffic is read as soon as it arrives, whatever the size of
+// one read. Nor shortly after a command went out, whose answer someone waits for. The port holds
+// far more than what arrives meanwhile.
+constexpr qint64 GatherBelowBytes = 1024;
+constexpr qint64 GatherBelowRate = 200 * 1024;
+constexpr int GatherMs = 4;
+constexpr int CommandAnswerMs = 200;
+constexpr int RateWindowMs = 250;
 
 // Length of the whole command starting at `at`, or 0 when none starts there.
 int commandLengthAt(const QByteArray &bytes, int at)
@@ -131,6 +142,7 @@ void SerialControl::serialSocketSend(QByteArray message)
     if (!m_port->isOpen())
         return;
     m_port->write(message);
+    m_sinceCommand.start();
     // Their answers may come out of place in a streaming adapter's records; the framer looks
     // for them.
     for (int at = 0; at + 1 < message.size();) {
@@ -143,18 +155,20 @@ void SerialControl::serialSocketSend(QByteArray message)
         at += length;
     }
     qDebug().noquote() << QStringLiteral("[SerialSocket:BytesSend]")
-                              + QString::fromLatin1(message.toHex(' ').toUpper());
+            + QString::fromLatin1(message.toHex(' ').toUpper());
 }
 
 void SerialControl::On_SerialPort_ReadyRead()
 {
     // Take everything the port holds and let the framer hand back whole records only; a
     // partial record, or bytes it needs to see more of, stay with the framer.
+    qint64 taken = 0;
     while (m_port->bytesAvailable() > 0) {
         m_readChunk.resize(int(qMin<qint64>(m_port->bytesAvailable(), ReadChunk)));
         const qint64 got = m_port->read(m_readChunk.data(), m_readChunk.size());
         if (got <= 0)
             break;
+        taken += got;
         m_framer.feed(m_readChunk.constData(), int(got), m_records);
         decode();
     }
@@ -162,6 +176,16 @@ void SerialControl::On_SerialPort_ReadyRead()
         m_quietTimer->start();
     else
         m_quietTimer->stop();
+    m_windowBytes += taken;
+    if (!m_rateWindow.isValid()) {
+        m_rateWindow.start();
+    } else if (m_rateWindow.hasExpired(RateWindowMs)) {
+        m_slowLink = m_windowBytes * 1000 / m_rateWindow.restart() < GatherBelowRate;
+        m_windowBytes = 0;
+    }
+    if (m_slowLink && taken > 0 && taken < GatherBelowBytes && m_port->isOpen()
+        && (!m_sinceCommand.isValid() || m_sinceCommand.hasExpired(CommandAnswerMs)))
+        QThread::msleep(GatherMs);
 }
 
 void SerialControl::decideHeldBytes()
@@ -207,7 +231,7 @@ QList<SerialPortEntry> SerialControl::systemPorts() const
     QList<SerialPortEntry> ports;
     const auto infos = QSerialPortInfo::availablePorts();
     for (const QSerialPortInfo &info : infos)
-        ports.append({info.portName(), info.hasVendorIdentifier(), info.productIdentifier()});
+        ports.append({ info.portName(), info.hasVendorIdentifier(), info.productIdentifier() });
     return ports;
 }
 

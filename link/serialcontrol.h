@@ -7,6 +7,7 @@
 #include "recordframer.h"
 
 #include <QAbstractNativeEventFilter>
+#include <QElapsedTimer>
 #include <QList>
 #include <QObject>
 #include <QSerialPort>
@@ -95,11 +96,15 @@ private:
     bool busyReading = false;
 
     RecordFramer m_framer;
+    QElapsedTimer m_sinceCommand; // since the last bytes written
+    QElapsedTimer m_rateWindow; // bytes read in the current window, to tell a slow link
+    qint64 m_windowBytes = 0;
+    bool m_slowLink = false;
     QTimer *m_quietTimer = nullptr; // decides on bytes the framer held once the link goes quiet
     QByteArray m_readChunk;
     QByteArray m_records;
-    std::atomic<qint64> m_discarded{0};
-    std::atomic<bool> m_open{false};
+    std::atomic<qint64> m_discarded { 0 };
+    std::atomic<bool> m_open { false };
 
     mutable QMutex m_configMutex; // guards the extra ports, the port source and the open error
     QStringList m_extraPorts;

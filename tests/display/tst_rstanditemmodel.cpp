@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QStyledItemDelegate>
 #include <QTableView>
 #include <QTableWidget>
 #include <QtTest>
@@ -50,6 +51,7 @@ private slots:
     void tableShowsTheSnapshot();
     void dataColumnTakesTheWidth_data();
     void dataColumnTakesTheWidth();
+    void cellsDrawLikeThePlainDelegate();
 };
 
 void tst_RstandItemModel::emptySnapshotHasNoRows()
@@ -260,3 +262,25 @@ void tst_RstandItemModel::dataColumnTakesTheWidth()
 
 QTEST_MAIN(tst_RstandItemModel)
 #include "tst_rstanditemmodel.moc"
+
+void tst_RstandItemModel::cellsDrawLikeThePlainDelegate()
+{
+    // Repeated texts are drawn from pictures of earlier cells; the table must look the same as
+    // with the plain delegate, on the first drawing and on later ones, after shifting rows too.
+    LockedHandoff<CanRecordView> source;
+    source.set(newestFirst(60));
+    CANTableWidget table(nullptr, &source);
+    table.resize(1000, 500);
+    table.model()->refresh();
+    const auto picture = [&table] { return table.tableView->grab().toImage(); };
+    const QImage first = picture();
+    QCOMPARE(picture(), first);
+    source.set(newestFirst(63));
+    table.model()->refresh();
+    const QImage shifted = picture();
+    table.tableView->setItemDelegate(new QStyledItemDelegate(table.tableView));
+    QCOMPARE(picture(), shifted);
+    source.set(newestFirst(60));
+    table.model()->refresh();
+    QCOMPARE(picture(), first);
+}
