@@ -80,10 +80,15 @@ void CAN_DataDisplaySupport::queueFrame(uchar channel,
                                         uint TimeStamp,
                                         uint dir)
 {
+    enqueue(PendingFrame { channel, CanFrame, TimeStamp, dir });
+}
+
+void CAN_DataDisplaySupport::enqueue(PendingFrame &&pending)
+{
     bool wake = false;
     {
         std::lock_guard<std::mutex> locker(m_inboxMutex);
-        m_inbox.push_back(PendingFrame { channel, CanFrame, TimeStamp, dir });
+        m_inbox.push_back(std::move(pending));
         wake = !m_drainArmed;
         m_drainArmed = true;
     }
@@ -106,8 +111,16 @@ int CAN_DataDisplaySupport::drainInbox()
         m_draining.swap(m_inbox);
     }
     const int drained = int(m_draining.size());
-    for (const PendingFrame &f : m_draining)
-        recordFrame(f.channel, f.frame, f.timeStamp, f.dir);
+    for (const PendingFrame &f : m_draining) {
+        if (f.logSwitch == LogSwitch::None) {
+            recordFrame(f.channel, f.frame, f.timeStamp, f.dir);
+            continue;
+        }
+        // Lines of frames recorded while saving ran go out ahead of anything after a stop.
+        if (f.logSwitch == LogSwitch::Off)
+            flushLogBatch();
+        m_realTimeOn = f.logSwitch == LogSwitch::On;
+    }
     // The frame texts are freed here, on the thread that made them.
     m_draining.clear();
     if (!m_logBatch.isEmpty() && m_logBatchAge.elapsed() >= LogBatchMs)
@@ -265,12 +278,9 @@ void CAN_DataDisplaySupport::copyForGlobalSave()
 
 void CAN_DataDisplaySupport::setRealTimeSave(bool on)
 {
-    // Frames that came before the request are taken under the old setting; lines of frames
-    // recorded while saving ran still go out, ahead of anything after the stop.
-    drainInbox();
-    if (!on)
-        flushLogBatch();
-    m_realTimeOn = on;
+    // Frames reach the inbox straight from the thread that decoded them, past the event queue:
+    // only a switch queued in the inbox itself falls between the right two frames.
+    enqueue(PendingFrame { 0, QByteArray(), 0, 0, on ? LogSwitch::On : LogSwitch::Off });
 }
 
 void CAN_DataDisplaySupport::setTimeStampeFormat(int format)

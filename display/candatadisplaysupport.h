@@ -95,6 +95,8 @@ public:
     void clearHistory();
     void setPause(bool pause);
     void copyForGlobalSave();
+    // Any thread: frames handed in before the call are taken under the old setting, later ones
+    // under the new.
     void setRealTimeSave(bool on);
     void setTimeStampeFormat(int format);
 
@@ -216,13 +218,17 @@ private:
     // Log lines go to the writer once per batch of frames, not once per frame.
     QVector<FileSaveSupport::CAN_StructureDescription> m_logBatch;
 
+    // A frame, or a switch of real-time saving at its place among the frames.
+    enum class LogSwitch : uchar { None, On, Off };
     struct PendingFrame
     {
         uchar channel;
         QByteArray frame;
         uint timeStamp;
         uint dir;
+        LogSwitch logSwitch = LogSwitch::None;
     };
+    void enqueue(PendingFrame &&pending);
     std::mutex m_inboxMutex;
     std::vector<PendingFrame> m_inbox; // guarded by m_inboxMutex
     // Set while the display thread is sure to look at the inbox again; guarded by m_inboxMutex.

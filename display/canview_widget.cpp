@@ -154,7 +154,7 @@ CANView_Widget::CANView_Widget(QWidget *parent)
     connect(this, &CANView_Widget::signal_realTimeSave_Command, writer,
             &FileSaveSupport::realTimeSaveCommand);
     connect(this, &CANView_Widget::signal_realTimeSave_SignalCommand, m_display,
-            &CAN_DataDisplaySupport::setRealTimeSave);
+            &CAN_DataDisplaySupport::setRealTimeSave, Qt::DirectConnection);
     connect(this, &CANView_Widget::signal_TimeStampeFormat_Changed, m_table->model(),
             [this](int format) { m_table->model()->setTimeStampeFormat(unsigned(format)); });
     connect(this, &CANView_Widget::signal_TimeStampeFormat_Changed, m_display,
@@ -456,9 +456,10 @@ void CANView_Widget::on_Button_saveOnTime_clicked()
     if (realTimeSaveFlag) {
         ui->Button_saveOnTime->setText(tr("实时保存"));
         realTimeSaveFlag = false;
+        // Every frame in before the click is logged, none after it.
+        emit signal_realTimeSave_SignalCommand(false);
         m_display->handOverLogLines();
         emit signal_realTimeSave_Command(QString(), false);
-        emit signal_realTimeSave_SignalCommand(false);
         return;
     }
 

@@ -32,9 +32,16 @@ public:
                          &SerialControl::serialSocketSend);
         QObject::connect(contextProtocol::instance(), &contextProtocol::signal_RSP_CANSend,
                          scheduler, &Scheduler::On_RSP_CANSend_Hander);
-        // The display slot takes the low 32 bits of the time stamp, as the adapter sent it.
-        QObject::connect(scheduler, &Scheduler::signal_RSP_CANSendDisplay,
-                         CAN_DataDisplaySupport::instance(), &CAN_DataDisplaySupport::onFrame);
+        // Straight into the display's inbox, like received frames: a start or stop of real-time
+        // saving then falls between the right two frames of either direction. The display takes
+        // the low 32 bits of the time stamp, as the adapter sent it.
+        CAN_DataDisplaySupport *display = CAN_DataDisplaySupport::instance();
+        QObject::connect(
+            scheduler, &Scheduler::signal_RSP_CANSendDisplay, display,
+            [display](uchar channel, const QByteArray &frame, qulonglong timeStamp, uint dir) {
+                display->queueFrame(channel, frame, uint(timeStamp), dir);
+            },
+            Qt::DirectConnection);
     }
 
     // Runs `tidy` on the worker thread, deletes the timers there (they can only be stopped on

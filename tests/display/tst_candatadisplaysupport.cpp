@@ -473,18 +473,19 @@ void tst_CAN_DataDisplaySupport::realTimeSignalOnlyWhileConnected()
 
     send(1, 0x1, 1);
     sync();
-    QMetaObject::invokeMethod(
-        display, [this] { display->setRealTimeSave(true); }, Qt::QueuedConnection);
+    // Frames and switches meet in the inbox in the order they were handed in, however late the
+    // display thread runs.
+    const auto in = [this](uchar channel, quint32 id, uint dir = 0) {
+        display->queueFrame(channel, frameBytes(0x03, id, QByteArray::fromHex("01AB0F")), id, dir);
+    };
+    display->setRealTimeSave(true);
     // A second start must not double the lines.
-    QMetaObject::invokeMethod(
-        display, [this] { display->setRealTimeSave(true); }, Qt::QueuedConnection);
-    send(1, 0x2, 2);
-    send(2, 0x3, 3, 1);
-    QMetaObject::invokeMethod(
-        display, [this] { display->setRealTimeSave(false); }, Qt::QueuedConnection);
-    send(1, 0x4, 4);
-    sync();
-    QCoreApplication::sendPostedEvents(writer, QEvent::MetaCall);
+    display->setRealTimeSave(true);
+    in(1, 0x2);
+    in(2, 0x3, 1);
+    display->setRealTimeSave(false);
+    in(1, 0x4);
+    display->handOverLogLines();
     writer->realTimeSaveCommand(QString(), false);
 
     QFile file(path);
@@ -554,8 +555,7 @@ void tst_CAN_DataDisplaySupport::normalCloseLosesNoLoggedFrame()
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("close.txt"));
     display->fileSaveSupport()->realTimeSaveCommand(path, true);
-    QMetaObject::invokeMethod(
-        display, [this] { display->setRealTimeSave(true); }, Qt::QueuedConnection);
+    display->setRealTimeSave(true);
     const int frames = 20000;
     for (int i = 0; i < frames; ++i)
         send(1 + (i & 1), quint32(i), uint(i));
