@@ -186,8 +186,8 @@ int main(int argc, char **argv)
             shown = display->viewBuff()->get();
         }
         bytesPerRecord = double(heapInUse() - empty) / FullBuffer;
-        report("memory per buffered record, full buffer and view list (bytes)", bytesPerRecord, "bytes", "<= 350",
-               bytesPerRecord <= 350);
+        report("memory per buffered record, full buffer and view list (bytes)", bytesPerRecord,
+               "bytes", "<= 350", bytesPerRecord <= 350);
         Q_UNUSED(before)
         delete display;
     }

@@ -17,6 +17,7 @@
 #include "display/canview_widget.h"
 #include "link/serialcontrol.h"
 #include "support/soakrun.h"
+#include "tools/toolenvironment.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -143,10 +144,7 @@ protected:
 
 int main(int argc, char *argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    if (qEnvironmentVariableIsEmpty("QT_LOGGING_RULES"))
-        qputenv("QT_LOGGING_RULES", "default.debug=false");
+    ToolEnvironment::quietOffscreen();
     QTemporaryDir settings;
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(settings.path()));
     rcanInitResources();

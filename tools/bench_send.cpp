@@ -10,6 +10,7 @@
 #include "protocol/contextprotocol.h"
 #include "simulator/adapterdevice.h"
 #include "simulator/virtualadapter.h"
+#include "tools/toolenvironment.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -79,10 +80,7 @@ qint64 runTogether(std::vector<std::unique_ptr<Run>> &runs, QObject *requester)
 
 int main(int argc, char *argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    if (qEnvironmentVariableIsEmpty("QT_LOGGING_RULES"))
-        qputenv("QT_LOGGING_RULES", "default.debug=false");
+    ToolEnvironment::quietOffscreen();
     QApplication app(argc, argv);
     const QStringList args = app.arguments();
     const bool paced = args.contains(QStringLiteral("--paced"));

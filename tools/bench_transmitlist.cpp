@@ -15,6 +15,7 @@
 #include "send/transmitlistwidget.h"
 #include "simulator/adapterdevice.h"
 #include "simulator/virtualadapter.h"
+#include "tools/toolenvironment.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -185,10 +186,7 @@ void benchReplayLoad()
 
 int main(int argc, char *argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    if (qEnvironmentVariableIsEmpty("QT_LOGGING_RULES"))
-        qputenv("QT_LOGGING_RULES", "default.debug=false");
+    ToolEnvironment::quietOffscreen();
     QApplication app(argc, argv);
     hostClock.start();
     const QStringList args = app.arguments();

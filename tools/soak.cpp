@@ -15,6 +15,7 @@
 #include "app/applicationshell.h"
 #include "app/rcanresources.h"
 #include "support/soakrun.h"
+#include "tools/toolenvironment.h"
 
 #include <QApplication>
 #include <QStandardPaths>
@@ -34,10 +35,7 @@ void say(const QString &line)
 
 int main(int argc, char *argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    if (qEnvironmentVariableIsEmpty("QT_LOGGING_RULES"))
-        qputenv("QT_LOGGING_RULES", "default.debug=false");
+    ToolEnvironment::quietOffscreen();
     QTemporaryDir settings;
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(settings.path()));
     rcanInitResources();
