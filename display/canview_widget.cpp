@@ -276,6 +276,7 @@ void CANView_Widget::setUpOverview()
 {
     m_overview = new IdOverviewTable(m_display, m_table);
     m_overview->hide();
+    m_overview->overviewModel()->setShown(false);
     // Under the same filter editors, in the trace's place.
     if (auto *grid = qobject_cast<QGridLayout *>(m_table->layout()))
         grid->addWidget(m_overview, 1, 0);
@@ -298,6 +299,7 @@ void CANView_Widget::setUpOverview()
     ui->horizontalLayout->insertWidget(at + 1, m_overviewButton);
     connect(m_overviewButton, &QPushButton::toggled, this, [this](bool overview) {
         keptState().overview = overview;
+        m_overview->overviewModel()->setShown(overview);
         m_table->tableView->setVisible(!overview);
         m_overview->setVisible(overview);
     });

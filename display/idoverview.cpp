@@ -92,6 +92,16 @@ void IdOverview::publish()
 {
     if (m_dirty.empty())
         return;
+    {
+        std::lock_guard<std::mutex> locker(m_mutex);
+        m_outbox.newestUs = m_newestUs;
+        m_outbox.newestHostUs = m_newestHostUs;
+        m_outbox.live = m_live;
+        // The GUI has not taken the last hand-over (a hidden overview takes none): the rows stay
+        // marked and go out, as they are then, once it has. Only take() empties the outbox.
+        if (!m_outbox.rows.isEmpty())
+            return;
+    }
     std::sort(m_dirty.begin(), m_dirty.end());
     QVector<IdOverviewRow> rows;
     rows.reserve(int(m_dirty.size()));
@@ -102,29 +112,7 @@ void IdOverview::publish()
     m_dirty.clear();
 
     std::lock_guard<std::mutex> locker(m_mutex);
-    m_outbox.newestUs = m_newestUs;
-    m_outbox.newestHostUs = m_newestHostUs;
-    m_outbox.live = m_live;
-    if (m_outbox.rows.isEmpty()) {
-        m_outbox.rows.swap(rows);
-        return;
-    }
-    // The GUI has not taken the last hand-over yet: merge both, the newer copy of a row wins.
-    QVector<IdOverviewRow> merged;
-    merged.reserve(m_outbox.rows.size() + rows.size());
-    auto older = m_outbox.rows.cbegin();
-    auto newer = rows.cbegin();
-    while (older != m_outbox.rows.cend() || newer != rows.cend()) {
-        if (newer == rows.cend()
-            || (older != m_outbox.rows.cend() && older->index < newer->index)) {
-            merged.append(*older++);
-        } else {
-            if (older != m_outbox.rows.cend() && older->index == newer->index)
-                ++older;
-            merged.append(*newer++);
-        }
-    }
-    m_outbox.rows.swap(merged);
+    m_outbox.rows.swap(rows);
 }
 
 IdOverviewUpdate IdOverview::take()

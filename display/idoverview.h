@@ -58,12 +58,12 @@ public:
     // Display thread. `live` is false for frames read from a log file.
     void add(const CanRecord &record, bool live);
     void clear();
-    // Display thread: makes the rows changed since the last call ready for take().
+    // Display thread: makes the rows changed since the GUI's last take() ready for the next.
     void publish();
     // Display thread: hands every row over again, for a view that starts empty.
     void publishAll();
 
-    // Any thread: the rows published since the previous take, merged.
+    // Any thread: the rows published since the previous take.
     IdOverviewUpdate take();
 
     static quint64 keyOf(const LogFrame &frame)

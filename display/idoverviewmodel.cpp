@@ -186,7 +186,22 @@ QVariant IdOverviewModel::headerData(int section, Qt::Orientation orientation, i
 
 void IdOverviewModel::refresh()
 {
-    apply(m_source->take());
+    // The display thread keeps one copy per changed row until taken, so skipping costs nothing.
+    if (m_shown)
+        apply(m_source->take());
+}
+
+void IdOverviewModel::setShown(bool shown)
+{
+    if (shown == m_shown)
+        return;
+    m_shown = shown;
+    if (!shown) {
+        m_lookTimer->stop();
+        return;
+    }
+    refresh();
+    updateLooks();
 }
 
 void IdOverviewModel::apply(const IdOverviewUpdate &update)
@@ -226,7 +241,7 @@ void IdOverviewModel::apply(const IdOverviewUpdate &update)
         }
         endInsertRows();
     }
-    const bool running = m_live && !m_paused && !m_rows.empty();
+    const bool running = m_shown && m_live && !m_paused && !m_rows.empty();
     if (running && !m_lookTimer->isActive())
         m_lookTimer->start();
     else if (!running)
@@ -242,7 +257,7 @@ void IdOverviewModel::setPaused(bool paused)
     m_paused = paused;
     if (paused)
         m_lookTimer->stop();
-    else if (m_live && !m_rows.empty())
+    else if (m_shown && m_live && !m_rows.empty())
         m_lookTimer->start();
 }
 

@@ -59,6 +59,8 @@ public:
     void apply(const IdOverviewUpdate &update);
     // While paused the clock stands still, so nothing fades or dims.
     void setPaused(bool paused);
+    // A hidden overview takes no rows and runs no timer; shown again, it catches up at once.
+    void setShown(bool shown);
     // Microseconds since the epoch; tests and benchmarks replace the host clock.
     void setHostClock(std::function<qint64()> clock);
     // Device time now, in the rows' microseconds: a live stream's clock runs on with the host's
@@ -82,6 +84,7 @@ private:
     qint64 m_newestHostUs = 0;
     bool m_live = true;
     bool m_paused = false;
+    bool m_shown = true;
     qint64 m_pausedHostUs = 0;
     std::function<qint64()> m_hostClock;
     QTimer *m_lookTimer = nullptr;

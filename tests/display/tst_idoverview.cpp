@@ -285,6 +285,14 @@ void tst_IdOverview::pauseHoldsAndClearEmpties()
         (QStringList { QStringLiteral("1 0x10 STD Rx 5"), QStringLiteral("1 0x11 STD Rx 1") }),
         10000);
 
+    // Hidden behind the trace it takes nothing; shown again it catches up at once.
+    view->overviewButton()->click();
+    frame(0x11, 1);
+    QTRY_COMPARE_WITH_TIMEOUT(view->table()->tableView->model()->rowCount(), 7, 10000);
+    QCOMPARE(shownRows(5).last(), QStringLiteral("1 0x11 STD Rx 1"));
+    view->overviewButton()->click();
+    QCOMPARE(shownRows(5).last(), QStringLiteral("1 0x11 STD Rx 2"));
+
     QTest::mouseClick(view->findChild<QPushButton *>(QStringLiteral("button_clear")),
                       Qt::LeftButton);
     QTRY_COMPARE_WITH_TIMEOUT(shown()->rowCount(), 0, 10000);
