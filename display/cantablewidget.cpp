@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QGlyphRun>
 #include <QGridLayout>
 #include <QHash>
 #include <QHeaderView>
@@ -12,11 +13,16 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPixmap>
+#include <QRawFont>
 #include <QStyledItemDelegate>
 #include <QTableView>
 #include <QTableWidget>
 #include <QTextLayout>
 #include <QVector>
+
+#include <algorithm>
+#include <functional>
+#include <memory>
 
 namespace {
 constexpr int HeaderWidths[] = { 70, 170, 60, 100, 70, 60, 50, 300 };
@@ -63,11 +69,148 @@ protected:
         return false;
     }
 };
-// Draws the cells of columns whose texts repeat (row number, channel, identifier, type,
-// direction, length) from pictures of cells drawn before: the table is redrawn whole on every
-// refresh tick, and laying the same short texts out again each time was most of the GUI thread's
-// work under traffic. A picture is the plain delegate's drawing over the viewport's base colour,
-// so the cell looks exactly as it would. Times and data rarely repeat and are drawn as before.
+// Lays texts of digits, hex letters and time punctuation out from a table of glyphs and of the
+// step from each character to the next, skipping the shaping a text layout does each time: times,
+// data and row numbers differ in every row, and shaping them again on every repaint was the larger
+// part of drawing the table. A font may kern pairs, so the table is read off a text layout of every
+// sequence of three such characters, once per font, and used only if each step depends on the pair
+// alone; the glyphs and their positions are then those of a layout, and so is every pixel drawn.
+class PlainGlyphs
+{
+public:
+    explicit PlainGlyphs(const QFont &font)
+        : m_font(font)
+    {
+        const QRawFont raw = QRawFont::fromFont(font);
+        if (!raw.isValid())
+            return;
+        std::fill(std::begin(m_index), std::end(m_index), -1);
+        for (int i = 0; i < Count; ++i)
+            m_index[uchar(Characters[i])] = qint8(i);
+        for (qreal(&row)[Count] : m_step)
+            std::fill(std::begin(row), std::end(row), -1.0);
+        // Each character alone: where it starts and how wide it is at the end of a text.
+        for (int i = 0; i < Count; ++i) {
+            QGlyphRun run;
+            qreal width = 0;
+            if (!shape(font, raw, QString(QLatin1Char(Characters[i])), run, width)
+                || run.positions().first().x() != 0)
+                return;
+            m_glyph[i] = run.glyphIndexes().first();
+            m_lastWidth[i] = width;
+        }
+        // Every sequence of three, each once (a de Bruijn sequence), so that each pair is seen
+        // after every character.
+        QString probe;
+        QVector<int> digits(3 * Count, 0);
+        std::function<void(int, int)> build = [&](int t, int p) {
+            if (t > 3) {
+                if (3 % p == 0) {
+                    for (int j = 1; j <= p; ++j)
+                        probe.append(QLatin1Char(Characters[digits[j]]));
+                }
+                return;
+            }
+            digits[t] = digits[t - p];
+            build(t + 1, p);
+            for (int j = digits[t - p] + 1; j < Count; ++j) {
+                digits[t] = j;
+                build(t + 1, t);
+            }
+        };
+        build(1, 1);
+        probe.append(probe.left(2));
+        QGlyphRun run;
+        qreal width = 0;
+        if (!shape(font, raw, probe, run, width))
+            return;
+        const QVector<quint32> glyphs = run.glyphIndexes();
+        const QVector<QPointF> positions = run.positions();
+        for (int i = 0; i + 1 < probe.size(); ++i) {
+            const int a = m_index[probe.at(i).unicode()];
+            const int b = m_index[probe.at(i + 1).unicode()];
+            const qreal step = positions.at(i + 1).x() - positions.at(i).x();
+            if (glyphs.at(i) != m_glyph[a] || positions.at(i).y() != positions.first().y()
+                || (m_step[a][b] >= 0 && m_step[a][b] != step))
+                return;
+            m_step[a][b] = step;
+        }
+        m_raw = raw;
+        m_ascent = positions.first().y();
+        m_usable = true;
+    }
+
+    const QFont &font() const { return m_font; }
+    qreal height() const { return m_height; }
+    qreal ascent() const { return m_ascent; }
+
+    // Fills `run` with the glyphs of `text`, the first at x = 0 on the baseline, and gives the
+    // width a layout would; false when a character is not in the table, or the text ends in a
+    // space, which a layout leaves out of the width.
+    bool layOut(const QString &text, QGlyphRun &run, qreal &width) const
+    {
+        if (!m_usable || text.isEmpty() || text.endsWith(QLatin1Char(' ')))
+            return false;
+        QVector<quint32> glyphs(text.size());
+        QVector<QPointF> positions(text.size());
+        qreal x = 0;
+        int previous = -1;
+        for (int i = 0; i < text.size(); ++i) {
+            const ushort c = text.at(i).unicode();
+            const int at = c < 128 ? m_index[c] : -1;
+            if (at < 0)
+                return false;
+            if (previous >= 0)
+                x += m_step[previous][at];
+            glyphs[i] = m_glyph[at];
+            positions[i] = QPointF(x, 0);
+            previous = at;
+        }
+        run.setRawFont(m_raw);
+        run.setGlyphIndexes(glyphs);
+        run.setPositions(positions);
+        width = x + m_lastWidth[previous];
+        return true;
+    }
+
+private:
+    // One line of `text` laid out as a cell would, as a single run of the font's own glyphs.
+    bool shape(const QFont &font, const QRawFont &raw, const QString &text, QGlyphRun &run,
+               qreal &width)
+    {
+        QTextLayout layout(text, font);
+        layout.beginLayout();
+        QTextLine line = layout.createLine();
+        layout.endLayout();
+        const QList<QGlyphRun> runs = layout.glyphRuns();
+        if (!line.isValid() || runs.size() != 1 || runs.first().rawFont() != raw
+            || runs.first().glyphIndexes().size() != text.size())
+            return false;
+        run = runs.first();
+        width = line.naturalTextWidth();
+        m_height = line.height();
+        return true;
+    }
+
+    static constexpr char Characters[] = "0123456789ABCDEFabcdefx:. ";
+    static constexpr int Count = int(sizeof(Characters)) - 1;
+    QFont m_font;
+    QRawFont m_raw;
+    bool m_usable = false;
+    qreal m_ascent = 0;
+    qreal m_height = 0;
+    qint8 m_index[128];
+    quint32 m_glyph[Count] = {};
+    qreal m_lastWidth[Count] = {};
+    qreal m_step[Count][Count];
+};
+
+// Draws the cells of columns whose texts repeat (channel, identifier, type, direction, length)
+// from pictures of cells drawn before: the table is redrawn whole on every refresh tick, and
+// laying the same short texts out again each time was most of the GUI thread's work under
+// traffic. A picture is the plain delegate's drawing over the viewport's base colour, so the cell
+// looks exactly as it would. Row numbers, times and data change with every tick and are drawn
+// directly, through the glyph table where the font allows.
 class CachedCellDelegate : public QStyledItemDelegate
 {
 public:
@@ -77,14 +220,18 @@ public:
     {
     }
 
-    void clear() { m_cache.clear(); }
+    void clear()
+    {
+        m_cache.clear();
+        m_glyphs.reset();
+    }
 
     void paint(QPainter *painter,
                const QStyleOptionViewItem &option,
                const QModelIndex &index) const override
     {
         const int column = index.column();
-        if (column == 1 || column == RstandItemModel::ColumnCount - 1) {
+        if (column <= 1 || column == RstandItemModel::ColumnCount - 1) {
             drawCell(painter, option, index);
             return;
         }
@@ -132,6 +279,34 @@ private:
         }
         const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, widget) + 1;
         const QRect textRect = opt.rect.adjusted(margin, 0, -margin, 0);
+        QPalette::ColorGroup group
+            = opt.state & QStyle::State_Enabled ? QPalette::Normal : QPalette::Disabled;
+        if (group == QPalette::Normal && !(opt.state & QStyle::State_Active))
+            group = QPalette::Inactive;
+        if (opt.direction == Qt::LeftToRight
+            && (opt.displayAlignment & Qt::AlignHorizontal_Mask & ~Qt::AlignAbsolute) == Qt::AlignLeft
+            && painter->transform().type() <= QTransform::TxTranslate) {
+            if (!m_glyphs || m_glyphs->font() != opt.font)
+                m_glyphs.reset(new PlainGlyphs(opt.font));
+            QGlyphRun run;
+            qreal width = 0;
+            if (m_glyphs->layOut(opt.text, run, width)) {
+                if (width > textRect.width()) {
+                    QStyledItemDelegate::paint(painter, option, index);
+                    return;
+                }
+                const QRect layoutRect = QStyle::alignedRect(
+                    opt.direction, opt.displayAlignment & Qt::AlignVertical_Mask,
+                    QSize(textRect.width(), int(m_glyphs->height())), textRect);
+                painter->save();
+                painter->setClipRect(opt.rect);
+                painter->setPen(opt.palette.color(group, QPalette::Text));
+                painter->drawGlyphRun(QPointF(textRect.x(), layoutRect.top() + m_glyphs->ascent()),
+                                      run);
+                painter->restore();
+                return;
+            }
+        }
         QTextOption textOption;
         textOption.setWrapMode(opt.features & QStyleOptionViewItem::WrapText
                                    ? QTextOption::WordWrap
@@ -159,10 +334,6 @@ private:
         const QRect layoutRect
             = QStyle::alignedRect(opt.direction, opt.displayAlignment & Qt::AlignVertical_Mask,
                                   QSize(textRect.width(), int(line.height())), textRect);
-        QPalette::ColorGroup group
-            = opt.state & QStyle::State_Enabled ? QPalette::Normal : QPalette::Disabled;
-        if (group == QPalette::Normal && !(opt.state & QStyle::State_Active))
-            group = QPalette::Inactive;
         painter->save();
         painter->setClipRect(opt.rect);
         painter->setPen(opt.palette.color(group, QPalette::Text));
@@ -191,6 +362,7 @@ private:
     static constexpr int MaxCells = 512;
     QWidget *m_viewport;
     mutable QHash<Key, QPixmap> m_cache;
+    mutable std::unique_ptr<PlainGlyphs> m_glyphs;
 };
 
 // Font, palette or style changes make the stored cell pictures stale.

@@ -29,6 +29,26 @@
 #include <QPushButton>
 
 namespace {
+// The counters change on every refresh tick while frames flow. A label that may change size makes
+// the whole window lay itself out again at each new text, so once shown a counter keeps a fixed
+// size, widened (with a digit to spare) only when a number grows longer than it.
+void showCount(QLabel *label, qint64 count)
+{
+    const QString text = QString::number(count);
+    if (text == label->text())
+        return;
+    const bool fixed = label->minimumSize() == label->maximumSize();
+    const bool longer = text.size() > label->text().size();
+    label->setText(text);
+    if ((fixed && !longer) || !label->isVisible())
+        return;
+    const int wanted = label->fontMetrics().horizontalAdvance(text + QLatin1Char('0'))
+        + 2 * (label->margin() + label->frameWidth());
+    if (fixed && wanted <= label->width())
+        return;
+    label->setFixedSize(qMax(wanted, label->width()), label->height());
+}
+
 const QString SaveOnTimeStyle = QStringLiteral(
     "QPushButton{background-color:#ffffff;border:1px solid "
     "#6495ED;border-top-left-radius:5px;border-bottom-left-radius:3px}QPushButton:hover{"
@@ -498,8 +518,8 @@ void CANView_Widget::on_comboBox_currentIndexChanged(int index)
 void CANView_Widget::updateCounters()
 {
     const CAN_DataDisplaySupport::Counts counts = m_display->counts();
-    ui->label_recvCount->setText(QString::number(counts.recv));
-    ui->label_sendCount->setText(QString::number(counts.send));
+    showCount(ui->label_recvCount, counts.recv);
+    showCount(ui->label_sendCount, counts.send);
 }
 
 void CANView_Widget::updateErroCount(uchar channel, uint count)

@@ -30,7 +30,7 @@ constexpr int QuietMs = 10;
 // far more than what arrives meanwhile.
 constexpr qint64 GatherBelowBytes = 1024;
 constexpr qint64 GatherBelowRate = 200 * 1024;
-constexpr int GatherMs = 4;
+constexpr int GatherMs = 10;
 constexpr int CommandAnswerMs = 200;
 constexpr int RateWindowMs = 250;
 

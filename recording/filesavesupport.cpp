@@ -22,6 +22,7 @@
 namespace {
 constexpr int FlushIntervalMs = 1000;
 constexpr int GlobalSaveChunkBytes = 1 << 20;
+constexpr int MaxKeptLineBuffer = 1 << 20;
 
 QByteArray headerLines(const QByteArray &baseLine)
 {
@@ -121,15 +122,29 @@ void FileSaveSupport::writeLine(const CAN_StructureDescription &frame)
         return;
     m_line.resize(0);
     m_realTimeCodec->appendFrame(m_line, frame);
-    *m_realTimeStream << QLatin1String(m_line);
-    if (m_realTimeStream->status() != QTextStream::Ok)
-        failRealTime();
+    writeRealTime();
 }
 
 void FileSaveSupport::writeFrames(const QVector<CAN_StructureDescription> &frames)
 {
+    if (!m_realTimeStream || frames.isEmpty())
+        return;
+    // A batch goes to the stream as one text: per line, the stream's own bookkeeping cost more
+    // than the line.
+    m_line.resize(0);
     for (const CAN_StructureDescription &frame : frames)
-        writeLine(frame);
+        m_realTimeCodec->appendFrame(m_line, frame);
+    writeRealTime();
+}
+
+void FileSaveSupport::writeRealTime()
+{
+    *m_realTimeStream << QLatin1String(m_line);
+    if (m_realTimeStream->status() != QTextStream::Ok)
+        failRealTime();
+    // A large batch leaves no large buffer behind.
+    if (m_line.capacity() > MaxKeptLineBuffer)
+        m_line = QByteArray();
 }
 
 void FileSaveSupport::setGlobalSavePath(QString path)

@@ -84,6 +84,7 @@ private:
     void writeLine(const CAN_StructureDescription &frame);
     void closeRealTime();
     void failRealTime();
+    void writeRealTime();
     void writeGlobalSave();
 
     QString m_realTimePath;

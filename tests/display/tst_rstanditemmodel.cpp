@@ -1,3 +1,4 @@
+#include "app/applicationshell.h"
 #include "display/cantablewidget.h"
 #include "display/rstanditemmodel.h"
 
@@ -21,7 +22,8 @@ CanRecord record(int n)
     r.canType = QStringLiteral("STD");
     r.direction = QStringLiteral("Rx");
     r.dataLength = QStringLiteral("1");
-    r.data = QStringLiteral("0") + QString::number(n);
+    // Every hex digit next to every other across the rows, for fonts that kern some pairs.
+    r.data = QStringLiteral("0%1 %2%3 1D AF").arg(n).arg(n % 16, 0, 16).arg(15 - n % 16, 0, 16);
     return r;
 }
 
@@ -51,6 +53,7 @@ private slots:
     void tableShowsTheSnapshot();
     void dataColumnTakesTheWidth_data();
     void dataColumnTakesTheWidth();
+    void cellsDrawLikeThePlainDelegate_data();
     void cellsDrawLikeThePlainDelegate();
 };
 
@@ -76,7 +79,7 @@ void tst_RstandItemModel::cells_data()
     QTest::newRow("type") << 4 << QStringLiteral("STD");
     QTest::newRow("direction") << 5 << QStringLiteral("Rx");
     QTest::newRow("length") << 6 << QStringLiteral("1");
-    QTest::newRow("data") << 7 << QStringLiteral("02");
+    QTest::newRow("data") << 7 << QStringLiteral("02 2d 1D AF");
 }
 
 void tst_RstandItemModel::cells()
@@ -263,8 +266,20 @@ void tst_RstandItemModel::dataColumnTakesTheWidth()
 QTEST_MAIN(tst_RstandItemModel)
 #include "tst_rstanditemmodel.moc"
 
+void tst_RstandItemModel::cellsDrawLikeThePlainDelegate_data()
+{
+    QTest::addColumn<bool>("applicationFont");
+    QTest::newRow("platform font") << false;
+    QTest::newRow("application font") << true;
+}
+
 void tst_RstandItemModel::cellsDrawLikeThePlainDelegate()
 {
+    QFETCH(bool, applicationFont);
+    const QFont platformFont = QApplication::font();
+    if (applicationFont)
+        ApplicationShell::setUpApplicationFont();
+    const auto restoreFont = qScopeGuard([&] { QApplication::setFont(platformFont); });
     // Repeated texts are drawn from pictures of earlier cells; the table must look the same as
     // with the plain delegate, on the first drawing and on later ones, after shifting rows too.
     LockedHandoff<CanRecordView> source;
