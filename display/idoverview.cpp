@@ -48,8 +48,6 @@ void IdOverview::add(const CanRecord &record, bool live)
             if (i >= oldCount || before.data[i] != frame.data[i])
                 row.changedUs[i] = at;
         }
-    } else {
-        row.firstDataUs = at;
     }
     row.lastDataUs = at;
     ++row.count;

@@ -25,7 +25,6 @@ struct IdOverviewRow
     quint64 remoteCount = 0;
     // Device time in microseconds, unwrapped across the stamp's 32-bit wrap.
     qint64 lastSeenUs = Never; // newest frame of either kind
-    qint64 firstDataUs = Never;
     qint64 lastDataUs = Never;
     // Gaps between consecutive data frames, in microseconds; meaningful while cycles > 0.
     qint64 lastCycleUs = 0;

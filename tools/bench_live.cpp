@@ -9,9 +9,7 @@
 //     --paints counts paint events per widget class
 // Runs offscreen unless QT_QPA_PLATFORM says otherwise (xcb under xvfb-run).
 
-#include "app/applicationshell.h"
 #include "app/razoradurodmainwindow.h"
-#include "app/rcanresources.h"
 #include "device/devicemanagement.h"
 #include "display/candatadisplaysupport.h"
 #include "display/canview_widget.h"
@@ -144,12 +142,7 @@ protected:
 
 int main(int argc, char *argv[])
 {
-    ToolEnvironment::quietOffscreen();
-    QTemporaryDir settings;
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(settings.path()));
-    rcanInitResources();
-    QApplication app(argc, argv);
-    ApplicationShell::setUpApplicationFont();
+    ProgramTool tool(argc, argv);
 
     QString port;
     double seconds = 30;
@@ -232,7 +225,7 @@ int main(int argc, char *argv[])
         probe.start();
     PaintCounter paintCounter;
     if (paints)
-        app.installEventFilter(&paintCounter);
+        qApp->installEventFilter(&paintCounter);
     const CAN_DataDisplaySupport::Counts before = display->counts();
     const QMap<QString, ThreadUse> ticksBefore = threadUse();
     QElapsedTimer clock;

@@ -12,8 +12,6 @@
 // Runs without a display (offscreen) and with private settings. Exit code 0 when every check
 // passed. Run it niced on a shared machine: it keeps every core busy.
 
-#include "app/applicationshell.h"
-#include "app/rcanresources.h"
 #include "support/soakrun.h"
 #include "tools/toolenvironment.h"
 
@@ -35,12 +33,7 @@ void say(const QString &line)
 
 int main(int argc, char *argv[])
 {
-    ToolEnvironment::quietOffscreen();
-    QTemporaryDir settings;
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(settings.path()));
-    rcanInitResources();
-    QApplication app(argc, argv);
-    ApplicationShell::setUpApplicationFont();
+    ProgramTool tool(argc, argv);
 
     SoakOptions options;
     options.ratePerChannel = 0;
