@@ -25,7 +25,7 @@ hold1=$!
 sleep 1000000 >"$fifo_dir/in2" &
 hold2=$!
 trap 'kill $sim1 $sim2 $hold1 $hold2 2>/dev/null || true; rm -rf "$fifo_dir"' EXIT
-"$build/bin/rcan-sim" "${sim_args[@]}" <"$fifo_dir/in1" >"$fifo_dir/port1" 2>/dev/null &
+"$build/bin/rcan-sim" "${sim_args[@]}" --stats <"$fifo_dir/in1" >"$fifo_dir/port1" 2>"$fifo_dir/stats1" &
 sim1=$!
 "$build/bin/rcan-sim" "${sim_args[@]}" <"$fifo_dir/in2" >"$fifo_dir/port2" 2>/dev/null &
 sim2=$!
@@ -37,8 +37,16 @@ echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
 live=$!
 # The reader starts when the program has settled, so both measure the same seconds.
 sleep 7
+# The adapter counts, once a second, the frames it had to drop because the program was behind.
+overrun() { grep -o 'overrun [0-9]*' "$fifo_dir/stats1" | tail -1 | cut -d' ' -f2; }
 if [ "$rate" != idle ]; then
+    overrun_before=$(overrun)
     "$build/bin/pty-reader" "$(head -1 "$fifo_dir/port2")" "$seconds"
+    overrun_after=$(overrun)
 fi
 wait $live
+if [ -n "${overrun_before:-}" ]; then
+    echo "frames the adapter dropped while measured (the program had not read what came before):" \
+        "$((overrun_after - overrun_before))"
+fi
 echo "load average after: $(cut -d' ' -f1-3 /proc/loadavg)"
