@@ -172,10 +172,6 @@ void SerialControl::On_SerialPort_ReadyRead()
         m_framer.feed(m_readChunk.constData(), int(got), m_records);
         decode();
     }
-    if (m_framer.pendingBytes() >= Wire::RecordSize)
-        m_quietTimer->start();
-    else
-        m_quietTimer->stop();
     m_windowBytes += taken;
     if (!m_rateWindow.isValid()) {
         m_rateWindow.start();
@@ -186,6 +182,12 @@ void SerialControl::On_SerialPort_ReadyRead()
     if (m_slowLink && taken > 0 && taken < GatherBelowBytes && m_port->isOpen()
         && (!m_sinceCommand.isValid() || m_sinceCommand.hasExpired(CommandAnswerMs)))
         QThread::msleep(GatherMs);
+    // Quiet is counted from the last look at the port: bytes that came during the wait above are
+    // read before held-back ones are decided on.
+    if (m_framer.pendingBytes() >= Wire::RecordSize)
+        m_quietTimer->start();
+    else
+        m_quietTimer->stop();
 }
 
 void SerialControl::decideHeldBytes()

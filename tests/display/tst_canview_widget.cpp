@@ -175,6 +175,14 @@ void tst_CANView_Widget::framesReachTheTableAndCounters()
         5000);
     QTRY_COMPARE_WITH_TIMEOUT(child<QLabel>("label_recvCount")->text(), QStringLiteral("2"), 5000);
     QCOMPARE(child<QLabel>("label_sendCount")->text(), QStringLiteral("1"));
+
+    // A counter keeps its size from one count to the next, and grows when a number would not fit.
+    QLabel *received = child<QLabel>("label_recvCount");
+    received->setFont(QFont(received->font().family(), 200));
+    for (int id = 0x101; id <= 0x108; ++id)
+        frame(1, quint32(id), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(received->text(), QStringLiteral("10"), 5000);
+    QVERIFY(received->width() >= received->fontMetrics().horizontalAdvance(received->text()));
 }
 
 void tst_CANView_Widget::pauseHoldsTheTable()
