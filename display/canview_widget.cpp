@@ -301,6 +301,21 @@ void CANView_Widget::setUpOverview()
     if (auto *grid = qobject_cast<QGridLayout *>(m_table->layout()))
         grid->addWidget(m_overview, 1, 0);
     m_overview->followFilters(m_table);
+    // Says so when identifiers arrive beyond what the overview lists.
+    auto *unlisted = new QLabel(m_table);
+    unlisted->setObjectName(QStringLiteral("label_overviewUnlisted"));
+    unlisted->hide();
+    if (auto *grid = qobject_cast<QGridLayout *>(m_table->layout()))
+        grid->addWidget(unlisted, 2, 0);
+    const auto showUnlisted = [this, unlisted] {
+        const quint64 frames = m_overview->overviewModel()->unlistedFrames();
+        unlisted->setText(tr("另有 %1 帧属于未列出的帧ID：总览最多列出 %2 个帧ID。")
+                              .arg(frames)
+                              .arg(m_display->idOverview()->maxRows()));
+        unlisted->setVisible(frames > 0 && m_overviewButton->isChecked());
+    };
+    connect(m_overview->overviewModel(), &IdOverviewModel::unlistedFramesChanged, unlisted,
+            showUnlisted);
     connect(this, &CANView_Widget::signal_TimeStampeFormat_Changed, m_overview,
             &IdOverviewTable::setTimeStampeFormat);
     connect(this, &CANView_Widget::signal_Pause, m_overview->overviewModel(),
@@ -317,11 +332,12 @@ void CANView_Widget::setUpOverview()
     const int at = ui->horizontalLayout->indexOf(ui->comboBox) + 1;
     ui->horizontalLayout->insertSpacing(at, 8);
     ui->horizontalLayout->insertWidget(at + 1, m_overviewButton);
-    connect(m_overviewButton, &QPushButton::toggled, this, [this](bool overview) {
+    connect(m_overviewButton, &QPushButton::toggled, this, [this, showUnlisted](bool overview) {
         keptState().overview = overview;
         m_overview->overviewModel()->setShown(overview);
         m_table->tableView->setVisible(!overview);
         m_overview->setVisible(overview);
+        showUnlisted();
     });
 }
 

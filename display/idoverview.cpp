@@ -10,7 +10,15 @@ void IdOverview::add(const CanRecord &record, bool live)
     m_newestHostUs = frame.hostTimeUs;
     m_live = live;
 
-    const auto found = m_indexOf.try_emplace(keyOf(frame), int(m_rows.size()));
+    const quint64 key = keyOf(frame);
+    auto listed = m_indexOf.find(key);
+    if (listed == m_indexOf.end() && int(m_rows.size()) >= m_maxRows) {
+        ++m_unlistedFrames;
+        return;
+    }
+    const auto found = listed != m_indexOf.end()
+        ? std::make_pair(listed, false)
+        : m_indexOf.emplace(key, int(m_rows.size()));
     const int index = found.first->second;
     if (found.second) {
         m_rows.emplace_back();
@@ -63,6 +71,7 @@ void IdOverview::clear()
     m_isDirty.clear();
     m_newestUs = IdOverviewRow::Never;
     m_newestHostUs = 0;
+    m_unlistedFrames = 0;
     IdOverviewUpdate fresh;
     fresh.reset = true;
     {
@@ -88,10 +97,14 @@ void IdOverview::publishAll()
 
 void IdOverview::publish()
 {
-    if (m_dirty.empty())
+    if (m_dirty.empty()) {
+        std::lock_guard<std::mutex> locker(m_mutex);
+        m_outbox.unlistedFrames = m_unlistedFrames;
         return;
+    }
     {
         std::lock_guard<std::mutex> locker(m_mutex);
+        m_outbox.unlistedFrames = m_unlistedFrames;
         m_outbox.newestUs = m_newestUs;
         m_outbox.newestHostUs = m_newestHostUs;
         m_outbox.live = m_live;
@@ -122,6 +135,7 @@ IdOverviewUpdate IdOverview::take()
         m_outbox.newestUs = update.newestUs;
         m_outbox.newestHostUs = update.newestHostUs;
         m_outbox.live = update.live;
+        m_outbox.unlistedFrames = update.unlistedFrames;
     }
     return update;
 }

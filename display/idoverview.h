@@ -49,11 +49,19 @@ struct IdOverviewUpdate
     qint64 newestUs = IdOverviewRow::Never;
     qint64 newestHostUs = 0;
     bool live = true;
+    // Frames of identifiers beyond the row limit, since the last clear.
+    quint64 unlistedFrames = 0;
 };
 
 class IdOverview
 {
 public:
+    // A bus, or a fault, that sends ever new identifiers must not grow the overview without end;
+    // a real network has a few thousand at most.
+    static constexpr int DefaultMaxRows = 20000;
+
+    void setMaxRows(int rows) { m_maxRows = rows; }
+    int maxRows() const { return m_maxRows; }
     // Display thread. `live` is false for frames read from a log file.
     void add(const CanRecord &record, bool live);
     void clear();
@@ -79,6 +87,8 @@ private:
     qint64 m_newestUs = IdOverviewRow::Never;
     qint64 m_newestHostUs = 0;
     bool m_live = true;
+    int m_maxRows = DefaultMaxRows;
+    quint64 m_unlistedFrames = 0;
 
     std::mutex m_mutex;
     IdOverviewUpdate m_outbox; // guarded by m_mutex

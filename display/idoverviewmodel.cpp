@@ -241,6 +241,10 @@ void IdOverviewModel::apply(const IdOverviewUpdate &update)
         }
         endInsertRows();
     }
+    if (update.unlistedFrames != m_unlistedFrames) {
+        m_unlistedFrames = update.unlistedFrames;
+        emit unlistedFramesChanged(m_unlistedFrames);
+    }
     const bool running = m_shown && m_live && !m_paused && !m_rows.empty();
     if (running && !m_lookTimer->isActive())
         m_lookTimer->start();

@@ -68,6 +68,11 @@ public:
     qint64 nowUs() const;
     // Brings the fades and dims up to the clock; the timer calls it.
     void updateLooks();
+    // Frames of identifiers the overview had no more rows for, since the last clear.
+    quint64 unlistedFrames() const { return m_unlistedFrames; }
+
+signals:
+    void unlistedFramesChanged(quint64 frames);
 
 private:
     bool isDimmed(const IdOverviewRow &row, qint64 nowUs) const;
@@ -83,6 +88,7 @@ private:
     qint64 m_newestUs = IdOverviewRow::Never;
     qint64 m_newestHostUs = 0;
     bool m_live = true;
+    quint64 m_unlistedFrames = 0;
     bool m_paused = false;
     bool m_shown = true;
     qint64 m_pausedHostUs = 0;

@@ -1,6 +1,6 @@
 // Renders the receive view inside the main window in both languages, with traffic from a virtual
 // adapter: running, paused, filtered and with the device time column, and the per-identifier
-// overview; after a language switch with filters typed and a device model that looks like markup;
+// overview, also past its row limit; after a language switch with filters typed and a device model that looks like markup;
 // and the save progress window in the middle of a large global save. Uses a private settings
 // folder.
 //
@@ -14,6 +14,8 @@
 #include "display/candatadisplaysupport.h"
 #include "display/cantablewidget.h"
 #include "display/canview_widget.h"
+#include "display/idoverview.h"
+#include "display/idoverviewmodel.h"
 #include "display/idoverviewtable.h"
 #include "link/serialcontrol.h"
 #include "protocol/common.h"
@@ -151,6 +153,12 @@ int main(int argc, char *argv[])
         ok &= save(window,
                    out.filePath(QStringLiteral("receive_overview_sorted_%1.png").arg(lang)));
         view->table()->typeCombo->setCurrentIndex(0);
+        // Identifiers beyond the row limit (the virtual adapter sends some random ones).
+        IdOverview *rows = CAN_DataDisplaySupport::instance()->idOverview();
+        rows->setMaxRows(view->overview()->overviewModel()->rowCount());
+        common::delayMsec(1500);
+        ok &= save(window, out.filePath(QStringLiteral("receive_overview_limit_%1.png").arg(lang)));
+        rows->setMaxRows(IdOverview::DefaultMaxRows);
         child<QPushButton>(view, "button_overview")->click();
 
         if (lang == QLatin1String("EN")) {

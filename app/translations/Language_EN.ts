@@ -638,6 +638,10 @@ Reason: %2</translation>
         <source>按帧ID总览：计数、周期、变化的字节。再按一次回到逐帧列表。</source>
         <translation>One row per frame ID: counts, cycle times, changing bytes. Press again for the frame list.</translation>
     </message>
+    <message>
+        <source>另有 %1 帧属于未列出的帧ID：总览最多列出 %2 个帧ID。</source>
+        <translation>%1 more frames belong to frame IDs not listed: the overview lists at most %2 frame IDs.</translation>
+    </message>
 </context>
 <context>
     <name>FileSave_Widget</name>

@@ -77,6 +77,7 @@ private slots:
     void statistics();
     void sortingAndFilters();
     void pauseHoldsAndClearEmpties();
+    void rowLimitCountsTheRest();
     void changedBytesFadeAndQuietRowsDim();
 
 private:
@@ -300,6 +301,37 @@ void tst_IdOverview::pauseHoldsAndClearEmpties()
     frame(0x10, 1);
     QTRY_COMPARE_WITH_TIMEOUT(shownRows(),
                               QStringList { QStringLiteral("1 0x10 STD Rx 1 0     8") }, 10000);
+}
+
+void tst_IdOverview::rowLimitCountsTheRest()
+{
+    IdOverview *overview = CAN_DataDisplaySupport::instance()->idOverview();
+    overview->setMaxRows(2);
+    const auto restore
+        = qScopeGuard([overview] { overview->setMaxRows(IdOverview::DefaultMaxRows); });
+    auto *unlisted = view->findChild<QLabel *>(QStringLiteral("label_overviewUnlisted"));
+    frame(0x10, 2);
+    frame(0x11, 1);
+    frame(0x12, 3);
+    frame(0x13, 1);
+    frame(0x10, 1);
+    QTRY_COMPARE_WITH_TIMEOUT(
+        shownRows(5),
+        (QStringList { QStringLiteral("1 0x10 STD Rx 3"), QStringLiteral("1 0x11 STD Rx 1") }),
+        10000);
+    QTRY_COMPARE_WITH_TIMEOUT(view->overview()->overviewModel()->unlistedFrames(), quint64(4),
+                              10000);
+    QVERIFY(unlisted->isVisible());
+    QVERIFY(unlisted->text().contains(QLatin1String("4")));
+    view->overviewButton()->click();
+    QVERIFY(!unlisted->isVisible());
+    view->overviewButton()->click();
+    QVERIFY(unlisted->isVisible());
+
+    QTest::mouseClick(view->findChild<QPushButton *>(QStringLiteral("button_clear")),
+                      Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(!unlisted->isVisible(), 10000);
+    QCOMPARE(view->overview()->overviewModel()->unlistedFrames(), quint64(0));
 }
 
 void tst_IdOverview::changedBytesFadeAndQuietRowsDim()
