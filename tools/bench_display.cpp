@@ -7,6 +7,7 @@
 #include "display/cantablewidget.h"
 #include "display/rstanditemmodel.h"
 #include "recording/filesavesupport.h"
+#include "tools/toolenvironment.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -88,8 +89,7 @@ signals:
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    ToolEnvironment::quietOffscreen();
     QApplication app(argc, argv);
     const QVector<QByteArray> frames = sampleFrames(4096);
 

@@ -8,6 +8,7 @@
 #include "display/idoverviewfilter.h"
 #include "display/idoverviewmodel.h"
 #include "display/idoverviewtable.h"
+#include "tools/toolenvironment.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -60,8 +61,7 @@ void onDisplayThread(CAN_DataDisplaySupport *display, const std::function<void()
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    ToolEnvironment::quietOffscreen();
     QApplication app(argc, argv);
     QVector<CanRecord> records = sampleRecords();
 

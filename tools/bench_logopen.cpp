@@ -9,6 +9,7 @@
 #include "display/logloader.h"
 #include "recording/logcodec.h"
 #include "recording/logfilereader.h"
+#include "tools/toolenvironment.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -83,8 +84,7 @@ void resetPeak()
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    ToolEnvironment::quietOffscreen();
     QApplication app(argc, argv);
     QTemporaryDir dir;
     CANView_Widget view;
