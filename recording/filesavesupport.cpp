@@ -129,8 +129,8 @@ void FileSaveSupport::writeFrames(const QVector<CAN_StructureDescription> &frame
 {
     if (!m_realTimeStream || frames.isEmpty())
         return;
-    // A batch goes to the stream as one text: per line, the stream's own bookkeeping cost more
-    // than the line.
+    // A batch goes to the stream as one text, not line by line: the fewer calls into the stream,
+    // the less the GUI thread spends on a batch.
     m_line.resize(0);
     for (const CAN_StructureDescription &frame : frames)
         m_realTimeCodec->appendFrame(m_line, frame);
