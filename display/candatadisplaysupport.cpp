@@ -219,6 +219,7 @@ void CAN_DataDisplaySupport::clearHistory()
     displayBuff.clear();
     m_idOverview.clear();
     m_viewBuff.set(CanRecordView());
+    m_retiredView = CanRecordView();
     m_viewNumbersValid = false;
     m_recvCount = 0;
     m_sendCount = 0;
@@ -377,8 +378,7 @@ void CAN_DataDisplaySupport::rebuildView()
     if (filter.isEmpty()) {
         m_viewNumbersValid = false;
         m_viewNumbers = std::vector<qint64>();
-        m_viewBuff.set(CanRecordView(displayBuff, m_maxViewSize));
-        emit signal_DisplayBuff_Changed();
+        publishView(CanRecordView(displayBuff, m_maxViewSize));
         return;
     }
     if (!m_viewNumbersValid || !(filter == m_viewFilter)
@@ -390,8 +390,17 @@ void CAN_DataDisplaySupport::rebuildView()
     m_viewFilter = filter;
     m_viewScanned = displayBuff.endNumber();
     m_viewNumbersValid = true;
-    m_viewBuff.set(
+    publishView(
         CanRecordView(displayBuff, std::make_shared<const std::vector<qint64>>(m_viewNumbers)));
+}
+
+void CAN_DataDisplaySupport::publishView(CanRecordView view)
+{
+    // The table lets go of the list it shows when it takes the next one; it would then free the
+    // blocks of records trimmed meanwhile, tens of thousands of texts each, on the GUI thread.
+    // Holding each list here one tick longer leaves that to this thread.
+    m_retiredView = m_viewBuff.get();
+    m_viewBuff.set(std::move(view));
     emit signal_DisplayBuff_Changed();
 }
 

@@ -174,6 +174,7 @@ private:
     void flushLogBatch();
     void onRefreshTick();
     void rebuildView();
+    void publishView(CanRecordView view);
     void publishCounts();
     void drainBeforeQuit();
 
@@ -191,6 +192,8 @@ private:
     LockedHandoff<Counts> m_publishedCounts;
     LockedHandoff<ViewFilter> m_filterInForce;
     LockedHandoff<CanRecordView> m_viewBuff;
+    // The list handed over the tick before the current one; see publishView().
+    CanRecordView m_retiredView;
     // The filtered rows last handed out, oldest first, with the filter they were built with and
     // the end of the records already looked at; new frames only extend them.
     std::vector<qint64> m_viewNumbers;
