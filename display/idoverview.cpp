@@ -11,19 +11,19 @@ void IdOverview::add(const CanRecord &record, bool live)
     m_live = live;
 
     const quint64 key = keyOf(frame);
-    auto listed = m_indexOf.find(key);
-    if (listed == m_indexOf.end() && int(m_rows.size()) >= m_maxRows) {
-        ++m_unlistedFrames;
-        return;
-    }
-    const auto found = listed != m_indexOf.end()
-        ? std::make_pair(listed, false)
-        : m_indexOf.emplace(key, int(m_rows.size()));
-    const int index = found.first->second;
-    if (found.second) {
+    int index = 0;
+    const auto listed = m_indexOf.find(key);
+    if (listed != m_indexOf.end()) {
+        index = listed->second;
+    } else if (int(m_rows.size()) < m_maxRows) {
+        index = int(m_rows.size());
+        m_indexOf.emplace(key, index);
         m_rows.emplace_back();
         m_rows.back().index = index;
         m_isDirty.push_back(false);
+    } else {
+        ++m_unlistedFrames;
+        return;
     }
     IdOverviewRow &row = m_rows[std::size_t(index)];
     if (!m_isDirty[std::size_t(index)]) {
@@ -97,14 +97,11 @@ void IdOverview::publishAll()
 
 void IdOverview::publish()
 {
-    if (m_dirty.empty()) {
-        std::lock_guard<std::mutex> locker(m_mutex);
-        m_outbox.unlistedFrames = m_unlistedFrames;
-        return;
-    }
     {
         std::lock_guard<std::mutex> locker(m_mutex);
         m_outbox.unlistedFrames = m_unlistedFrames;
+        if (m_dirty.empty())
+            return;
         m_outbox.newestUs = m_newestUs;
         m_outbox.newestHostUs = m_newestHostUs;
         m_outbox.live = m_live;

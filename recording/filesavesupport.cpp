@@ -22,7 +22,6 @@
 namespace {
 constexpr int FlushIntervalMs = 1000;
 constexpr int GlobalSaveChunkBytes = 1 << 20;
-constexpr int MaxKeptLineBuffer = 1 << 20;
 
 QByteArray headerLines(const QByteArray &baseLine)
 {
@@ -113,15 +112,9 @@ void FileSaveSupport::setGlobalSaveFormat(LogFormat format)
 
 void FileSaveSupport::writeFrame(CAN_StructureDescription &frameStr)
 {
-    writeLine(frameStr);
-}
-
-void FileSaveSupport::writeLine(const CAN_StructureDescription &frame)
-{
     if (!m_realTimeStream)
         return;
-    m_line.resize(0);
-    m_realTimeCodec->appendFrame(m_line, frame);
+    m_realTimeCodec->appendFrame(m_line, frameStr);
     writeRealTime();
 }
 
@@ -131,20 +124,18 @@ void FileSaveSupport::writeFrames(const QVector<CAN_StructureDescription> &frame
         return;
     // A batch goes to the stream as one text, not line by line: the fewer calls into the stream,
     // the less the GUI thread spends on a batch.
-    m_line.resize(0);
     for (const CAN_StructureDescription &frame : frames)
         m_realTimeCodec->appendFrame(m_line, frame);
     writeRealTime();
 }
 
+// Hands what m_line gathered to the stream and empties it for the next lines.
 void FileSaveSupport::writeRealTime()
 {
     *m_realTimeStream << QLatin1String(m_line);
+    m_line.clear();
     if (m_realTimeStream->status() != QTextStream::Ok)
         failRealTime();
-    // A large batch leaves no large buffer behind.
-    if (m_line.capacity() > MaxKeptLineBuffer)
-        m_line = QByteArray();
 }
 
 void FileSaveSupport::setGlobalSavePath(QString path)

@@ -81,7 +81,6 @@ signals:
     void signal_globalSaveFailed(QString path, QString reason);
 
 private:
-    void writeLine(const CAN_StructureDescription &frame);
     void closeRealTime();
     void failRealTime();
     void writeRealTime();

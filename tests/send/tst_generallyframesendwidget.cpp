@@ -1,7 +1,7 @@
 #include "send/generallyframesendwidget.h"
 
 #include "app/razoradurodmainwindow.h"
-
+#include "app/widgets/rframelesswidget.h"
 #include "device/devicemanagement.h"
 #include "send/keyboard.h"
 #include "send/tablepanel_widget.h"
@@ -90,9 +90,14 @@ void tst_generallyFrameSendWidget::closeAndMinimiseHide()
     for (const char *button : { "close", "minsize" }) {
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        QPushButton *found = nullptr;
-        for (QPushButton *b : window.findChildren<QPushButton *>(QLatin1String(button)))
-            found = b;
+        // The window's own title bar, not one of a dialog it owns.
+        rFrameLessWidget *titleBar = nullptr;
+        for (rFrameLessWidget *bar : window.findChildren<rFrameLessWidget *>()) {
+            if (bar->window() == &window)
+                titleBar = bar;
+        }
+        QVERIFY(titleBar);
+        auto *found = titleBar->findChild<QPushButton *>(QLatin1String(button));
         QVERIFY(found && !found->isHidden());
         found->click();
         QVERIFY(window.isHidden());
