@@ -9,6 +9,7 @@
 #include "recording/filesave_widget.h"
 #include "recording/filesavesupport.h"
 #include "support/translationcheck.h"
+#include "support/privatesettingsmain.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -60,7 +61,6 @@ class tst_CANView_Widget : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase();
     void init();
     void cleanup();
 
@@ -116,10 +116,6 @@ private:
     QTemporaryDir dir;
 };
 
-void tst_CANView_Widget::initTestCase()
-{
-    QStandardPaths::setTestModeEnabled(true);
-}
 
 void tst_CANView_Widget::init()
 {
@@ -604,5 +600,5 @@ void tst_CANView_Widget::englishTranslationIsComplete()
     QVERIFY2(left.isEmpty(), qPrintable(left.join(QLatin1Char('\n'))));
 }
 
-QTEST_MAIN(tst_CANView_Widget)
+RCAN_TEST_MAIN_PRIVATE_SETTINGS(tst_CANView_Widget)
 #include "tst_canview_widget.moc"

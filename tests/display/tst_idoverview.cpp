@@ -7,6 +7,7 @@
 #include "display/idoverviewtable.h"
 #include "protocol/contextprotocol.h"
 #include "recording/logcodec.h"
+#include "support/privatesettingsmain.h"
 
 #include <QAbstractItemModelTester>
 #include <QComboBox>
@@ -69,7 +70,6 @@ class tst_IdOverview : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase();
     void init();
     void cleanup();
 
@@ -111,10 +111,6 @@ private:
     QTemporaryDir dir;
 };
 
-void tst_IdOverview::initTestCase()
-{
-    QStandardPaths::setTestModeEnabled(true);
-}
 
 void tst_IdOverview::init()
 {
@@ -381,5 +377,5 @@ void tst_IdOverview::changedBytesFadeAndQuietRowsDim()
     QCOMPARE(levels(), QByteArray(8, '\0'));
 }
 
-QTEST_MAIN(tst_IdOverview)
+RCAN_TEST_MAIN_PRIVATE_SETTINGS(tst_IdOverview)
 #include "tst_idoverview.moc"

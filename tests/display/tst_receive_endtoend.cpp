@@ -6,6 +6,7 @@
 #include "link/serialcontrol.h"
 #include "recording/filesavesupport.h"
 #include "simulator/virtualadapter.h"
+#include "support/privatesettingsmain.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -40,14 +41,9 @@ class tst_ReceiveEndToEnd : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase();
     void framesFromTheVirtualAdapter();
 };
 
-void tst_ReceiveEndToEnd::initTestCase()
-{
-    QStandardPaths::setTestModeEnabled(true);
-}
 
 void tst_ReceiveEndToEnd::framesFromTheVirtualAdapter()
 {
@@ -165,5 +161,5 @@ void tst_ReceiveEndToEnd::framesFromTheVirtualAdapter()
     serial->removeExtraPort(adapter.slavePath());
 }
 
-QTEST_MAIN(tst_ReceiveEndToEnd)
+RCAN_TEST_MAIN_PRIVATE_SETTINGS(tst_ReceiveEndToEnd)
 #include "tst_receive_endtoend.moc"

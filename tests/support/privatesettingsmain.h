@@ -5,7 +5,7 @@
 
 #include <QApplication>
 #include <QFile>
-#include <QStandardPaths>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -16,8 +16,14 @@
         if (!config.isValid())                                                                   \
             return 1;                                                                            \
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));                            \
-        QStandardPaths::setTestModeEnabled(true);                                                \
         QApplication app(argc, argv);                                                            \
+        /* Qt's test mode would send every test program to one shared ~/.qttest store. */        \
+        const QString store                                                                      \
+            = QSettings(QStringLiteral("QJN-QT"), QStringLiteral("VEDOvozevoz_Iviz")).fileName(); \
+        if (!store.startsWith(config.path())) {                                                  \
+            qCritical("settings would land in %s", qPrintable(store));                          \
+            return 1;                                                                            \
+        }                                                                                        \
         TestObject test;                                                                         \
         QTEST_SET_MAIN_SOURCE_PATH                                                               \
         return QTest::qExec(&test, argc, argv);                                                  \
