@@ -8,8 +8,8 @@
 #include "protocol/contextprotocol.h"
 #include "recording/filesave_widget.h"
 #include "recording/filesavesupport.h"
-#include "support/translationcheck.h"
 #include "support/privatesettingsmain.h"
+#include "support/translationcheck.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -115,7 +115,6 @@ private:
     CANView_Widget *view = nullptr;
     QTemporaryDir dir;
 };
-
 
 void tst_CANView_Widget::init()
 {

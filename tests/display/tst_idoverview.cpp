@@ -111,7 +111,6 @@ private:
     QTemporaryDir dir;
 };
 
-
 void tst_IdOverview::init()
 {
     view = new CANView_Widget;

@@ -44,7 +44,6 @@ private slots:
     void framesFromTheVirtualAdapter();
 };
 
-
 void tst_ReceiveEndToEnd::framesFromTheVirtualAdapter()
 {
     QTemporaryDir dir;
