@@ -15,7 +15,7 @@ void IdOverview::add(const CanRecord &record, bool live)
     const auto listed = m_indexOf.find(key);
     if (listed != m_indexOf.end()) {
         index = listed->second;
-    } else if (int(m_rows.size()) < m_maxRows) {
+    } else if (int(m_rows.size()) < maxRows()) {
         index = int(m_rows.size());
         m_indexOf.emplace(key, index);
         m_rows.emplace_back();

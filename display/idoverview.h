@@ -10,6 +10,7 @@
 
 #include <QVector>
 
+#include <atomic>
 #include <limits>
 #include <mutex>
 #include <unordered_map>
@@ -60,8 +61,9 @@ public:
     // a real network has a few thousand at most.
     static constexpr int DefaultMaxRows = 20000;
 
-    void setMaxRows(int rows) { m_maxRows = rows; }
-    int maxRows() const { return m_maxRows; }
+    // Any thread: tests and tools change the limit while frames come in, the GUI shows it.
+    void setMaxRows(int rows) { m_maxRows.store(rows, std::memory_order_relaxed); }
+    int maxRows() const { return m_maxRows.load(std::memory_order_relaxed); }
     // Display thread. `live` is false for frames read from a log file.
     void add(const CanRecord &record, bool live);
     void clear();
@@ -87,7 +89,7 @@ private:
     qint64 m_newestUs = IdOverviewRow::Never;
     qint64 m_newestHostUs = 0;
     bool m_live = true;
-    int m_maxRows = DefaultMaxRows;
+    std::atomic<int> m_maxRows { DefaultMaxRows };
     quint64 m_unlistedFrames = 0;
 
     std::mutex m_mutex;

@@ -1,8 +1,8 @@
 // Renders the receive view inside the main window in both languages, with traffic from a virtual
 // adapter: running, paused, filtered and with the device time column, and the per-identifier
-// overview, also past its row limit; after a language switch with filters typed and a device model that looks like markup;
-// and the save progress window in the middle of a large global save. Uses a private settings
-// folder.
+// overview, also past its row limit; after a language switch with filters typed and a device
+// model that looks like markup; and the save progress window in the middle of a large global save.
+// Uses a private settings folder.
 //
 //   xvfb-run -a rcan-display-screenshots <output-dir>
 
@@ -159,6 +159,8 @@ int main(int argc, char *argv[])
         common::delayMsec(1500);
         ok &= save(window, out.filePath(QStringLiteral("receive_overview_limit_%1.png").arg(lang)));
         rows->setMaxRows(IdOverview::DefaultMaxRows);
+        // The frames counted past the lowered limit would otherwise show in every later shot.
+        child<QPushButton>(view, "button_clear")->click();
         child<QPushButton>(view, "button_overview")->click();
 
         if (lang == QLatin1String("EN")) {
