@@ -14,7 +14,7 @@ packages=(
     build-essential cmake pkg-config
     qtbase5-dev libqt5serialport5-dev libqcustomplot-dev qttools5-dev qttools5-dev-tools
     libudev-dev xvfb xauth imagemagick fonts-wqy-microhei qttranslations5-l10n file
-    clang-14 libclang-rt-14-dev python3-can
+    clang-14 libclang-rt-14-dev python3-can python3-canmatrix tshark
 )
 
 as_root() {
