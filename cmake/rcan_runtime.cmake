@@ -58,7 +58,7 @@ find_program(RCAN_LUPDATE NAMES lupdate lupdate-qt5 HINTS ${Qt5_DIR}/../../../bi
 if(RCAN_LUPDATE)
     add_custom_target(rcan-lupdate
         COMMAND ${RCAN_LUPDATE} -locations none
-                protocol link device display recording send busload simulator app
+                protocol link candb device display recording send busload simulator app
                 -ts ${RCAN_TS_FILE}
         WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}
         VERBATIM)
