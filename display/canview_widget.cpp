@@ -443,8 +443,8 @@ void CANView_Widget::note(const QString &text)
         return;
     }
     // Not modal: it reports what the adapter does, the user need not answer.
-    auto *box = new QMessageBox(QMessageBox::Information, tr("打开日志"), text, QMessageBox::Ok,
-                                this);
+    auto *box
+        = new QMessageBox(QMessageBox::Information, tr("打开日志"), text, QMessageBox::Ok, this);
     box->setObjectName(QStringLiteral("liveFramesRefused"));
     box->setTextFormat(Qt::PlainText);
     box->setAttribute(Qt::WA_DeleteOnClose);

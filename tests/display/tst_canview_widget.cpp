@@ -633,7 +633,8 @@ void tst_CANView_Widget::requestsDuringALoad()
     QTest::mouseClick(child<QPushButton>("button_save"), Qt::LeftButton);
     QCOMPARE(told.size(), 2);
     QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("saved.txt"))));
-    QVERIFY(QMetaObject::invokeMethod(DeviceManagement::instance(), "on_channel_control_1_clicked"));
+    QVERIFY(
+        QMetaObject::invokeMethod(DeviceManagement::instance(), "on_channel_control_1_clicked"));
     QCOMPARE(told.size(), 3);
     QVERIFY(!DeviceManagement::instance()->anyChannelRunning());
     QCOMPARE(view->shownFile(), log);
