@@ -28,6 +28,8 @@
 #include <QPainter>
 #include <QPointer>
 #include <QPushButton>
+#include <QTableView>
+#include <QTableWidget>
 
 namespace {
 // The counters change on every refresh tick while frames flow. A label that may change size makes
@@ -119,6 +121,7 @@ CANView_Widget::CANView_Widget(QWidget *parent)
 {
     ui->setupUi(this);
     ui->gridLayout->setContentsMargins(0, 0, 0, 0);
+    ui->comboBox->setSizeAdjustPolicy(QComboBox::AdjustToContents);
 
     m_display = CAN_DataDisplaySupport::instance();
     m_table = new CANTableWidget(this, m_display->viewBuff());
@@ -126,23 +129,30 @@ CANView_Widget::CANView_Widget(QWidget *parent)
     ui->gridLayout->addWidget(ui->widget_2, 2, 0);
     applyButtonStyles();
 
-    // Offline analysis: the open button stands before the record buttons, the file shown goes
-    // beside the device model.
+    // Offline analysis: the open button stands before the record buttons. The file shown goes
+    // to the bottom bar, beside the counters: the top bar has no room for a name at the window's
+    // default width.
     m_openButton = new QPushButton(tr("打开"), ui->widget);
     m_openButton->setObjectName(QStringLiteral("button_open"));
     m_openButton->setMinimumSize(72, ui->button_save->minimumHeight());
     m_openButton->setStyleSheet(OpenStyle);
-    m_fileLabel = new ElidedLabel(ui->widget);
+    const int spacerAt = ui->horizontalLayout->indexOf(ui->horizontalSpacer);
+    ui->horizontalLayout->insertWidget(spacerAt + 1, m_openButton);
+    ui->horizontalLayout->insertSpacing(spacerAt + 2, 8);
+    m_fileLabel = new ElidedLabel(ui->widget_2);
     m_fileLabel->setObjectName(QStringLiteral("label_file"));
     m_fileLabel->setMinimumWidth(40);
     m_fileLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     m_fileLabel->setContentsMargins(12, 0, 0, 0);
-    // The label takes the spacer's room; it pushes the buttons to the right as the spacer did.
-    ui->horizontalSpacer->changeSize(0, 0, QSizePolicy::Fixed, QSizePolicy::Minimum);
-    const int spacerAt = ui->horizontalLayout->indexOf(ui->horizontalSpacer);
-    ui->horizontalLayout->insertWidget(spacerAt, m_fileLabel, 1);
-    ui->horizontalLayout->insertWidget(spacerAt + 2, m_openButton);
-    ui->horizontalLayout->insertSpacing(spacerAt + 3, 8);
+    ui->horizontalSpacer_2->changeSize(0, 0, QSizePolicy::Fixed, QSizePolicy::Minimum);
+    ui->horizontalLayout_2->insertWidget(ui->horizontalLayout_2->indexOf(ui->horizontalSpacer_2),
+                                         m_fileLabel, 1);
+    // Wide enough for the longer of its two captions in the language in use.
+    const QFontMetrics metrics = ui->Button_saveOnTime->fontMetrics();
+    ui->Button_saveOnTime->setMinimumWidth(qMax(ui->Button_saveOnTime->minimumWidth(),
+                                                qMax(metrics.horizontalAdvance(tr("实时保存")),
+                                                     metrics.horizontalAdvance(tr("停止实时保存")))
+                                                    + 20));
     m_loader = new LogLoader(CAN_DataDisplaySupport::instance(), this);
     m_openProgress = new LogOpenProgress(this);
     m_openProgress->setWindowFlags(m_openProgress->windowFlags() | Qt::Window);
@@ -344,6 +354,8 @@ void CANView_Widget::setUpOverview()
         keptState().overview = overview;
         m_overview->overviewModel()->setShown(overview);
         m_table->tableView->setVisible(!overview);
+        // The overview has columns of its own, and its own filter editors under them.
+        m_table->headerTable->setVisible(!overview);
         m_overview->setVisible(overview);
         showUnlisted();
     });
