@@ -38,6 +38,7 @@
 #include <QToolButton>
 #include <QtTest>
 
+#include <csignal>
 #include <memory>
 
 // Before the application object: nothing in this process may reach the user's own store.
@@ -139,6 +140,8 @@ private slots:
     void openDeviceSurvivesLanguageSwitches();
     void pauseSurvivesLanguageSwitches();
     void replayTakesTheLogTheReceiveViewOpened();
+    // Last: the termination request it makes stays in force for the rest of the process.
+    void terminationDuringAStartMessageEndsTheProgram();
 };
 
 void tst_MainWindow::initTestCase()
@@ -623,6 +626,29 @@ void tst_MainWindow::replayTakesTheLogTheReceiveViewOpened()
     QVERIFY(list->findChild<QLabel *>(QStringLiteral("replayFile"))
                 ->text()
                 .startsWith(QStringLiteral("opened.log")));
+}
+
+void tst_MainWindow::terminationDuringAStartMessageEndsTheProgram()
+{
+    // As `rcan-tools FILE` with a file that cannot be read: a message box waits in a loop of its
+    // own when the request to terminate comes.
+    MainWindowDriver::clearSettings();
+    bool lost = false;
+    QPointer<RAZOradurodMainWindow> shown;
+    const int code = ApplicationShell::runMainWindows([&](RAZOradurodMainWindow *window) {
+        shown = window;
+        // Ends the main loop should the request be lost, so that the failure shows.
+        QTimer::singleShot(10000, window, [&] {
+            lost = true;
+            QCoreApplication::exit(0);
+        });
+        QEventLoop message;
+        QTimer::singleShot(0, &message, [] { ::raise(SIGTERM); });
+        message.exec();
+    });
+    QCOMPARE(code, 0);
+    QVERIFY(!lost);
+    delete shown;
 }
 
 QTEST_MAIN(tst_MainWindow)
