@@ -121,7 +121,10 @@ CANView_Widget::CANView_Widget(QWidget *parent)
 {
     ui->setupUi(this);
     ui->gridLayout->setContentsMargins(0, 0, 0, 0);
+    // Room for the longer time column name in the language in use.
     ui->comboBox->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    ui->comboBox->setMinimumWidth(
+        qMax(ui->comboBox->minimumWidth(), ui->comboBox->sizeHint().width()));
 
     m_display = CAN_DataDisplaySupport::instance();
     m_table = new CANTableWidget(this, m_display->viewBuff());

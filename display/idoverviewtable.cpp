@@ -12,7 +12,7 @@
 #include <QStyledItemDelegate>
 
 namespace {
-constexpr int ColumnWidths[] = { 64, 100, 50, 50, 80, 64, 84, 84, 80, 80, 50, 200 };
+constexpr int ColumnWidths[] = { 64, 100, 66, 66, 72, 64, 84, 84, 80, 80, 50, 200 };
 const QColor ChangedColour(0xFF, 0xB0, 0x30);
 
 // Paints every cell as plain text, without the style's item layout and eliding, which cost more
