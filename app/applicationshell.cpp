@@ -47,7 +47,9 @@ int runMainWindows(const std::function<void(RAZOradurodMainWindow *)> &shown)
         window->show();
         if (shown)
             shown(window);
-        const int code = QApplication::exec();
+        // A request to terminate that came while `shown` ran a loop of its own (a message box)
+        // ended only that loop.
+        const int code = TerminationSignals::closeRequested() ? 0 : QApplication::exec();
         // A termination request during a rebuild still ends the program.
         const bool terminated = TerminationSignals::closeRequested();
         if (terminated || code != RAZOradurodMainWindow::RestartCode) {

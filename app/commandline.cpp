@@ -3,6 +3,7 @@
 #include "simulator/portoptions.h"
 
 #include <QCommandLineParser>
+#include <QFileInfo>
 
 struct CommandLine::Parser
 {
@@ -74,6 +75,11 @@ CommandLineResult CommandLine::parse(const QStringList &arguments)
     options.ports = parser.values(port);
     if (options.ports.contains(QString()))
         return fail(tr("--port 需要一个设备路径。"));
+    // A mistyped path would otherwise only show as a port missing from the device page.
+    for (const QString &path : qAsConst(options.ports)) {
+        if (!QFileInfo::exists(path))
+            return fail(tr("--port：设备 %1 不存在。").arg(path));
+    }
     const QStringList files = parser.positionalArguments();
     if (files.size() > 1)
         return fail(tr("只能给出一个日志文件。"));

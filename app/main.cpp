@@ -12,6 +12,7 @@
 
 #include <QApplication>
 #include <QDebug>
+#include <QTimer>
 #include <QTranslator>
 
 #include <cstdio>
@@ -86,12 +87,17 @@ int main(int argc, char *argv[])
     if (!applyPortOptions(options.ports, options.simulate, options.simulateRate, &error))
         qWarning().noquote() << error;
 
-    // rcan-tools FILE: the log opens in the receive view of the first main window.
+    // rcan-tools FILE: the log opens in the receive view of the first main window, once its event
+    // loop runs: a message about the file then waits inside that loop, and a request to
+    // terminate ends both rather than only the message.
     QString logFile = options.logFile;
     const int exitCode
         = ApplicationShell::runMainWindows([logFile](RAZOradurodMainWindow *window) mutable {
-              if (!logFile.isEmpty())
-                  window->receiveView()->openLogFile(logFile);
+              if (!logFile.isEmpty()) {
+                  QTimer::singleShot(0, window, [window, logFile] {
+                      window->receiveView()->openLogFile(logFile);
+                  });
+              }
               logFile.clear();
           });
     stopSimulatedAdapter();

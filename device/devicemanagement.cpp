@@ -349,7 +349,7 @@ void DeviceManagement::startChannel(uchar channel,
 
 void DeviceManagement::requestBaudConfig(uchar channel, int code)
 {
-    if (startBusy)
+    if (startBusy || (startGuard && !startGuard()))
         return;
     startBusy = true;
     emit signals_serialSocketSend(

@@ -31,6 +31,9 @@ public:
     // Re-applies every text after the main window installed another translator.
     void retranslate();
     bool anyChannelRunning() const { return channel1State || channel2State; }
+    // Asked before a channel start is sent to the adapter; false leaves the channel stopped. The
+    // receive view uses it to keep live frames out of an opened log.
+    void setStartGuard(std::function<bool()> guard) { startGuard = std::move(guard); }
 
     // At program exit: stops the running channels and closes the device, giving the adapter at
     // most `budgetMs` to answer, so it does not keep streaming into a port nobody reads.
@@ -101,4 +104,5 @@ private:
     uchar reportedChannels = 0; // channel count of an open answer that was turned down
     bool baudRefused = false; // the pending start was answered with a refusal
     std::function<QString()> status;
+    std::function<bool()> startGuard;
 };

@@ -112,14 +112,25 @@ int CAN_DataDisplaySupport::drainInbox()
     }
     const int drained = int(m_draining.size());
     for (const PendingFrame &f : m_draining) {
-        if (f.logSwitch == LogSwitch::None) {
+        switch (f.mark) {
+        case Mark::Frame:
             recordFrame(f.channel, f.frame, f.timeStamp, f.dir);
-            continue;
+            break;
+        case Mark::LogOn:
+        case Mark::LogOff:
+            // Lines of frames recorded while saving ran go out ahead of anything after a stop.
+            if (f.mark == Mark::LogOff)
+                flushLogBatch();
+            m_realTimeOn = f.mark == Mark::LogOn;
+            break;
+        case Mark::Clear:
+            clearNow();
+            break;
+        case Mark::Pause:
+        case Mark::Resume:
+            pauseNow(f.mark == Mark::Pause);
+            break;
         }
-        // Lines of frames recorded while saving ran go out ahead of anything after a stop.
-        if (f.logSwitch == LogSwitch::Off)
-            flushLogBatch();
-        m_realTimeOn = f.logSwitch == LogSwitch::On;
     }
     // The frame texts are freed here, on the thread that made them.
     m_draining.clear();
@@ -168,6 +179,14 @@ void CAN_DataDisplaySupport::recordFrame(uchar channel,
                                          uint TimeStamp,
                                          uint dir)
 {
+    if (m_logShown) {
+        // Live frames mixed into a log would pass for the file's own.
+        if (!m_refusalTold) {
+            m_refusalTold = true;
+            emit signal_LiveFramesRefused();
+        }
+        return;
+    }
     if (displayBuff.size() >= m_maxBuffSize)
         displayBuff.removeFirst(TrimCount);
 
@@ -211,10 +230,21 @@ void CAN_DataDisplaySupport::scheduleTick()
         refreshTimer->start(RefreshIntervalMs);
 }
 
+void CAN_DataDisplaySupport::enqueueMark(Mark mark)
+{
+    enqueue(PendingFrame { 0, QByteArray(), 0, 0, mark });
+}
+
 void CAN_DataDisplaySupport::clearHistory()
 {
-    // Frames that came before the request are taken first, as if each had been queued alone.
-    drainInbox();
+    // Frames reach the inbox past the event queue: a clear queued as an event would also wipe
+    // the frames that came in after the click while the display thread was busy.
+    enqueueMark(Mark::Clear);
+}
+
+void CAN_DataDisplaySupport::clearNow()
+{
+    m_logShown = false;
     m_unsaved = false;
     displayBuff.clear();
     m_idOverview.clear();
@@ -231,7 +261,11 @@ void CAN_DataDisplaySupport::clearHistory()
 
 void CAN_DataDisplaySupport::startLoad()
 {
-    clearHistory();
+    // Frames and requests that came before the load act first, as if each had been queued alone.
+    drainInbox();
+    clearNow();
+    m_logShown = true;
+    m_refusalTold = false;
 }
 
 void CAN_DataDisplaySupport::appendLoaded(const CanRecordList &records)
@@ -260,6 +294,19 @@ bool CAN_DataDisplaySupport::hasUnsavedFrames()
 
 void CAN_DataDisplaySupport::setPause(bool pause)
 {
+    enqueueMark(pause ? Mark::Pause : Mark::Resume);
+}
+
+void CAN_DataDisplaySupport::pauseNow(bool pause)
+{
+    if (pause && !pauseFlag && (m_changeSerial != m_lastSerial || refreshRequest)) {
+        // The table holds what had come in up to the pause, not what the next tick would find.
+        publishCounts();
+        emit signal_DisplayCount_Changed();
+        rebuildView();
+        refreshRequest = false;
+        m_lastSerial = m_changeSerial;
+    }
     pauseFlag = pause;
     // Frames held back by the pause show at once.
     scheduleTick();
@@ -281,7 +328,7 @@ void CAN_DataDisplaySupport::setRealTimeSave(bool on)
 {
     // Frames reach the inbox straight from the thread that decoded them, past the event queue:
     // only a switch queued in the inbox itself falls between the right two frames.
-    enqueue(PendingFrame { 0, QByteArray(), 0, 0, on ? LogSwitch::On : LogSwitch::Off });
+    enqueueMark(on ? Mark::LogOn : Mark::LogOff);
 }
 
 void CAN_DataDisplaySupport::setTimeStampeFormat(int format)

@@ -92,6 +92,9 @@ public:
     // are recorded first.
     void onFrame(uchar channel, const QByteArray &CanFrame, uint TimeStamp, uint dir);
     void startRefresh();
+    // Safe from any thread: the clear and the pause take their place among the frames handed in,
+    // so a frame queued after the call is never wiped by the clear, nor held back from the table
+    // by a pause that came after it.
     void clearHistory();
     void setPause(bool pause);
     void copyForGlobalSave();
@@ -116,6 +119,8 @@ public:
     // A log opened from a file replaces the history: startLoad empties it, then the file's records
     // arrive oldest first through appendLoaded, which keeps the newest maxBuffSize of them. Both
     // run on the display thread; loaded records are not written to a running real-time log.
+    // From startLoad until the next clear the history is the log's alone: live frames are
+    // refused, and signal_LiveFramesRefused tells so once.
     void startLoad();
     void appendLoaded(const CanRecordList &records);
     // True when the history holds frames that no log took: recorded while no real-time log ran,
@@ -147,6 +152,8 @@ signals:
     void signal_DisplayCount_Changed();
     void signal_GlobalSave_CopyCopmpelt();
     void signal_realTime_FrameSave(FileSaveSupport::CAN_StructureDescription &frameStr);
+    // Live frames came while the history holds an opened log, and were not recorded.
+    void signal_LiveFramesRefused();
 
 private:
     // Tells whether a record passes every non-empty filter text.
@@ -167,6 +174,8 @@ private:
     };
 
     void scheduleTick();
+    void clearNow();
+    void pauseNow(bool pause);
     // Records the frames waiting in the inbox; returns how many there were.
     int drainInbox();
     void recordFrame(uchar channel, const QByteArray &CanFrame, uint TimeStamp, uint dir);
@@ -212,6 +221,8 @@ private:
     unsigned int timeStampeFormat = 0;
     bool pauseFlag = false;
     bool m_unsaved = false;
+    bool m_logShown = false;
+    bool m_refusalTold = false;
 
     // Changes with every recorded frame and every clear; a tick compares it with the value it saw
     // last, which also notices a buffer whose size came back to where it was.
@@ -221,16 +232,17 @@ private:
     // Log lines go to the writer once per batch of frames, not once per frame.
     QVector<FileSaveSupport::CAN_StructureDescription> m_logBatch;
 
-    // A frame, or a switch of real-time saving at its place among the frames.
-    enum class LogSwitch : uchar { None, On, Off };
+    // A frame, or a request that must act at its place among the frames.
+    enum class Mark : uchar { Frame, LogOn, LogOff, Clear, Pause, Resume };
     struct PendingFrame
     {
         uchar channel;
         QByteArray frame;
         uint timeStamp;
         uint dir;
-        LogSwitch logSwitch = LogSwitch::None;
+        Mark mark = Mark::Frame;
     };
+    void enqueueMark(Mark mark);
     void enqueue(PendingFrame &&pending);
     std::mutex m_inboxMutex;
     std::vector<PendingFrame> m_inbox; // guarded by m_inboxMutex

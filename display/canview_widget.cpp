@@ -26,7 +26,10 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPainter>
+#include <QPointer>
 #include <QPushButton>
+#include <QTableView>
+#include <QTableWidget>
 
 namespace {
 // The counters change on every refresh tick while frames flow. A label that may change size makes
@@ -102,6 +105,7 @@ struct KeptViewState
     QString logPath;
     bool logComplete = true;
     bool overview = false;
+    bool paused = false;
 };
 
 KeptViewState &keptState()
@@ -117,6 +121,10 @@ CANView_Widget::CANView_Widget(QWidget *parent)
 {
     ui->setupUi(this);
     ui->gridLayout->setContentsMargins(0, 0, 0, 0);
+    // Room for the longer time column name in the language in use.
+    ui->comboBox->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    ui->comboBox->setMinimumWidth(
+        qMax(ui->comboBox->minimumWidth(), ui->comboBox->sizeHint().width()));
 
     m_display = CAN_DataDisplaySupport::instance();
     m_table = new CANTableWidget(this, m_display->viewBuff());
@@ -124,23 +132,30 @@ CANView_Widget::CANView_Widget(QWidget *parent)
     ui->gridLayout->addWidget(ui->widget_2, 2, 0);
     applyButtonStyles();
 
-    // Offline analysis: the open button stands before the record buttons, the file shown goes
-    // beside the device model.
+    // Offline analysis: the open button stands before the record buttons. The file shown goes
+    // to the bottom bar, beside the counters: the top bar has no room for a name at the window's
+    // default width.
     m_openButton = new QPushButton(tr("打开"), ui->widget);
     m_openButton->setObjectName(QStringLiteral("button_open"));
     m_openButton->setMinimumSize(72, ui->button_save->minimumHeight());
     m_openButton->setStyleSheet(OpenStyle);
-    m_fileLabel = new ElidedLabel(ui->widget);
+    const int spacerAt = ui->horizontalLayout->indexOf(ui->horizontalSpacer);
+    ui->horizontalLayout->insertWidget(spacerAt + 1, m_openButton);
+    ui->horizontalLayout->insertSpacing(spacerAt + 2, 8);
+    m_fileLabel = new ElidedLabel(ui->widget_2);
     m_fileLabel->setObjectName(QStringLiteral("label_file"));
     m_fileLabel->setMinimumWidth(40);
     m_fileLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     m_fileLabel->setContentsMargins(12, 0, 0, 0);
-    // The label takes the spacer's room; it pushes the buttons to the right as the spacer did.
-    ui->horizontalSpacer->changeSize(0, 0, QSizePolicy::Fixed, QSizePolicy::Minimum);
-    const int spacerAt = ui->horizontalLayout->indexOf(ui->horizontalSpacer);
-    ui->horizontalLayout->insertWidget(spacerAt, m_fileLabel, 1);
-    ui->horizontalLayout->insertWidget(spacerAt + 2, m_openButton);
-    ui->horizontalLayout->insertSpacing(spacerAt + 3, 8);
+    ui->horizontalSpacer_2->changeSize(0, 0, QSizePolicy::Fixed, QSizePolicy::Minimum);
+    ui->horizontalLayout_2->insertWidget(ui->horizontalLayout_2->indexOf(ui->horizontalSpacer_2),
+                                         m_fileLabel, 1);
+    // Wide enough for the longer of its two captions in the language in use.
+    const QFontMetrics metrics = ui->Button_saveOnTime->fontMetrics();
+    ui->Button_saveOnTime->setMinimumWidth(qMax(ui->Button_saveOnTime->minimumWidth(),
+                                                qMax(metrics.horizontalAdvance(tr("实时保存")),
+                                                     metrics.horizontalAdvance(tr("停止实时保存")))
+                                                    + 20));
     m_loader = new LogLoader(CAN_DataDisplaySupport::instance(), this);
     m_openProgress = new LogOpenProgress(this);
     m_openProgress->setWindowFlags(m_openProgress->windowFlags() | Qt::Window);
@@ -155,18 +170,21 @@ CANView_Widget::CANView_Widget(QWidget *parent)
     connect(m_loader, &LogLoader::progressChanged, m_openProgress,
             &LogOpenProgress::setProgressValue);
     connect(m_loader, &LogLoader::finished, this, &CANView_Widget::onLogLoaded);
-    connect(DeviceManagement::instance(), &DeviceManagement::signals_channelStateChanged, this,
-            [this](bool running) {
-                if (running)
-                    showFile(QString(), true);
-            });
+    DeviceManagement::instance()->setStartGuard(
+        [view = QPointer<CANView_Widget>(this)] { return !view || view->mayStartChannel(); });
+    connect(m_display, &CAN_DataDisplaySupport::signal_LiveFramesRefused, this, [this] {
+        note(tr("适配器正在发送帧，但表格显示的是日志文件：这些帧没有记录。"
+                "要看实时帧，请先清空表格。"));
+    });
 
     FileSaveSupport *writer = m_display->fileSaveSupport();
     connect(this, &CANView_Widget::signal_BuffRefresh_Start, m_display,
             &CAN_DataDisplaySupport::startRefresh);
+    // Direct: the requests queue themselves among the frames, at the place of the click.
     connect(this, &CANView_Widget::signal_HistoryClear, m_display,
-            &CAN_DataDisplaySupport::clearHistory);
-    connect(this, &CANView_Widget::signal_Pause, m_display, &CAN_DataDisplaySupport::setPause);
+            &CAN_DataDisplaySupport::clearHistory, Qt::DirectConnection);
+    connect(this, &CANView_Widget::signal_Pause, m_display, &CAN_DataDisplaySupport::setPause,
+            Qt::DirectConnection);
     connect(this, &CANView_Widget::signal_GlobalSave, m_display,
             &CAN_DataDisplaySupport::copyForGlobalSave);
     connect(this, &CANView_Widget::signal_globalSave_pathSet, writer,
@@ -207,7 +225,10 @@ CANView_Widget::CANView_Widget(QWidget *parent)
     }
     showFile(keptState().logPath, keptState().logComplete);
     m_overviewButton->setChecked(keptState().overview);
-    emit signal_Pause(false);
+    // The display thread kept the pause, and with it the frames the table held.
+    pauseFlag = keptState().paused;
+    showPause();
+    emit signal_Pause(pauseFlag);
 
     emit signal_BuffRefresh_Start();
     m_display->announceView();
@@ -254,7 +275,7 @@ void CANView_Widget::askSaveFile(QString *path, LogFormat *format)
             *path = LogFileDialogs::completedName(*path, LogFormat::Native, format);
         return;
     }
-    const LogFileDialogs::Choice choice = LogFileDialogs::askSaveFile(nullptr);
+    const LogFileDialogs::Choice choice = LogFileDialogs::askSaveFile(this);
     *path = choice.path;
     *format = choice.format;
 }
@@ -336,6 +357,8 @@ void CANView_Widget::setUpOverview()
         keptState().overview = overview;
         m_overview->overviewModel()->setShown(overview);
         m_table->tableView->setVisible(!overview);
+        // The overview has columns of its own, and its own filter editors under them.
+        m_table->headerTable->setVisible(!overview);
         m_overview->setVisible(overview);
         showUnlisted();
     });
@@ -380,6 +403,13 @@ void CANView_Widget::onRealTimeSaveFailed(const QString &path, const QString &re
 void CANView_Widget::on_Button_pause_clicked()
 {
     pauseFlag = !pauseFlag;
+    keptState().paused = pauseFlag;
+    showPause();
+    emit signal_Pause(pauseFlag);
+}
+
+void CANView_Widget::showPause()
+{
     if (pauseFlag) {
         ui->Button_pause->setText(tr("继续"));
         ui->Button_pause->setStyleSheet(PausedStyle);
@@ -387,19 +417,62 @@ void CANView_Widget::on_Button_pause_clicked()
         ui->Button_pause->setText(tr("暂停"));
         ui->Button_pause->setStyleSheet(PauseRunningStyle);
     }
-    emit signal_Pause(pauseFlag);
 }
 
 void CANView_Widget::on_button_clear_clicked()
 {
+    if (m_loader->isRunning()) {
+        // The rest of the file would fill the table again: the load ends first, the clear
+        // follows when every block read so far is in.
+        m_clearWhenLoaded = true;
+        m_loader->cancel();
+        return;
+    }
     showFile(QString(), true);
     emit signal_HistoryClear();
 }
 
+bool CANView_Widget::mayStartChannel()
+{
+    if (m_loader->isRunning()) {
+        inform(tr("正在打开日志，不能启动通道。请等日志读完或取消后再试。"));
+        return false;
+    }
+    if (m_shownFile.isEmpty())
+        return true;
+    if (!confirm(tr("表格显示的是日志文件“%1”。启动通道会关闭它并清空表格，以显示实时帧。"
+                    "仍要启动吗？")
+                     .arg(QFileInfo(m_shownFile).fileName()))) {
+        return false;
+    }
+    // Queued among the frames ahead of any the channel brings.
+    showFile(QString(), true);
+    emit signal_HistoryClear();
+    return true;
+}
+
+void CANView_Widget::note(const QString &text)
+{
+    if (m_inform) {
+        m_inform(text);
+        return;
+    }
+    // Not modal: it reports what the adapter does, the user need not answer.
+    auto *box
+        = new QMessageBox(QMessageBox::Information, tr("打开日志"), text, QMessageBox::Ok, this);
+    box->setObjectName(QStringLiteral("liveFramesRefused"));
+    box->setTextFormat(Qt::PlainText);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::NonModal);
+    box->show();
+}
+
 void CANView_Widget::openLogFile(const QString &path)
 {
-    if (m_loader->isRunning())
+    if (m_loader->isRunning()) {
+        inform(tr("正在打开另一个日志。请等它读完或取消后再打开。"));
         return;
+    }
     const QString name = QFileInfo(path).fileName();
     if (DeviceManagement::instance()->anyChannelRunning()) {
         inform(tr("通道正在运行，不能打开日志。请先停止通道。"));
@@ -434,14 +507,25 @@ void CANView_Widget::onLogLoaded(const LogLoadResult &result)
 {
     m_openProgress->hide();
     const QString name = QFileInfo(result.path).fileName();
-    if (!result.opened) {
+    if (m_clearWhenLoaded || !result.opened) {
+        // Back to live traffic: the clear also ends the display's hold for the log.
+        const bool cleared = m_clearWhenLoaded;
+        m_clearWhenLoaded = false;
         showFile(QString(), true);
-        inform(tr("无法读取文件“%1”。").arg(name));
+        emit signal_HistoryClear();
+        if (!cleared)
+            inform(tr("无法读取文件“%1”。").arg(name));
         return;
     }
     showFile(result.path, !result.cancelled);
     QStringList notes;
-    if (result.dropped > 0) {
+    if (result.dropped > 0 && result.cancelled) {
+        // How many the whole file holds is not known: reading stopped part way.
+        notes << tr("已读取的 %1 帧中，历史记录最多保存 %2 帧：最早的 %3 帧没有载入。")
+                     .arg(result.kept + result.dropped)
+                     .arg(m_display->maxBuffSize())
+                     .arg(result.dropped);
+    } else if (result.dropped > 0) {
         notes << tr("文件中有 %1 帧，历史记录最多保存 %2 帧：最早的 %3 帧没有载入。")
                      .arg(result.kept + result.dropped)
                      .arg(m_display->maxBuffSize())
@@ -474,6 +558,10 @@ void CANView_Widget::showFile(const QString &path, bool complete)
 
 void CANView_Widget::on_button_save_clicked()
 {
+    if (m_loader->isRunning()) {
+        inform(tr("正在打开日志，现在保存只能存下其中一部分。请等日志读完或取消后再保存。"));
+        return;
+    }
     QString path;
     LogFormat format = LogFormat::Native;
     askSaveFile(&path, &format);

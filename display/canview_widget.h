@@ -76,6 +76,11 @@ private:
     void onLogLoaded(const LogLoadResult &result);
     void showFile(const QString &path, bool complete);
     void inform(const QString &text);
+    // Tells without waiting for an answer.
+    void note(const QString &text);
+    // Asked before a channel starts: live frames never go into an opened log.
+    bool mayStartChannel();
+    void showPause();
     bool confirm(const QString &text);
     void updateCounters();
     void updateErroCount(uchar channel, uint count);
@@ -101,6 +106,7 @@ private:
     LogLoader *m_loader = nullptr;
     LogOpenProgress *m_openProgress = nullptr;
     QString m_shownFile;
+    bool m_clearWhenLoaded = false;
     IdOverviewTable *m_overview = nullptr;
     QPushButton *m_overviewButton = nullptr;
 };

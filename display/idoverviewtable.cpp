@@ -12,7 +12,7 @@
 #include <QStyledItemDelegate>
 
 namespace {
-constexpr int ColumnWidths[] = { 64, 100, 50, 50, 80, 64, 84, 84, 80, 80, 50, 200 };
+constexpr int ColumnWidths[] = { 64, 100, 66, 66, 72, 64, 84, 84, 80, 80, 50, 200 };
 const QColor ChangedColour(0xFF, 0xB0, 0x30);
 
 // Paints every cell as plain text, without the style's item layout and eliding, which cost more
@@ -58,6 +58,71 @@ public:
 private:
     static constexpr int CellMargin = 4;
 };
+
+// The overview's column titles with a row of filter editors under them, each under the column it
+// filters, as the trace has under its own titles.
+class FilterHeader : public QHeaderView
+{
+public:
+    static constexpr int FilterRowHeight = 30;
+
+    explicit FilterHeader(QWidget *parent)
+        : QHeaderView(Qt::Horizontal, parent)
+    {
+        setSectionsClickable(true);
+        connect(this, &QHeaderView::sectionResized, this, &FilterHeader::placeEditors);
+        connect(this, &QHeaderView::sectionMoved, this, &FilterHeader::placeEditors);
+        connect(this, &QHeaderView::geometriesChanged, this, &FilterHeader::placeEditors);
+    }
+
+    void addEditor(int column, QWidget *editor)
+    {
+        editor->setParent(viewport());
+        m_editors.append({ column, editor });
+        placeEditors();
+    }
+
+    QSize sizeHint() const override
+    {
+        QSize size = QHeaderView::sizeHint();
+        size.rheight() += FilterRowHeight;
+        return size;
+    }
+
+    void placeEditors()
+    {
+        const int top = height() - FilterRowHeight;
+        for (const auto &entry : qAsConst(m_editors)) {
+            entry.second->setGeometry(sectionViewportPosition(entry.first) + 2, top + 2,
+                                      sectionSize(entry.first) - 4, FilterRowHeight - 4);
+            entry.second->setVisible(!isSectionHidden(entry.first));
+        }
+    }
+
+protected:
+    void paintSection(QPainter *painter, const QRect &rect, int logicalIndex) const override
+    {
+        QHeaderView::paintSection(painter, rect.adjusted(0, 0, 0, -FilterRowHeight), logicalIndex);
+        painter->fillRect(
+            QRect(rect.left(), rect.bottom() - FilterRowHeight + 1, rect.width(), FilterRowHeight),
+            palette().color(QPalette::Base));
+    }
+
+    void resizeEvent(QResizeEvent *event) override
+    {
+        QHeaderView::resizeEvent(event);
+        placeEditors();
+    }
+
+    void scrollContentsBy(int dx, int dy) override
+    {
+        QHeaderView::scrollContentsBy(dx, dy);
+        placeEditors();
+    }
+
+private:
+    QVector<QPair<int, QWidget *>> m_editors;
+};
 } // namespace
 
 IdOverviewTable::IdOverviewTable(CAN_DataDisplaySupport *display, QWidget *parent)
@@ -69,6 +134,7 @@ IdOverviewTable::IdOverviewTable(CAN_DataDisplaySupport *display, QWidget *paren
     m_filter = new IdOverviewFilter(m_model, this);
     setModel(m_filter);
     setItemDelegate(new OverviewCellDelegate(this));
+    setHorizontalHeader(new FilterHeader(this));
 
     verticalHeader()->setVisible(false);
     // Rows never change height; 2,000 of them then cost nothing to lay out.
@@ -104,6 +170,36 @@ IdOverviewTable::IdOverviewTable(CAN_DataDisplaySupport *display, QWidget *paren
 
 void IdOverviewTable::followFilters(CANTableWidget *table)
 {
+    // Editors of their own under the overview's columns, kept in step with the trace's: either
+    // pair shows and sets the same filter.
+    auto *header = static_cast<FilterHeader *>(horizontalHeader());
+    const QString style = table->idEdit->styleSheet();
+    const auto mirrorEdit = [this, header, &style](QLineEdit *original, int column) {
+        auto *edit = new QLineEdit(original->text());
+        edit->setStyleSheet(style);
+        connect(edit, &QLineEdit::textChanged, original, &QLineEdit::setText);
+        connect(original, &QLineEdit::textChanged, edit, &QLineEdit::setText);
+        header->addEditor(column, edit);
+    };
+    const auto mirrorCombo = [this, header, &style](QComboBox *original, int column) {
+        auto *combo = new QComboBox;
+        for (int i = 0; i < original->count(); ++i)
+            combo->addItem(original->itemText(i));
+        combo->setCurrentIndex(original->currentIndex());
+        combo->setStyleSheet(style);
+        connect(combo, qOverload<int>(&QComboBox::currentIndexChanged), original,
+                &QComboBox::setCurrentIndex);
+        connect(original, qOverload<int>(&QComboBox::currentIndexChanged), combo,
+                &QComboBox::setCurrentIndex);
+        header->addEditor(column, combo);
+    };
+    mirrorEdit(table->channelEdit, IdOverviewModel::ChannelColumn);
+    mirrorEdit(table->idEdit, IdOverviewModel::IdColumn);
+    mirrorCombo(table->typeCombo, IdOverviewModel::TypeColumn);
+    mirrorCombo(table->dirCombo, IdOverviewModel::DirColumn);
+    mirrorEdit(table->lengthEdit, IdOverviewModel::LengthColumn);
+    mirrorEdit(table->dataEdit, IdOverviewModel::DataColumn);
+
     for (QLineEdit *edit : { table->timeEdit, table->channelEdit, table->idEdit, table->lengthEdit,
                              table->dataEdit }) {
         connect(edit, &QLineEdit::textChanged, this, &IdOverviewTable::updateFilter);

@@ -12,12 +12,15 @@
 #include "display/logloader.h"
 #include "display/logopenprogress.h"
 #include "protocol/common.h"
+#include "protocol/contextprotocol.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -81,6 +84,30 @@ int main(int argc, char *argv[])
         common::delayMsec(600);
         ok &= save(window, out.filePath(QStringLiteral("receive_log_%1.png").arg(lang)));
         view->findChild<QComboBox *>(QStringLiteral("comboBox"))->setCurrentIndex(0);
+
+        // An adapter left streaming while the log is shown: the note that its frames stay out.
+        view->setUserPrompts({}, {});
+        QByteArray frame(13, '\0');
+        frame[0] = 2;
+        frame[1] = 0x23;
+        emit contextProtocol::instance()->signal_REP_CANFrame(1, frame, 1000, 0);
+        common::delayMsec(300);
+        if (auto *note = view->findChild<QMessageBox *>(QStringLiteral("liveFramesRefused"))) {
+            ok &= save(note, out.filePath(QStringLiteral("live_refused_%1.png").arg(lang)));
+            note->close();
+        } else {
+            std::fprintf(stderr, "FAILED no note about refused live frames\n");
+            ok = false;
+        }
+
+        // Back to live traffic, with real-time saving running: the stop caption fits its button.
+        view->findChild<QPushButton *>(QStringLiteral("button_clear"))->click();
+        view->setFileNameProvider([&files] { return files.filePath(QStringLiteral("rt.txt")); });
+        auto *realTime = view->findChild<QPushButton *>(QStringLiteral("Button_saveOnTime"));
+        realTime->click();
+        common::delayMsec(300);
+        ok &= save(window, out.filePath(QStringLiteral("receive_realtime_%1.png").arg(lang)));
+        realTime->click();
 
         LogOpenProgress *progress = view->openProgress();
         progress->start(log);

@@ -642,6 +642,30 @@ Reason: %2</translation>
         <source>另有 %1 帧属于未列出的帧ID：总览最多列出 %2 个帧ID。</source>
         <translation>%1 more frames belong to frame IDs not listed: the overview lists at most %2 frame IDs.</translation>
     </message>
+    <message>
+        <source>适配器正在发送帧，但表格显示的是日志文件：这些帧没有记录。要看实时帧，请先清空表格。</source>
+        <translation>The adapter is sending frames, but the table shows a log file: these frames are not recorded. To see live frames, clear the table first.</translation>
+    </message>
+    <message>
+        <source>正在打开日志，不能启动通道。请等日志读完或取消后再试。</source>
+        <translation>A log is being opened, so no channel can start. Wait until the log is read or cancel it, then try again.</translation>
+    </message>
+    <message>
+        <source>表格显示的是日志文件“%1”。启动通道会关闭它并清空表格，以显示实时帧。仍要启动吗？</source>
+        <translation>The table shows the log file “%1”. Starting a channel closes it and clears the table to show live frames. Start anyway?</translation>
+    </message>
+    <message>
+        <source>正在打开另一个日志。请等它读完或取消后再打开。</source>
+        <translation>Another log is being opened. Wait until it is read or cancel it, then open again.</translation>
+    </message>
+    <message>
+        <source>已读取的 %1 帧中，历史记录最多保存 %2 帧：最早的 %3 帧没有载入。</source>
+        <translation>Of the %1 frames read, the history keeps at most %2: the earliest %3 frames were not loaded.</translation>
+    </message>
+    <message>
+        <source>正在打开日志，现在保存只能存下其中一部分。请等日志读完或取消后再保存。</source>
+        <translation>A log is being opened; saving now would save only part of it. Wait until the log is read or cancel it, then save.</translation>
+    </message>
 </context>
 <context>
     <name>FileSave_Widget</name>
@@ -694,6 +718,10 @@ Reason: %2</translation>
     <message>
         <source>只能给出一个日志文件。</source>
         <translation>Give at most one log file.</translation>
+    </message>
+    <message>
+        <source>--port：设备 %1 不存在。</source>
+        <translation>--port: the device %1 does not exist.</translation>
     </message>
 </context>
 <context>

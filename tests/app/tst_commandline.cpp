@@ -44,16 +44,19 @@ void tst_CommandLine::parse_data()
     QTest::newRow("two files") << QStringList { QStringLiteral("a.txt"), QStringLiteral("b.txt") }
                                << true << 2 << QStringList() << false << 100 << QStringList()
                                << none;
-    QTest::newRow("everything") << QStringList { QStringLiteral("--simulate"),
-                                                 QStringLiteral("--simulate-rate=250"),
-                                                 QStringLiteral("--port"),
-                                                 QStringLiteral("/dev/pts/7"),
-                                                 QStringLiteral("--port=/dev/ttyS1"),
-                                                 QStringLiteral("log.txt") }
-                                << false << 0 << QStringList() << true << 250
-                                << QStringList { QStringLiteral("/dev/pts/7"),
-                                                 QStringLiteral("/dev/ttyS1") }
-                                << QStringLiteral("log.txt");
+    QTest::newRow("everything")
+        << QStringList { QStringLiteral("--simulate"),       QStringLiteral("--simulate-rate=250"),
+                         QStringLiteral("--port"),           QStringLiteral("/dev/null"),
+                         QStringLiteral("--port=/dev/zero"), QStringLiteral("log.txt") }
+        << false << 0 << QStringList() << true << 250
+        << QStringList { QStringLiteral("/dev/null"), QStringLiteral("/dev/zero") }
+        << QStringLiteral("log.txt");
+    QTest::newRow("port that does not exist")
+        << QStringList { QStringLiteral("--port=/dev/null"),
+                         QStringLiteral("--port=/dev/rcan-no-such-port") }
+        << true << 2 << QStringList { QStringLiteral("/dev/rcan-no-such-port") } << false << 100
+        << QStringList { QStringLiteral("/dev/null"), QStringLiteral("/dev/rcan-no-such-port") }
+        << none;
 }
 
 void tst_CommandLine::parse()

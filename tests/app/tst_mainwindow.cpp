@@ -5,6 +5,7 @@
 #include "app/widgets/rframelesswidget.h"
 #include "app/widgets/rtitle.h"
 #include "device/devicemanagement.h"
+#include "display/candatadisplaysupport.h"
 #include "display/cantablewidget.h"
 #include "display/canview_widget.h"
 #include "display/logloader.h"
@@ -31,11 +32,13 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSpinBox>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
 #include <QtTest>
 
+#include <csignal>
 #include <memory>
 
 // Before the application object: nothing in this process may reach the user's own store.
@@ -135,7 +138,10 @@ private slots:
     void languageSwitchRebuildsAndKeepsSingleObjects();
     void closeEndsWithZero();
     void openDeviceSurvivesLanguageSwitches();
+    void pauseSurvivesLanguageSwitches();
     void replayTakesTheLogTheReceiveViewOpened();
+    // Last: the termination request it makes stays in force for the rest of the process.
+    void terminationDuringAStartMessageEndsTheProgram();
 };
 
 void tst_MainWindow::initTestCase()
@@ -527,6 +533,72 @@ void tst_MainWindow::openDeviceSurvivesLanguageSwitches()
     panel->hide();
 }
 
+void tst_MainWindow::pauseSurvivesLanguageSwitches()
+{
+    MainWindowDriver::clearSettings();
+    CAN_DataDisplaySupport *display = CAN_DataDisplaySupport::instance();
+    const auto frame = [](quint32 id) {
+        QByteArray bytes(13, '\0');
+        bytes[0] = 1;
+        bytes[1] = char(id);
+        emit contextProtocol::instance()->signal_REP_CANFrame(1, bytes, 1000, 0);
+    };
+    const auto rows = [](RAZOradurodMainWindow *window) {
+        return window->receiveView()->table()->tableView->model()->rowCount();
+    };
+    const auto pauseButton = [](RAZOradurodMainWindow *window) {
+        return window->receiveView()->findChild<QPushButton *>(QStringLiteral("Button_pause"));
+    };
+    // Each window: the pause button's caption as the current language words it, and what the
+    // table shows once a frame that came during the pause has been counted.
+    QList<bool> pausedInWindow;
+    QList<int> rowsInWindow;
+    QPointer<RAZOradurodMainWindow> last;
+    int received = 1;
+    const int code = ApplicationShell::runMainWindows([&](RAZOradurodMainWindow *window) {
+        last = window;
+        QTimer::singleShot(50, window, [&, window] {
+            if (pausedInWindow.isEmpty()) {
+                // Nothing left from earlier cases: no filter, no frame.
+                CANTableWidget *t = window->receiveView()->table();
+                for (QLineEdit *edit : t->findChildren<QLineEdit *>())
+                    edit->clear();
+                t->typeCombo->setCurrentIndex(0);
+                t->dirCombo->setCurrentIndex(0);
+                // Any thread may ask; the clear goes ahead of the frames handed in later.
+                display->clearHistory();
+                frame(0x1);
+                QTRY_COMPARE_WITH_TIMEOUT(rows(window), 1, 5000);
+                pauseButton(window)->click();
+            }
+            frame(0x10 + quint32(received));
+            ++received;
+            // A tick has counted the new frame: a table still running would have taken it.
+            QTRY_COMPARE_WITH_TIMEOUT(display->recvCount(), received, 5000);
+            QMetaObject::invokeMethod(
+                display, [] {}, Qt::BlockingQueuedConnection);
+            QCoreApplication::processEvents();
+            pausedInWindow << (pauseButton(window)->text() == CANView_Widget::tr("继续"));
+            rowsInWindow << rows(window);
+            if (pausedInWindow.size() < 3) {
+                MainWindowDriver::chooseFromSettingMenu(window, window->languageAction());
+            } else {
+                pauseButton(window)->click();
+                MainWindowDriver::pressClose(window);
+            }
+        });
+    });
+    delete last;
+
+    QCOMPARE(code, 0);
+    QCOMPARE(pausedInWindow, (QList<bool> { true, true, true }));
+    QCOMPARE(rowsInWindow, (QList<int> { 1, 1, 1 }));
+    // Resumed in the last window: everything that came meanwhile shows.
+    QTRY_COMPARE_WITH_TIMEOUT(display->viewBuff()->get().size(), 4, 5000);
+    display->clearHistory();
+    QTRY_COMPARE_WITH_TIMEOUT(display->recvCount(), 0, 5000);
+}
+
 void tst_MainWindow::replayTakesTheLogTheReceiveViewOpened()
 {
     auto window = buildWindow(QStringLiteral("CN"));
@@ -554,6 +626,29 @@ void tst_MainWindow::replayTakesTheLogTheReceiveViewOpened()
     QVERIFY(list->findChild<QLabel *>(QStringLiteral("replayFile"))
                 ->text()
                 .startsWith(QStringLiteral("opened.log")));
+}
+
+void tst_MainWindow::terminationDuringAStartMessageEndsTheProgram()
+{
+    // As `rcan-tools FILE` with a file that cannot be read: a message box waits in a loop of its
+    // own when the request to terminate comes.
+    MainWindowDriver::clearSettings();
+    bool lost = false;
+    QPointer<RAZOradurodMainWindow> shown;
+    const int code = ApplicationShell::runMainWindows([&](RAZOradurodMainWindow *window) {
+        shown = window;
+        // Ends the main loop should the request be lost, so that the failure shows.
+        QTimer::singleShot(10000, window, [&] {
+            lost = true;
+            QCoreApplication::exit(0);
+        });
+        QEventLoop message;
+        QTimer::singleShot(0, &message, [] { ::raise(SIGTERM); });
+        message.exec();
+    });
+    QCOMPARE(code, 0);
+    QVERIFY(!lost);
+    delete shown;
 }
 
 QTEST_MAIN(tst_MainWindow)

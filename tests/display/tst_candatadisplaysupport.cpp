@@ -56,6 +56,9 @@ private slots:
     void pauseHoldsTheTableButNotTheCounters();
     void filterChangeWhilePausedShowsFramesOfThePause();
     void clearEmptiesBuffersAndCounters();
+    void requestsActAtTheirPlaceAmongTheFrames_data();
+    void requestsActAtTheirPlaceAmongTheFrames();
+    void liveFramesStayOutOfAnOpenedLog();
     void realTimeSignalOnlyWhileConnected();
     void globalSaveCopyHoldsTheBufferAtRequest();
     void sentTimeStampAbove32BitsShowsLowBits();
@@ -461,6 +464,107 @@ void tst_CAN_DataDisplaySupport::clearEmptiesBuffersAndCounters()
     QCOMPARE(view().first().frameID, QStringLiteral("0x4"));
     QTRY_COMPARE_WITH_TIMEOUT(display->sendCount(), 1, 5000);
     QCOMPARE(display->recvCount(), 1);
+}
+
+void tst_CAN_DataDisplaySupport::requestsActAtTheirPlaceAmongTheFrames_data()
+{
+    // f<id>: a frame handed in; c: clear; p: pause; r: resume. The display thread is held up
+    // while the whole sequence is handed in, as when it is busy and frames keep coming.
+    QTest::addColumn<QString>("steps");
+    QTest::addColumn<QStringList>("expectedView"); // newest first
+    QTest::addColumn<int>("expectedCount");
+    QTest::newRow("frames after a clear survive")
+        << QStringLiteral("f1 f2 c f3 f4") << idList("0x4 0x3") << 2;
+    QTest::newRow("clear last") << QStringLiteral("f1 c") << QStringList() << 0;
+    QTest::newRow("two clears") << QStringLiteral("f1 c f2 c f3") << idList("0x3") << 1;
+    QTest::newRow("pause holds what came before it")
+        << QStringLiteral("f1 f2 p f3") << idList("0x2 0x1") << 3;
+    QTest::newRow("clear while paused") << QStringLiteral("f1 p c f2") << QStringList() << 1;
+    QTest::newRow("resume shows everything")
+        << QStringLiteral("f1 p f2 r f3") << idList("0x3 0x2 0x1") << 3;
+}
+
+void tst_CAN_DataDisplaySupport::requestsActAtTheirPlaceAmongTheFrames()
+{
+    QFETCH(QString, steps);
+    QFETCH(QStringList, expectedView);
+    QFETCH(int, expectedCount);
+
+    startRefresh();
+    QSemaphore held;
+    QMetaObject::invokeMethod(
+        display, [&held] { held.acquire(); }, Qt::QueuedConnection);
+    for (const QString &step : steps.split(QLatin1Char(' '))) {
+        switch (step.at(0).toLatin1()) {
+        case 'f': {
+            const quint32 id = step.mid(1).toUInt();
+            display->queueFrame(1, frameBytes(0x01, id, QByteArray::fromHex("AA")), id, 0);
+            break;
+        }
+        case 'c':
+            display->clearHistory();
+            break;
+        default:
+            display->setPause(step == QLatin1String("p"));
+        }
+    }
+    held.release();
+    const auto shown = [this] {
+        QStringList ids;
+        for (const CanRecord &r : view())
+            ids << r.frameID;
+        return ids;
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(shown(), expectedView, 5000);
+    // The counters come with a tick, which would also have shown frames a pause did not hold.
+    QTRY_COMPARE_WITH_TIMEOUT(display->recvCount(), expectedCount, 5000);
+    sync();
+    QCOMPARE(shown(), expectedView);
+}
+
+void tst_CAN_DataDisplaySupport::liveFramesStayOutOfAnOpenedLog()
+{
+    QSignalSpy refused(display, &CAN_DataDisplaySupport::signal_LiveFramesRefused);
+    startRefresh();
+    const auto live = [this](quint32 id) {
+        display->queueFrame(1, frameBytes(0x01, id, QByteArray::fromHex("AA")), id, 0);
+    };
+    live(0x1);
+    CanRecordList loaded;
+    CanRecord record;
+    record.frameID = QStringLiteral("0x7ef");
+    record.direction = QStringLiteral("Rx");
+    loaded.append(record);
+    QMetaObject::invokeMethod(
+        display,
+        [this, loaded] {
+            display->startLoad();
+            display->appendLoaded(loaded);
+        },
+        Qt::QueuedConnection);
+    sync();
+    // An adapter left streaming goes on sending while the log is shown.
+    live(0x2);
+    live(0x3);
+    sync();
+    QTRY_COMPARE_WITH_TIMEOUT(display->recvCount(), 1, 5000);
+    sync();
+    QCOMPARE(view().size(), 1);
+    QCOMPARE(view().first().frameID, QStringLiteral("0x7ef"));
+    // Said once, not once per frame.
+    QTRY_COMPARE_WITH_TIMEOUT(refused.count(), 1, 5000);
+
+    // A clear leaves the log: live frames count again.
+    display->clearHistory();
+    live(0x4);
+    const auto shown = [this] {
+        QStringList ids;
+        for (const CanRecord &r : view())
+            ids << r.frameID;
+        return ids;
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(shown(), QStringList { QStringLiteral("0x4") }, 5000);
+    QCOMPARE(refused.count(), 1);
 }
 
 void tst_CAN_DataDisplaySupport::realTimeSignalOnlyWhileConnected()

@@ -80,6 +80,8 @@ private slots:
     void cancelledDialogDoesNothing();
     void globalSaveWritesTheWholeBuffer();
     void openingALogReplacesTheHistory();
+    void liveFramesStayOutOfAnOpenedLog();
+    void requestsDuringALoad();
     void englishTranslationIsComplete();
 
 private:
@@ -306,6 +308,13 @@ void tst_CANView_Widget::clearZeroesFrameCountersOnly()
     QCOMPARE(child<QLabel>("label_recvCount")->text(), QStringLiteral("0"));
     QVERIFY(shownIds().isEmpty());
     QCOMPARE(child<QLabel>("label_erroCount_t")->text(), QStringLiteral("4"));
+
+    // A frame right behind the click is not wiped by it.
+    frame(1, 0x3);
+    QTest::mouseClick(child<QPushButton>("button_clear"), Qt::LeftButton);
+    frame(1, 0x4);
+    QTRY_COMPARE_WITH_TIMEOUT(child<QLabel>("label_recvCount")->text(), QStringLiteral("1"), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(shownIds(), QStringList { QStringLiteral("0x4") }, 5000);
 }
 
 void tst_CANView_Widget::errorCounterSumsBothChannels()
@@ -553,6 +562,95 @@ void tst_CANView_Widget::openingALogReplacesTheHistory()
     QVERIFY(cancelled.cancelled);
     QVERIFY(cancelled.kept < 200000);
     QVERIFY(child<QLabel>("label_file")->text().contains(QStringLiteral("未读完")));
+}
+
+void tst_CANView_Widget::liveFramesStayOutOfAnOpenedLog()
+{
+    QStringList told;
+    int asked = 0;
+    bool answer = false;
+    view->setUserPrompts([&](const QString &text) { told << text; },
+                         [&](const QString &) {
+                             ++asked;
+                             return answer;
+                         });
+    const QString log = dir.filePath(QStringLiteral("live.log"));
+    QFile file(log);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("(1765180800.000000) can0 7EF#01AB0F R\n");
+    file.close();
+    QSignalSpy done(view->logLoader(), &LogLoader::finished);
+    view->openLogFile(log);
+    QVERIFY(done.wait(10000));
+    QTRY_COMPARE_WITH_TIMEOUT(shownIds(), QStringList { QStringLiteral("0x7ef") }, 5000);
+
+    // An adapter still streaming from an earlier run: its frames stay out, and the user is told
+    // once.
+    frame(1, 0x55);
+    frame(1, 0x56);
+    QTRY_COMPARE_WITH_TIMEOUT(told.size(), 1, 5000);
+    QVERIFY(told.first().contains(QStringLiteral("日志文件")));
+    QCOMPARE(shownIds(), QStringList { QStringLiteral("0x7ef") });
+    QCOMPARE(child<QLabel>("label_recvCount")->text(), QStringLiteral("1"));
+
+    // A channel start asks first; no leaves the log as it is.
+    DeviceManagement *panel = DeviceManagement::instance();
+    QVERIFY(QMetaObject::invokeMethod(panel, "on_channel_control_1_clicked"));
+    QCOMPARE(asked, 1);
+    QCOMPARE(view->shownFile(), log);
+    QVERIFY(!panel->anyChannelRunning());
+    // Yes leaves it: the table empties and live frames show again.
+    answer = true;
+    QVERIFY(QMetaObject::invokeMethod(panel, "on_channel_control_1_clicked"));
+    QCOMPARE(asked, 2);
+    QVERIFY(view->shownFile().isEmpty());
+    QVERIFY(child<QLabel>("label_file")->text().isEmpty());
+    frame(1, 0x57);
+    QTRY_COMPARE_WITH_TIMEOUT(shownIds(), QStringList { QStringLiteral("0x57") }, 5000);
+    QCOMPARE(told.size(), 1);
+}
+
+void tst_CANView_Widget::requestsDuringALoad()
+{
+    QStringList told;
+    view->setUserPrompts([&](const QString &text) { told << text; },
+                         [](const QString &) { return true; });
+    view->setFileNameProvider([this] { return dir.filePath(QStringLiteral("saved.txt")); });
+    const QString log = dir.filePath(QStringLiteral("big.log"));
+    QFile file(log);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    for (int i = 0; i < 100000; ++i)
+        file.write("(1765180800.000000) can0 123#1122334455667788\n");
+    file.close();
+    QSignalSpy done(view->logLoader(), &LogLoader::finished);
+
+    // The load ends only once this thread sees its result: until then every request below is
+    // made during the load.
+    view->openLogFile(log);
+    QVERIFY(view->logLoader()->isRunning());
+    view->openLogFile(log);
+    QCOMPARE(told.size(), 1);
+    QTest::mouseClick(child<QPushButton>("button_save"), Qt::LeftButton);
+    QCOMPARE(told.size(), 2);
+    QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("saved.txt"))));
+    QVERIFY(
+        QMetaObject::invokeMethod(DeviceManagement::instance(), "on_channel_control_1_clicked"));
+    QCOMPARE(told.size(), 3);
+    QVERIFY(!DeviceManagement::instance()->anyChannelRunning());
+    QCOMPARE(view->shownFile(), log);
+
+    // Clear ends the load first, then empties the table: no part of the file is left, and
+    // nothing claims a log is shown.
+    QTest::mouseClick(child<QPushButton>("button_clear"), Qt::LeftButton);
+    QVERIFY(done.wait(10000));
+    QVERIFY(view->shownFile().isEmpty());
+    QVERIFY(child<QLabel>("label_file")->text().isEmpty());
+    QTRY_COMPARE_WITH_TIMEOUT(child<QLabel>("label_recvCount")->text(), QStringLiteral("0"), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(shownIds().isEmpty(), 5000);
+    QCOMPARE(told.size(), 3);
+    // Live frames are taken again.
+    frame(1, 0x58);
+    QTRY_COMPARE_WITH_TIMEOUT(shownIds(), QStringList { QStringLiteral("0x58") }, 5000);
 }
 
 void tst_CANView_Widget::englishTranslationIsComplete()

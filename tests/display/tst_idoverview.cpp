@@ -11,9 +11,11 @@
 
 #include <QAbstractItemModelTester>
 #include <QComboBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTableWidget>
 #include <QtTest>
 
 #include <algorithm>
@@ -247,6 +249,44 @@ void tst_IdOverview::sortingAndFilters()
     view->table()->idEdit->clear();
     view->table()->typeCombo->setCurrentIndex(0);
     QCOMPARE(shown()->rowCount(), 4);
+
+    // The overview's own filter editors stand under its columns, where the trace's title and
+    // filter row (other columns) is gone, and set the same filters.
+    QVERIFY(!view->table()->headerTable->isVisible());
+    QHeaderView *header = view->overview()->horizontalHeader();
+    QLineEdit *idFilter = nullptr;
+    QComboBox *typeFilter = nullptr;
+    for (QLineEdit *edit : header->findChildren<QLineEdit *>()) {
+        if (edit->geometry().center().x() > header->sectionViewportPosition(M::IdColumn)
+            && edit->geometry().center().x()
+                < header->sectionViewportPosition(M::IdColumn) + header->sectionSize(M::IdColumn))
+            idFilter = edit;
+    }
+    for (QComboBox *combo : header->findChildren<QComboBox *>()) {
+        if (combo->geometry().left() >= header->sectionViewportPosition(M::TypeColumn)
+            && combo->geometry().right() < header->sectionViewportPosition(M::TypeColumn)
+                    + header->sectionSize(M::TypeColumn))
+            typeFilter = combo;
+    }
+    QVERIFY(idFilter && idFilter->isVisible());
+    QVERIFY(typeFilter);
+    idFilter->setText(QStringLiteral("0x2"));
+    QCOMPARE(view->table()->idEdit->text(), QStringLiteral("0x2"));
+    QCOMPARE(column(M::IdColumn), (QStringList { QStringLiteral("0x21"), QStringLiteral("0x22") }));
+    typeFilter->setCurrentText(QStringLiteral("STD-R"));
+    QCOMPARE(view->table()->typeCombo->currentText(), QStringLiteral("STD-R"));
+    QCOMPARE(column(M::IdColumn), QStringList { QStringLiteral("0x22") });
+    // And the other way round.
+    view->table()->idEdit->setText(QStringLiteral("0x22"));
+    QCOMPARE(idFilter->text(), QStringLiteral("0x22"));
+    view->table()->idEdit->clear();
+    QVERIFY(idFilter->text().isEmpty());
+    typeFilter->setCurrentIndex(0);
+    QCOMPARE(view->table()->typeCombo->currentIndex(), 0);
+    QCOMPARE(shown()->rowCount(), 4);
+    view->overviewButton()->setChecked(false);
+    QVERIFY(view->table()->headerTable->isVisible());
+    view->overviewButton()->setChecked(true);
 
     // New frames re-sort: 0x1234 overtakes the others in count.
     view->overview()->sortByColumn(M::CountColumn, Qt::DescendingOrder);
