@@ -333,9 +333,8 @@ void TransmitListWidget::buildUi()
     connect(m_load, &QPushButton::clicked, this, [this] {
         const QString path = QFileDialog::getOpenFileName(this, tr("加载列表"), QString(),
                                                           tr("发送列表 (*.json)"));
-        QString why;
-        if (!path.isEmpty() && !loadList(path, &why))
-            showListState(tr("无法读取列表 %1：%2").arg(QFileInfo(path).fileName(), why), true);
+        if (!path.isEmpty())
+            loadList(path);
     });
     connect(m_startList, &QPushButton::clicked, this, [this] {
         if (m_listRunning)
@@ -728,9 +727,10 @@ bool TransmitListWidget::saveList(const QString &path) const
 
 bool TransmitListWidget::loadList(const QString &path, QString *why)
 {
-    const auto refuse = [why](const QString &reason) {
+    const auto refuse = [this, why, &path](const QString &reason) {
         if (why)
             *why = reason;
+        showListState(tr("无法读取列表 %1：%2").arg(QFileInfo(path).fileName(), reason), true);
         return false;
     };
     if (m_listRunning)
@@ -745,9 +745,11 @@ bool TransmitListWidget::loadList(const QString &path, QString *why)
     if (!file.open(QIODevice::ReadOnly))
         return refuse(file.errorString());
     QVector<TransmitEntry> list;
-    if (!fromJson(file.read(MaxListFileBytes), &list, why))
-        return false;
+    QString reason;
+    if (!fromJson(file.read(MaxListFileBytes), &list, &reason))
+        return refuse(reason);
     setEntries(list);
+    showListState(QString(), false);
     return true;
 }
 

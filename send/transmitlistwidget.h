@@ -81,7 +81,7 @@ public:
     // Saves under `path`, with ".json" added when it lacks it.
     bool saveList(const QString &path) const;
     static QString withListSuffix(const QString &path);
-    // The list shown stays when the file is refused.
+    // The list shown stays when the file is refused, and the page says why.
     bool loadList(const QString &path, QString *why = nullptr);
     // Starts reading a log of any known format on a worker thread, with a progress window that can
     // cancel it; replayLogLoaded() tells how it ended. False while a log loads or a replay runs.

@@ -193,7 +193,17 @@ int main(int argc, char *argv[])
         ok &= save(window, out.filePath(QStringLiteral("send_list_%1.png").arg(lang)));
         list->stopList();
         list->stopReplay();
-        common::delayMsec(300);
+        common::delayMsec(600);
+        // A damaged list file is refused with its entry and reason; the list shown stays.
+        const QString broken = logDir.filePath(QStringLiteral("broken.json"));
+        QFile brokenFile(broken);
+        if (brokenFile.open(QIODevice::WriteOnly)) {
+            brokenFile.write(R"({"frames":[{"channel":1,"id":"7","dlc":0,"periodMs":10},)"
+                             R"({"name":"Motor","channel":1,"id":"9","dlc":0,"periodMs":-5}]})");
+            brokenFile.close();
+        }
+        ok &= !list->loadList(broken);
+        ok &= save(window, out.filePath(QStringLiteral("send_list_refused_%1.png").arg(lang)));
         delete window;
     }
     return ok ? 0 : 1;
