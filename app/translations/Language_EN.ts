@@ -1010,7 +1010,7 @@ Reason: %2</translation>
     </message>
     <message>
         <source>缺少“frames”列表</source>
-        <translation>the “frames” list is missing</translation>
+        <translation>the &quot;frames&quot; list is missing</translation>
     </message>
     <message>
         <source>第 %1 项</source>
@@ -1030,23 +1030,23 @@ Reason: %2</translation>
     </message>
     <message>
         <source>“%1”应为 true 或 false</source>
-        <translation>“%1” must be true or false</translation>
+        <translation>&quot;%1&quot; must be true or false</translation>
     </message>
     <message>
         <source>缺少“%1”</source>
-        <translation>“%1” is missing</translation>
+        <translation>&quot;%1&quot; is missing</translation>
     </message>
     <message>
         <source>“%1”应为整数</source>
-        <translation>“%1” must be a whole number</translation>
+        <translation>&quot;%1&quot; must be a whole number</translation>
     </message>
     <message>
         <source>“%1”为 %2，不在 %3 到 %4 之间</source>
-        <translation>“%1” is %2, not between %3 and %4</translation>
+        <translation>&quot;%1&quot; is %2, not between %3 and %4</translation>
     </message>
     <message>
         <source>“name”应为文字</source>
-        <translation>“name” must be text</translation>
+        <translation>&quot;name&quot; must be text</translation>
     </message>
     <message>
         <source>名称超过 %1 个字符</source>
@@ -1054,11 +1054,11 @@ Reason: %2</translation>
     </message>
     <message>
         <source>缺少“id”</source>
-        <translation>“id” is missing</translation>
+        <translation>&quot;id&quot; is missing</translation>
     </message>
     <message>
         <source>“id”应为 1 到 8 位十六进制数</source>
-        <translation>“id” must be 1 to 8 hex digits</translation>
+        <translation>&quot;id&quot; must be 1 to 8 hex digits</translation>
     </message>
     <message>
         <source>标识符 %1 超出%2的范围（最大 %3）</source>
@@ -1066,11 +1066,11 @@ Reason: %2</translation>
     </message>
     <message>
         <source>“data”应为十六进制字节</source>
-        <translation>“data” must be hex bytes</translation>
+        <translation>&quot;data&quot; must be hex bytes</translation>
     </message>
     <message>
         <source>“data”有 %1 个字节，最多 8 个</source>
-        <translation>“data” has %1 bytes, at most 8</translation>
+        <translation>&quot;data&quot; has %1 bytes, at most 8</translation>
     </message>
     <message>
         <source>列表正在发送</source>
