@@ -327,6 +327,7 @@ void tst_Faults::unplugDuringSendRun()
     QCOMPARE(ends.first(), int(TransEnd_DeviceGone));
     QCOMPARE(send->text(), idleText);
     QTRY_COMPARE(openBoxes().size(), 1);
+    QCOMPARE(openBoxes().first()->text(), tablePanel_Widget::tr("设备已断开，发送已停止"));
     QCOMPARE(channels->count(), 0);
 
     QTest::qWait(300);
