@@ -350,7 +350,7 @@ void TransmitListScheduler::emitReport()
     report.cappedGaps = cappedGaps;
     report.running = mode != Mode::Idle;
     report.paused = paused;
-    report.end = endReason;
+    report.end = mode == Mode::Idle ? endReason : RunEnd::None;
     windowStartNs = now;
     confirmedInWindow = 0;
     lateInWindow = false;

@@ -131,6 +131,7 @@ struct KeptPage
     QVector<LogFrame> frames;
     QString path;
     double speed = 1;
+    double askedSpeed = 0;
     bool fast = false;
     int loops = 1;
     int map[2] = { 1, 2 };
@@ -197,6 +198,7 @@ void TransmitListWidget::keepForRebuild()
     kept->frames = m_replayFrames;
     kept->path = m_replayPath;
     kept->speed = m_speed->value();
+    kept->askedSpeed = m_askedSpeed;
     kept->fast = m_fast->isChecked();
     kept->loops = m_loops->value();
     for (int i = 0; i < 2; ++i)
@@ -211,7 +213,10 @@ void TransmitListWidget::adoptKept()
     const std::unique_ptr<KeptPage> kept = std::move(keptPage);
     if (!kept)
         return;
-    setEntries(kept->entries);
+    // The settings hold the list the page shows; only a running one must match its scheduler
+    // exactly, and an unreadable stored list is not overwritten by a rebuild.
+    if (kept->listRunning)
+        setEntries(kept->entries);
     m_speed->setValue(kept->speed);
     m_fast->setChecked(kept->fast);
     m_loops->setValue(kept->loops);
@@ -228,6 +233,7 @@ void TransmitListWidget::adoptKept()
     if (kept->replayRunning) {
         m_replayRunning = true;
         m_replayPaused = kept->replayPaused;
+        m_askedSpeed = kept->askedSpeed;
         m_play->setText(tr("停止回放"));
         m_pause->setText(m_replayPaused ? tr("继续") : tr("暂停"));
         m_pause->setEnabled(true);
@@ -918,6 +924,7 @@ void TransmitListWidget::startReplay()
         return;
     ReplayOptions options;
     options.speed = m_fast->isChecked() ? 0.0 : m_speed->value();
+    m_askedSpeed = options.speed;
     options.loops = m_loops->value();
     // The choices are "not sent", channel 1, channel 2, in that order.
     options.channelFor[1] = m_map[0]->currentIndex();
@@ -950,7 +957,7 @@ void TransmitListWidget::onReplayReport(const TransmitReport &report)
         notes << tr("失败 %1").arg(report.failed);
     // The pace can only follow the log as far as the adapter confirms frames; when it cannot,
     // the speed really reached is shown beside the one asked for.
-    const double asked = m_fast->isChecked() ? 0.0 : m_speed->value();
+    const double asked = m_askedSpeed;
     bool slow = false;
     if (asked > 0 && report.replaySpeed > 0 && report.replaySpeed < asked * SpeedShortfall) {
         notes << tr("链路跟不上：实际 %1×，要求 %2×")

@@ -142,6 +142,7 @@ private:
     bool m_listRunning = false;
     bool m_replayRunning = false;
     bool m_replayPaused = false;
+    double m_askedSpeed = 0; // of the replay running; 0 for as fast as confirmed
     bool m_filling = false;
 
     QTableWidget *m_table = nullptr;
