@@ -9,9 +9,11 @@
 #include "recording/logfilereader.h"
 
 #include <QObject>
-#include <QSemaphore>
 #include <QString>
 #include <QVector>
+
+#include <functional>
+#include <memory>
 
 class CAN_DataDisplaySupport;
 class QThread;
@@ -20,6 +22,7 @@ struct LogLoadResult
 {
     QString path;
     bool opened = false; // the file could be read at all
+    bool notRegular = false; // a pipe, device or folder: refused unopened, since open() may block
     LogReadResult read;
     qint64 kept = 0; // frames now in the history
     qint64 dropped = 0; // older frames past the history's limit
@@ -34,6 +37,8 @@ class LogLoader : public QObject
     Q_OBJECT
 public:
     explicit LogLoader(CAN_DataDisplaySupport *display, QObject *parent = nullptr);
+    // Never waits for a read under way: it is told to stop and ends on its own, so a file that
+    // stalls the system call cannot hold up a language switch or the exit.
     ~LogLoader() override;
 
     // Empties the history and starts reading `path`; one load at a time.
@@ -48,13 +53,17 @@ signals:
     void finished(const LogLoadResult &result);
 
 private:
-    void run(const QString &path);
+    struct Shared;
+    static LogLoadResult read(const QString &path,
+                              CAN_DataDisplaySupport *display,
+                              int frameLimit,
+                              const std::shared_ptr<Shared> &shared,
+                              const std::function<void(int)> &progress);
     void onThreadDone(const LogLoadResult &result);
 
     CAN_DataDisplaySupport *m_display = nullptr;
     int m_frameLimit = 1000000;
     QThread *m_thread = nullptr;
-    // Blocks of records handed to the display thread and not yet taken; bounds the memory a fast
-    // reader can queue ahead of it.
-    QSemaphore m_freeBlocks { 4 };
+    // What the reading thread uses; it may outlive this loader.
+    std::shared_ptr<Shared> m_shared;
 };

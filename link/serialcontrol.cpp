@@ -135,6 +135,7 @@ void SerialControl::serialSocketClose()
     // Record boundaries count afresh from the first byte after the next open.
     m_framer.clear();
     m_quietTimer->stop();
+    emit signal_portClosed();
 }
 
 void SerialControl::serialSocketSend(QByteArray message)
@@ -219,6 +220,7 @@ void SerialControl::onPortError(QSerialPort::SerialPortError error)
     m_open = false;
     m_framer.clear();
     m_quietTimer->stop();
+    emit signal_portClosed();
     if (m_watcher)
         QMetaObject::invokeMethod(m_watcher, &PortWatcher::rebuildNow, Qt::QueuedConnection);
 }

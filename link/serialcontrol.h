@@ -76,6 +76,8 @@ public:
 signals:
     void SerialSocket_BytesReceived(QByteArray &message);
     void Signal_Host_SerialRefresh(QList<QString> *portList);
+    // The port closed, by request or because the device went away; sends can no longer arrive.
+    void signal_portClosed();
 
 public slots:
     bool serialSocketOpen(QString name);

@@ -155,6 +155,14 @@ void Trans_canSendSupport::On_ResponseTimeout()
     endRun(TransEnd_NoResponse);
 }
 
+void Trans_canSendSupport::onPortClosed()
+{
+    // The frame in flight was written into a port that is gone; no answer will come for it.
+    frameOutstanding = false;
+    if (running)
+        endRun(TransEnd_DeviceGone);
+}
+
 void Trans_canSendSupport::endRun(TransEnd_Sta status)
 {
     running = false;

@@ -15,6 +15,7 @@ enum TransEnd_Sta {
     TransEnd_Stopped = 1,
     TransEnd_NoResponse = 2,
     TransEnd_SendFailed = 3,
+    TransEnd_DeviceGone = 4, // the port closed under the run: unplugged or closed
 };
 
 struct SendParams
@@ -62,6 +63,8 @@ public:
     void On_RSP_CANSend_Hander(uchar channel, uchar state, uint Rank, uint TimeStamp);
     void On_ResponseTimeout();
     void sendOneFrame();
+    // The serial port closed: nothing sent from now on can be answered, so the run ends at once.
+    void onPortClosed();
 
 signals:
     void Signal_payLoad_Send(QByteArray message);

@@ -1,5 +1,6 @@
 #include "transmitlistscheduler.h"
 
+#include "link/serialcontrol.h"
 #include "link/trans_cansendsupport.h"
 #include "link/transmitworker.h"
 #include "protocol/canframe.h"
@@ -72,7 +73,7 @@ void TransmitListScheduler::release()
 void TransmitListScheduler::startList(const QVector<TransmitEntry> &list)
 {
     QMetaObject::invokeMethod(this, [this, list] {
-        endRun();
+        finishRun(RunEnd::Stopped);
         entries = list;
         frames.clear();
         replayIndex = 0;
@@ -93,10 +94,11 @@ void TransmitListScheduler::startList(const QVector<TransmitEntry> &list)
 void TransmitListScheduler::startReplay(const QVector<LogFrame> &log, const ReplayOptions &opts)
 {
     QMetaObject::invokeMethod(this, [this, log, opts] {
-        endRun();
+        finishRun(RunEnd::Stopped);
         frames = log;
         options = opts;
         options.loops = qMax(1, options.loops);
+        offsetsNs = replayOffsets(frames, options.speed, &cappedGaps);
         entries.clear();
         status.clear();
         mode = Mode::Replay;
@@ -113,13 +115,13 @@ void TransmitListScheduler::startReplay(const QVector<LogFrame> &log, const Repl
 
 void TransmitListScheduler::stop()
 {
-    QMetaObject::invokeMethod(this, [this] { endRun(); });
+    QMetaObject::invokeMethod(this, [this] { endRun(RunEnd::Stopped); });
 }
 
 void TransmitListScheduler::setPaused(bool pause)
 {
     QMetaObject::invokeMethod(this, [this, pause] {
-        if (mode == Mode::Idle || pause == paused)
+        if (mode == Mode::Idle || ending || pause == paused)
             return;
         paused = pause;
         const qint64 now = clock.nsecsElapsed();
@@ -142,6 +144,7 @@ void TransmitListScheduler::startReplayPass()
 {
     ++pass;
     replayIndex = 0;
+    lastSentOffsetNs = -1;
     passStartNs = clock.nsecsElapsed();
     pump();
 }
@@ -152,12 +155,30 @@ int TransmitListScheduler::mappedChannel(const LogFrame &frame) const
     return frame.channel >= 1 && frame.channel <= 2 ? options.channelFor[frame.channel] : 0;
 }
 
-qint64 TransmitListScheduler::replayDueNs(int index) const
+QVector<qint64>
+TransmitListScheduler::replayOffsets(const QVector<LogFrame> &log, double speed, int *capped)
 {
-    if (options.speed <= 0 || frames.isEmpty())
-        return passStartNs;
-    const double gapUs = double(frames.at(index).hostTimeUs - frames.first().hostTimeUs);
-    return passStartNs + qint64(std::llround(gapUs * 1000.0 / options.speed));
+    // Even at the slowest speed a pass then spans decades at most, far inside the clock's range.
+    constexpr double MaxOffsetNs = 1e18;
+    QVector<qint64> offsets(log.size(), 0);
+    int bounded = 0;
+    qint64 logUs = 0;
+    for (int i = 1; i < log.size(); ++i) {
+        const qint64 before = log.at(i - 1).hostTimeUs;
+        const qint64 after = log.at(i).hostTimeUs;
+        // The difference of two arbitrary 64-bit times fits only in unsigned arithmetic.
+        quint64 gapUs = after > before ? quint64(after) - quint64(before) : 0;
+        if (gapUs > quint64(MaxReplayGapUs)) {
+            gapUs = quint64(MaxReplayGapUs);
+            ++bounded;
+        }
+        logUs = qMin<qint64>(logUs + qint64(gapUs), qint64(MaxOffsetNs / 1000));
+        if (speed > 0)
+            offsets[i] = qint64(std::llround(qMin(MaxOffsetNs, double(logUs) * 1000.0 / speed)));
+    }
+    if (capped)
+        *capped = bounded;
+    return offsets;
 }
 
 bool TransmitListScheduler::waitUntil(qint64 due)
@@ -179,7 +200,7 @@ bool TransmitListScheduler::waitUntil(qint64 due)
 
 void TransmitListScheduler::pump()
 {
-    if (mode == Mode::Idle || paused || inFlight)
+    if (mode == Mode::Idle || ending || paused || inFlight)
         return;
 
     if (mode == Mode::List) {
@@ -204,13 +225,15 @@ void TransmitListScheduler::pump()
         if (pass < options.loops && !frames.isEmpty())
             startReplayPass();
         else
-            endRun();
+            finishRun(RunEnd::Finished);
         return;
     }
-    const qint64 due = replayDueNs(replayIndex);
+    const qint64 due = passStartNs + offsetsNs.at(replayIndex);
     if (!waitUntil(due))
         return;
     const LogFrame &frame = frames.at(replayIndex);
+    lastSentOffsetNs = offsetsNs.at(replayIndex);
+    lastSentAtNs = clock.nsecsElapsed();
     sendFrame(replayIndex, due, mappedChannel(frame), frame.toDeviceFrame());
 }
 
@@ -241,8 +264,25 @@ void TransmitListScheduler::On_RSP_CANSend_Hander(uchar channel,
 
 void TransmitListScheduler::onResponseTimeout()
 {
-    if (inFlight)
-        finishFrame(SendOutcome::NoResponse);
+    if (!inFlight)
+        return;
+    // A run started on a closed port (or one whose closing went unnoticed) ends here instead of
+    // counting a failure every time-out.
+    if (!SerialControl::instance()->isOpen()) {
+        onPortClosed();
+        return;
+    }
+    finishFrame(SendOutcome::NoResponse);
+}
+
+void TransmitListScheduler::onPortClosed()
+{
+    // The frame in flight went into a port that is gone; no answer will come for it.
+    inFlight = false;
+    flightIndex = -1;
+    responseTimer->stop();
+    if (mode != Mode::Idle)
+        finishRun(RunEnd::DeviceGone);
 }
 
 void TransmitListScheduler::finishFrame(SendOutcome outcome)
@@ -282,7 +322,10 @@ void TransmitListScheduler::finishFrame(SendOutcome outcome)
         ++replayIndex;
     }
     flightIndex = -1;
-    pump();
+    if (ending)
+        finishRun(endReason);
+    else
+        pump();
 }
 
 void TransmitListScheduler::emitReport()
@@ -298,24 +341,49 @@ void TransmitListScheduler::emitReport()
     report.total = frames.size();
     report.pass = pass;
     report.failed = replayFailed;
+    // Judged over half a second at least: one frame a little late says nothing about the pace.
+    if (!frames.isEmpty() && options.speed > 0 && lastSentOffsetNs > 0) {
+        const qint64 wall = lastSentAtNs - passStartNs;
+        if (wall >= 500 * NsPerMs)
+            report.replaySpeed = double(lastSentOffsetNs) * options.speed / double(wall);
+    }
+    report.cappedGaps = cappedGaps;
     report.running = mode != Mode::Idle;
     report.paused = paused;
+    report.end = mode == Mode::Idle ? endReason : RunEnd::None;
     windowStartNs = now;
     confirmedInWindow = 0;
     lateInWindow = false;
     emit signal_report(report);
 }
 
-void TransmitListScheduler::endRun()
+void TransmitListScheduler::endRun(RunEnd reason)
+{
+    if (mode == Mode::Idle || ending)
+        return;
+    dueTimer->stop();
+    if (inFlight && flightIndex >= 0) {
+        ending = true;
+        endReason = reason;
+        paused = false;
+        return;
+    }
+    finishRun(reason);
+}
+
+void TransmitListScheduler::finishRun(RunEnd reason)
 {
     if (mode == Mode::Idle)
         return;
     mode = Mode::Idle;
+    ending = false;
     paused = false;
     // A frame still in flight keeps its wait so that its confirmation is shown as sent, but its
     // outcome no longer counts for any run.
     flightIndex = -1;
     dueTimer->stop();
     reportTimer->stop();
+    endReason = reason;
     emitReport();
+    endReason = RunEnd::None;
 }

@@ -36,6 +36,9 @@ struct TransmitEntry
 
 enum class SendOutcome { None, Confirmed, Refused, NoResponse };
 
+// How a run ended; None while it runs.
+enum class RunEnd { None, Finished, Stopped, DeviceGone };
+
 struct TransmitEntryStatus
 {
     quint64 confirmed = 0;
@@ -55,8 +58,13 @@ struct TransmitReport
     qint64 total = 0;
     int pass = 0;
     quint64 failed = 0; // refused or unanswered replay frames
+    // Replay: how fast the log's time passes on the bus, as a multiple of its recorded pace, over
+    // the current pass so far; 0 before the first frame or for "as fast as confirmed".
+    double replaySpeed = 0;
+    int cappedGaps = 0; // replay gaps longer than MaxReplayGapUs, each shortened to it
     bool running = false;
     bool paused = false;
+    RunEnd end = RunEnd::None;
 };
 
 struct ReplayOptions
@@ -75,6 +83,8 @@ class TransmitListScheduler : public QObject
 public:
     static constexpr int ResponseTimeoutMs = 400;
     static constexpr int ReportIntervalMs = 250;
+    // A replay waits at most this long between two frames, whatever the log says.
+    static constexpr qint64 MaxReplayGapUs = 24LL * 3600 * 1000000;
 
     // Built on the GUI thread; lives on its own worker thread until release().
     TransmitListScheduler();
@@ -90,6 +100,14 @@ public:
     void setPaused(bool paused);
 
     void On_RSP_CANSend_Hander(uchar channel, uchar state, uint Rank, uint TimeStamp);
+    // The serial port closed: the run in progress ends at once.
+    void onPortClosed();
+
+    // Each frame's deadline in a pass, in nanoseconds from the pass's start: the log's gaps
+    // divided by the speed, with gaps over MaxReplayGapUs (and backwards steps, taken as 0)
+    // bounded, so no log can push a deadline out of range. `capped` counts the bounded gaps.
+    static QVector<qint64>
+    replayOffsets(const QVector<LogFrame> &frames, double speed, int *capped = nullptr);
 
 signals:
     void Signal_payLoad_Send(QByteArray message);
@@ -110,9 +128,10 @@ private:
     void finishFrame(SendOutcome outcome);
     void onResponseTimeout();
     void emitReport();
-    void endRun();
+    // A stop lets the frame in flight finish, so its confirmation still counts for the run.
+    void endRun(RunEnd reason);
+    void finishRun(RunEnd reason);
     void startReplayPass();
-    qint64 replayDueNs(int index) const;
     int mappedChannel(const LogFrame &frame) const;
     bool waitUntil(qint64 dueNs);
 
@@ -123,6 +142,8 @@ private:
     quint32 Rank = 0;
 
     Mode mode = Mode::Idle;
+    bool ending = false; // stopped, waiting for the frame in flight
+    RunEnd endReason = RunEnd::None;
     bool paused = false;
     qint64 pausedAtNs = 0;
     QElapsedTimer clock;
@@ -139,6 +160,10 @@ private:
 
     QVector<LogFrame> frames;
     ReplayOptions options;
+    QVector<qint64> offsetsNs;
+    int cappedGaps = 0;
+    qint64 lastSentOffsetNs = -1; // offset of the last frame sent in this pass
+    qint64 lastSentAtNs = 0;
     int replayIndex = 0;
     int pass = 0;
     qint64 passStartNs = 0;

@@ -32,6 +32,8 @@ public:
                          &SerialControl::serialSocketSend);
         QObject::connect(contextProtocol::instance(), &contextProtocol::signal_RSP_CANSend,
                          scheduler, &Scheduler::On_RSP_CANSend_Hander);
+        QObject::connect(SerialControl::instance(), &SerialControl::signal_portClosed, scheduler,
+                         &Scheduler::onPortClosed);
         // Straight into the display's inbox, like received frames: a start or stop of real-time
         // saving then falls between the right two frames of either direction. The display takes
         // the low 32 bits of the time stamp, as the adapter sent it.

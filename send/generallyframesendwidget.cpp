@@ -71,6 +71,7 @@ generallyFrameSendWidget::~generallyFrameSendWidget()
 void generallyFrameSendWidget::keepForRebuild()
 {
     keptInputs = { framePanel1->takeInputsStoppingRun(), framePanel2->takeInputsStoppingRun() };
+    transmitList->keepForRebuild();
 }
 
 void generallyFrameSendWidget::onDeviceModelChanged(const QString &model)

@@ -26,8 +26,8 @@ public:
     tablePanel_Widget *panel(int index) const { return index == 0 ? framePanel1 : framePanel2; }
     TransmitListWidget *listPage() const { return transmitList; }
 
-    // Keeps both panels' inputs (stopping their runs) for the send page the next main window
-    // builds; called when the main window is about to be rebuilt.
+    // Keeps both panels' inputs (stopping their runs), and the list page's runs and log, for the
+    // send page the next main window builds; called when the main window is about to be rebuilt.
     void keepForRebuild();
 
 private:

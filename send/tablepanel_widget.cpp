@@ -260,6 +260,10 @@ void tablePanel_Widget::onTransEnd(int TransEnd_Sta)
         showSendFailure(tr("设备发送失败"));
         ui->label_expendTime->setText(QStringLiteral("0.000"));
         break;
+    case TransEnd_DeviceGone:
+        showSendFailure(tr("设备已断开，发送已停止"));
+        ui->label_expendTime->setText(QStringLiteral("0.000"));
+        break;
     case TransEnd_Finished:
     case TransEnd_Stopped: {
         ui->label_expendTime->setText(

@@ -22,6 +22,7 @@
 #include <QTableWidget>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -117,11 +118,37 @@ QString hexId(quint32 id, bool extended)
 
 } // namespace
 
+namespace {
+// What a page hands to the page that replaces it when the main window is rebuilt.
+struct KeptPage
+{
+    TransmitListScheduler *list = nullptr;
+    TransmitListScheduler *replay = nullptr;
+    QVector<TransmitEntry> entries;
+    bool listRunning = false;
+    bool replayRunning = false;
+    bool replayPaused = false;
+    QVector<LogFrame> frames;
+    QString path;
+    double speed = 1;
+    double askedSpeed = 0;
+    bool fast = false;
+    int loops = 1;
+    int map[2] = { 1, 2 };
+};
+std::unique_ptr<KeptPage> keptPage;
+} // namespace
+
 TransmitListWidget::TransmitListWidget(QWidget *parent)
     : QWidget(parent)
 {
-    m_listScheduler = new TransmitListScheduler;
-    m_replayScheduler = new TransmitListScheduler;
+    if (keptPage) {
+        m_listScheduler = keptPage->list;
+        m_replayScheduler = keptPage->replay;
+    } else {
+        m_listScheduler = new TransmitListScheduler;
+        m_replayScheduler = new TransmitListScheduler;
+    }
     connect(m_listScheduler, &TransmitListScheduler::signal_report, this,
             &TransmitListWidget::onListReport);
     connect(m_replayScheduler, &TransmitListScheduler::signal_report, this,
@@ -134,16 +161,100 @@ TransmitListWidget::TransmitListWidget(QWidget *parent)
     m_loader->setFrameLimit(MaxReplayFrames);
     connect(m_loader, &LogLoader::finished, this, &TransmitListWidget::onReplayLogLoaded);
 
+    const QVariant stored = readSetting(QLatin1String(SettingsKey));
     QVector<TransmitEntry> kept;
-    if (fromJson(readSetting(QLatin1String(SettingsKey)).toByteArray(), &kept))
+    QString why;
+    if (stored.isValid() && !fromJson(stored.toByteArray(), &kept, &why)) {
+        // Said once per run of the program, not again by each window a language switch builds;
+        // the stored list stays as it is until the user edits the empty one.
+        static bool told = false;
+        if (!told)
+            showListState(tr("保存的发送列表无法读取，列表为空。%1").arg(why), true);
+        told = true;
+    } else {
         setEntries(kept);
+    }
+    adoptKept();
 }
 
 TransmitListWidget::~TransmitListWidget()
 {
-    m_listScheduler->release();
-    m_replayScheduler->release();
+    if (!m_handedOver) {
+        m_listScheduler->release();
+        m_replayScheduler->release();
+    }
     delete ui;
+}
+
+void TransmitListWidget::keepForRebuild()
+{
+    auto kept = std::make_unique<KeptPage>();
+    kept->list = m_listScheduler;
+    kept->replay = m_replayScheduler;
+    kept->entries = m_entries;
+    kept->listRunning = m_listRunning;
+    kept->replayRunning = m_replayRunning;
+    kept->replayPaused = m_replayPaused;
+    kept->frames = m_replayFrames;
+    kept->path = m_replayPath;
+    kept->speed = m_speed->value();
+    kept->askedSpeed = m_askedSpeed;
+    kept->fast = m_fast->isChecked();
+    kept->loops = m_loops->value();
+    for (int i = 0; i < 2; ++i)
+        kept->map[i] = m_map[i]->currentIndex();
+    // A log still loading is dropped with this page; the one chosen before goes on.
+    keptPage = std::move(kept);
+    m_handedOver = true;
+}
+
+void TransmitListWidget::adoptKept()
+{
+    const std::unique_ptr<KeptPage> kept = std::move(keptPage);
+    if (!kept)
+        return;
+    // The settings hold the list the page shows; only a running one must match its scheduler
+    // exactly, and an unreadable stored list is not overwritten by a rebuild.
+    if (kept->listRunning)
+        setEntries(kept->entries);
+    m_speed->setValue(kept->speed);
+    m_fast->setChecked(kept->fast);
+    m_loops->setValue(kept->loops);
+    for (int i = 0; i < 2; ++i)
+        m_map[i]->setCurrentIndex(kept->map[i]);
+    if (!kept->frames.isEmpty()) {
+        m_replayFrames = kept->frames;
+        m_replayPath = kept->path;
+        showReplayFile();
+    }
+    // The runs go on; their next report fills in the counts.
+    if (kept->listRunning)
+        setListRunning(true);
+    if (kept->replayRunning) {
+        m_replayRunning = true;
+        m_replayPaused = kept->replayPaused;
+        m_askedSpeed = kept->askedSpeed;
+        m_play->setText(tr("停止回放"));
+        m_pause->setText(m_replayPaused ? tr("继续") : tr("暂停"));
+        m_pause->setEnabled(true);
+        m_chooseLog->setEnabled(false);
+        m_useOpened->setEnabled(false);
+    }
+}
+
+void TransmitListWidget::showReplayFile()
+{
+    m_replayFile->setText(QFileInfo(m_replayPath).fileName()
+                          + tr(" (%1 帧)").arg(m_replayFrames.size()));
+    m_replayFile->setToolTip(QDir::toNativeSeparators(m_replayPath));
+    m_progress->setRange(0, m_replayFrames.size());
+    m_progress->setValue(0);
+}
+
+void TransmitListWidget::showListState(const QString &text, bool problem)
+{
+    m_listState->setText(text);
+    m_listState->setStyleSheet(problem ? QStringLiteral("color: #c00000;") : QString());
 }
 
 void TransmitListWidget::paintEvent(QPaintEvent *event)
@@ -223,13 +334,13 @@ void TransmitListWidget::buildUi()
         const QString path = QFileDialog::getSaveFileName(this, tr("保存列表"), QString(),
                                                           tr("发送列表 (*.json)"));
         if (!path.isEmpty() && !saveList(path))
-            m_listState->setText(tr("无法保存列表"));
+            showListState(tr("无法保存列表"), true);
     });
     connect(m_load, &QPushButton::clicked, this, [this] {
         const QString path = QFileDialog::getOpenFileName(this, tr("加载列表"), QString(),
                                                           tr("发送列表 (*.json)"));
-        if (!path.isEmpty() && !loadList(path))
-            m_listState->setText(tr("无法读取列表"));
+        if (!path.isEmpty())
+            loadList(path);
     });
     connect(m_startList, &QPushButton::clicked, this, [this] {
         if (m_listRunning)
@@ -475,52 +586,185 @@ QJsonDocument TransmitListWidget::toJson(const QVector<TransmitEntry> &list)
     return QJsonDocument(root);
 }
 
-bool TransmitListWidget::fromJson(const QByteArray &json, QVector<TransmitEntry> *list)
+bool TransmitListWidget::fromJson(const QByteArray &json,
+                                  QVector<TransmitEntry> *list,
+                                  QString *why)
 {
+    const auto refuse = [why](const QString &reason) {
+        if (why)
+            *why = reason;
+        return false;
+    };
     QJsonParseError error;
     const QJsonDocument doc = QJsonDocument::fromJson(json, &error);
-    if (error.error != QJsonParseError::NoError || !doc.isObject())
-        return false;
+    if (error.error != QJsonParseError::NoError)
+        return refuse(tr("不是有效的 JSON（第 %1 个字符：%2）")
+                          .arg(error.offset + 1)
+                          .arg(error.errorString()));
     const QJsonValue framesValue = doc.object().value(QStringLiteral("frames"));
-    if (!framesValue.isArray())
-        return false;
+    if (!doc.isObject() || !framesValue.isArray())
+        return refuse(tr("缺少“frames”列表"));
+
+    const QJsonArray frames = framesValue.toArray();
     QVector<TransmitEntry> result;
-    for (const QJsonValue &v : framesValue.toArray()) {
-        const QJsonObject o = v.toObject();
+    result.reserve(frames.size());
+    for (int i = 0; i < frames.size(); ++i) {
+        QString reason;
         TransmitEntry e;
-        e.enabled = o.value(QStringLiteral("enabled")).toBool(true);
-        e.name = o.value(QStringLiteral("name")).toString().left(20);
-        e.channel = o.value(QStringLiteral("channel")).toInt(1) == 2 ? 2 : 1;
-        e.extended = o.value(QStringLiteral("extended")).toBool();
-        e.remote = o.value(QStringLiteral("remote")).toBool();
-        e.id = boundedId(o.value(QStringLiteral("id")).toString(), e.extended, 0);
-        e.dlc = qBound(0, o.value(QStringLiteral("dlc")).toInt(8), CanFrame::MaxDlc);
-        if (!parseData(o.value(QStringLiteral("data")).toString(), &e.data))
-            return false;
-        e.periodMs = qBound(0, o.value(QStringLiteral("periodMs")).toInt(100), MaxPeriodMs);
+        if (!entryFromJson(frames.at(i), &e, &reason)) {
+            // Named by its place, and by its name where it has a readable one.
+            const QString name = frames.at(i).toObject().value(QStringLiteral("name")).toString();
+            const QString entry = name.isEmpty() ? tr("第 %1 项").arg(i + 1)
+                                                 : tr("第 %1 项（%2）").arg(i + 1).arg(name);
+            return refuse(entry + tr("：") + reason);
+        }
         result.append(e);
     }
     *list = result;
     return true;
 }
 
+bool TransmitListWidget::entryFromJson(const QJsonValue &value, TransmitEntry *e, QString *why)
+{
+    if (!value.isObject()) {
+        *why = tr("不是一个对象");
+        return false;
+    }
+    const QJsonObject o = value.toObject();
+    const auto quoted = [](const char *key) { return QLatin1String(key); };
+    // Absent flags and names take the editor's defaults; everything that is present must be
+    // exactly what the editor writes, never bent into range.
+    const auto flag = [&](const char *key, bool fallback, bool *out) {
+        const QJsonValue v = o.value(QLatin1String(key));
+        if (v.isUndefined()) {
+            *out = fallback;
+            return true;
+        }
+        if (!v.isBool()) {
+            *why = tr("“%1”应为 true 或 false").arg(quoted(key));
+            return false;
+        }
+        *out = v.toBool();
+        return true;
+    };
+    const auto whole = [&](const char *key, int low, int high, int *out) {
+        const QJsonValue v = o.value(QLatin1String(key));
+        if (v.isUndefined()) {
+            *why = tr("缺少“%1”").arg(quoted(key));
+            return false;
+        }
+        const double d = v.toDouble(std::nan(""));
+        if (!v.isDouble() || !std::isfinite(d) || d != std::floor(d)) {
+            *why = tr("“%1”应为整数").arg(quoted(key));
+            return false;
+        }
+        if (d < low || d > high) {
+            *why = tr("“%1”为 %2，不在 %3 到 %4 之间")
+                       .arg(quoted(key))
+                       .arg(d, 0, 'g', 15)
+                       .arg(low)
+                       .arg(high);
+            return false;
+        }
+        *out = int(d);
+        return true;
+    };
+
+    if (!flag("enabled", true, &e->enabled) || !flag("extended", false, &e->extended)
+        || !flag("remote", false, &e->remote))
+        return false;
+    const QJsonValue name = o.value(QStringLiteral("name"));
+    if (!name.isUndefined() && !name.isString()) {
+        *why = tr("“name”应为文字");
+        return false;
+    }
+    e->name = name.toString();
+    if (e->name.size() > MaxNameLength) {
+        *why = tr("名称超过 %1 个字符").arg(MaxNameLength);
+        return false;
+    }
+    if (!whole("channel", 1, 2, &e->channel) || !whole("dlc", 0, CanFrame::MaxDlc, &e->dlc)
+        || !whole("periodMs", 0, MaxPeriodMs, &e->periodMs))
+        return false;
+
+    static const QRegularExpression hexId(QStringLiteral("^[0-9a-fA-F]{1,8}$"));
+    const QJsonValue id = o.value(QStringLiteral("id"));
+    if (!id.isString() || !hexId.match(id.toString()).hasMatch()) {
+        *why = id.isUndefined() ? tr("缺少“id”") : tr("“id”应为 1 到 8 位十六进制数");
+        return false;
+    }
+    e->id = id.toString().toUInt(nullptr, 16);
+    const quint32 limit = e->extended ? CanFrame::MaxExtendedId : CanFrame::MaxStandardId;
+    if (e->id > limit) {
+        *why = tr("标识符 %1 超出%2的范围（最大 %3）")
+                   .arg(id.toString().toUpper(), e->extended ? tr("扩展帧") : tr("标准帧"),
+                        QString::number(limit, 16).toUpper());
+        return false;
+    }
+
+    // Whole bytes apart from a lone last digit, as the editor takes them; at most eight.
+    static const QRegularExpression hexBytes(
+        QStringLiteral("^(([0-9a-fA-F]{2} )*[0-9a-fA-F]{0,2}|[0-9a-fA-F]*)$"));
+    const QJsonValue data = o.value(QStringLiteral("data"));
+    QString digits = data.toString();
+    digits.remove(QLatin1Char(' '));
+    if (data.isUndefined()) {
+        e->data = QByteArray(CanFrame::DataSize, '\0');
+    } else if (!data.isString() || !hexBytes.match(data.toString()).hasMatch()) {
+        *why = tr("“data”应为十六进制字节");
+        return false;
+    } else if (digits.size() > 2 * CanFrame::DataSize) {
+        *why = tr("“data”有 %1 个字节，最多 8 个").arg((digits.size() + 1) / 2);
+        return false;
+    } else {
+        parseData(digits, &e->data);
+    }
+    return true;
+}
+
 bool TransmitListWidget::saveList(const QString &path) const
 {
-    QFile file(path);
+    QFile file(withListSuffix(path));
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return false;
     const QByteArray bytes = toJson(m_entries).toJson();
     return file.write(bytes) == bytes.size() && file.flush();
 }
 
-bool TransmitListWidget::loadList(const QString &path)
+bool TransmitListWidget::loadList(const QString &path, QString *why)
 {
-    QFile file(path);
-    QVector<TransmitEntry> list;
-    if (m_listRunning || !file.open(QIODevice::ReadOnly) || !fromJson(file.readAll(), &list))
+    const auto refuse = [this, why, &path](const QString &reason) {
+        if (why)
+            *why = reason;
+        showListState(tr("无法读取列表 %1：%2").arg(QFileInfo(path).fileName(), reason), true);
         return false;
+    };
+    if (m_listRunning)
+        return refuse(tr("列表正在发送"));
+    // A pipe or device would block the window in open() or never end.
+    const QFileInfo info(path);
+    if (!info.isFile())
+        return refuse(tr("不是普通文件"));
+    if (info.size() > MaxListFileBytes)
+        return refuse(tr("文件过大"));
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return refuse(file.errorString());
+    QVector<TransmitEntry> list;
+    QString reason;
+    if (!fromJson(file.read(MaxListFileBytes), &list, &reason))
+        return refuse(reason);
     setEntries(list);
+    showListState(QString(), false);
     return true;
+}
+
+QString TransmitListWidget::withListSuffix(const QString &path)
+{
+    // The load dialog shows .json files only; a name typed without it would be lost there.
+    return path.endsWith(QLatin1String(".json"), Qt::CaseInsensitive)
+        ? path
+        : path + QLatin1String(".json");
 }
 
 bool TransmitListWidget::openReplayLog(const QString &path)
@@ -553,7 +797,9 @@ void TransmitListWidget::onReplayLogLoaded(const LogLoadResult &result)
     m_openProgress->hide();
     enableReplayInputs(true);
     // A cancelled or failed load keeps the log loaded before.
-    if (!result.opened) {
+    if (result.notRegular) {
+        m_replayState->setText(tr("无法打开日志：不是普通文件"));
+    } else if (!result.opened) {
         m_replayState->setText(tr("无法打开日志"));
     } else if (result.cancelled) {
         m_replayState->setText(tr("已取消读取日志"));
@@ -561,11 +807,8 @@ void TransmitListWidget::onReplayLogLoaded(const LogLoadResult &result)
         m_replayState->setText(tr("日志中没有可回放的帧"));
     } else {
         m_replayFrames = result.frames;
-        m_replayFile->setText(QFileInfo(result.path).fileName()
-                              + tr(" (%1 帧)").arg(m_replayFrames.size()));
-        m_replayFile->setToolTip(QDir::toNativeSeparators(result.path));
-        m_progress->setRange(0, m_replayFrames.size());
-        m_progress->setValue(0);
+        m_replayPath = result.path;
+        showReplayFile();
         QStringList notes;
         if (result.dropped > 0)
             notes << tr("只载入前 %1 帧").arg(result.kept);
@@ -614,7 +857,7 @@ void TransmitListWidget::startList()
         m_filling = false;
     }
     setListRunning(true);
-    m_listState->clear();
+    showListState(QString(), false);
     m_listScheduler->startList(m_entries);
 }
 
@@ -666,8 +909,11 @@ void TransmitListWidget::onListReport(const TransmitReport &report)
         if (!unbounded)
             state += tr(" (要求 %1 帧/秒)").arg(asked, 0, 'f', 0);
     }
-    m_listState->setText(state);
-    m_listState->setStyleSheet(report.overloaded ? QStringLiteral("color: #c00000;") : QString());
+    if (report.end == RunEnd::DeviceGone) {
+        showListState(tr("设备已断开，列表已停止。"), true);
+    } else {
+        showListState(state, report.overloaded);
+    }
     if (!report.running)
         setListRunning(false);
 }
@@ -678,6 +924,7 @@ void TransmitListWidget::startReplay()
         return;
     ReplayOptions options;
     options.speed = m_fast->isChecked() ? 0.0 : m_speed->value();
+    m_askedSpeed = options.speed;
     options.loops = m_loops->value();
     // The choices are "not sent", channel 1, channel 2, in that order.
     options.channelFor[1] = m_map[0]->currentIndex();
@@ -691,6 +938,7 @@ void TransmitListWidget::startReplay()
     m_useOpened->setEnabled(false);
     m_progress->setValue(0);
     m_replayState->clear();
+    m_replayState->setStyleSheet(QString());
     m_replayScheduler->startReplay(m_replayFrames, options);
 }
 
@@ -704,15 +952,35 @@ void TransmitListWidget::onReplayReport(const TransmitReport &report)
     if (!m_replayRunning)
         return;
     m_progress->setValue(int(qMin<qint64>(report.done, m_progress->maximum())));
-    QString state = tr("第 %1/%2 遍").arg(report.pass).arg(m_loops->value());
+    QStringList notes { tr("第 %1/%2 遍").arg(report.pass).arg(m_loops->value()) };
     if (report.failed > 0)
-        state += tr(", 失败 %1").arg(report.failed);
-    m_replayState->setText(state);
-    if (!report.running) {
-        m_replayRunning = false;
-        m_play->setText(tr("回放"));
-        m_pause->setEnabled(false);
-        m_chooseLog->setEnabled(true);
-        m_useOpened->setEnabled(true);
+        notes << tr("失败 %1").arg(report.failed);
+    // The pace can only follow the log as far as the adapter confirms frames; when it cannot,
+    // the speed really reached is shown beside the one asked for.
+    const double asked = m_askedSpeed;
+    bool slow = false;
+    if (asked > 0 && report.replaySpeed > 0 && report.replaySpeed < asked * SpeedShortfall) {
+        notes << tr("链路跟不上：实际 %1×，要求 %2×")
+                     .arg(report.replaySpeed, 0, 'f', 2)
+                     .arg(asked, 0, 'f', 1);
+        slow = true;
     }
+    if (report.cappedGaps > 0)
+        notes << tr("%1 处超过一天的间隔按一天计").arg(report.cappedGaps);
+    if (report.end == RunEnd::DeviceGone)
+        notes.prepend(tr("设备已断开，回放已停止"));
+    m_replayState->setText(notes.join(tr("，")));
+    m_replayState->setStyleSheet(
+        slow || report.end == RunEnd::DeviceGone ? QStringLiteral("color: #c00000;") : QString());
+    if (!report.running)
+        replayEnded();
+}
+
+void TransmitListWidget::replayEnded()
+{
+    m_replayRunning = false;
+    m_play->setText(tr("回放"));
+    m_pause->setEnabled(false);
+    m_chooseLog->setEnabled(true);
+    m_useOpened->setEnabled(true);
 }

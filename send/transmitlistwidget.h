@@ -8,6 +8,7 @@
 #include "link/transmitlistscheduler.h"
 
 #include <QJsonDocument>
+#include <QJsonValue>
 #include <QVector>
 #include <QWidget>
 
@@ -50,7 +51,11 @@ public:
         ColumnCount
     };
     static constexpr int MaxPeriodMs = 100000;
+    static constexpr int MaxNameLength = 20;
+    static constexpr qint64 MaxListFileBytes = 16 * 1024 * 1024;
     static constexpr int MaxReplayFrames = 1000000;
+    // A replay below this share of the asked speed is reported as held back by the link.
+    static constexpr double SpeedShortfall = 0.95;
     static constexpr const char *SettingsKey = "TransmitList";
 
     explicit TransmitListWidget(QWidget *parent = nullptr);
@@ -63,15 +68,21 @@ public:
     bool listRunning() const { return m_listRunning; }
 
     static QJsonDocument toJson(const QVector<TransmitEntry> &entries);
-    static bool fromJson(const QByteArray &json, QVector<TransmitEntry> *entries);
+    // A list is taken whole or not at all: the first entry that cannot be read as written
+    // refuses it, and `why` names that entry and the reason.
+    static bool
+    fromJson(const QByteArray &json, QVector<TransmitEntry> *entries, QString *why = nullptr);
     // The send panel's rules: hex digits only, bounded by the frame type.
     static quint32 boundedId(const QString &text, bool extended, quint32 previous);
     // Typed bytes first, missing bytes zero, a lone last digit the high nibble of its byte.
     static bool parseData(const QString &text, QByteArray *data);
     static QString dataText(const QByteArray &data, int dlc);
 
+    // Saves under `path`, with ".json" added when it lacks it.
     bool saveList(const QString &path) const;
-    bool loadList(const QString &path);
+    static QString withListSuffix(const QString &path);
+    // The list shown stays when the file is refused, and the page says why.
+    bool loadList(const QString &path, QString *why = nullptr);
     // Starts reading a log of any known format on a worker thread, with a progress window that can
     // cancel it; replayLogLoaded() tells how it ended. False while a log loads or a replay runs.
     bool openReplayLog(const QString &path);
@@ -88,6 +99,10 @@ public:
     void startReplay();
     void stopReplay();
 
+    // Hands the running list and replay, the chosen log and the replay settings to the page the
+    // next main window builds, so a language switch neither ends a run nor forgets the log.
+    void keepForRebuild();
+
 signals:
     void replayLogLoaded(bool ok);
 
@@ -95,6 +110,8 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    static bool entryFromJson(const QJsonValue &value, TransmitEntry *entry, QString *why);
+    void showListState(const QString &text, bool problem);
     void buildUi();
     void fillRow(int row);
     void onItemChanged(QTableWidgetItem *item);
@@ -103,6 +120,9 @@ private:
     void onReplayLogLoaded(const LogLoadResult &result);
     void enableReplayInputs(bool enable);
     void setListRunning(bool running);
+    void adoptKept();
+    void showReplayFile();
+    void replayEnded();
     void storeInSettings() const;
     void addEntry(const TransmitEntry &entry);
     void openDataMatrix(int row);
@@ -113,6 +133,8 @@ private:
     Ui::TransmitListWidget *ui = nullptr;
     QVector<TransmitEntry> m_entries;
     QVector<LogFrame> m_replayFrames;
+    QString m_replayPath;
+    bool m_handedOver = false;
     LogLoader *m_loader = nullptr;
     LogOpenProgress *m_openProgress = nullptr;
     TransmitListScheduler *m_listScheduler = nullptr;
@@ -120,6 +142,7 @@ private:
     bool m_listRunning = false;
     bool m_replayRunning = false;
     bool m_replayPaused = false;
+    double m_askedSpeed = 0; // of the replay running; 0 for as fast as confirmed
     bool m_filling = false;
 
     QTableWidget *m_table = nullptr;

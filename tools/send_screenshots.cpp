@@ -20,6 +20,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QDoubleSpinBox>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -174,7 +175,7 @@ int main(int argc, char *argv[])
         const QString logPath = logDir.filePath(QStringLiteral("trace.log"));
         QFile log(logPath);
         if (log.open(QIODevice::WriteOnly)) {
-            for (int i = 0; i < 400; ++i) {
+            for (int i = 0; i < 2000; ++i) {
                 log.write(QStringLiteral("(%1) can0 321#%2\n")
                               .arg(1700000000.0 + i * 0.005, 0, 'f', 6)
                               .arg(i % 256, 2, 16, QLatin1Char('0'))
@@ -192,6 +193,23 @@ int main(int argc, char *argv[])
         common::delayMsec(900);
         ok &= save(window, out.filePath(QStringLiteral("send_list_%1.png").arg(lang)));
         list->stopList();
+        list->stopReplay();
+        common::delayMsec(600);
+        // A damaged list file is refused with its entry and reason; the list shown stays.
+        const QString broken = logDir.filePath(QStringLiteral("broken.json"));
+        QFile brokenFile(broken);
+        if (brokenFile.open(QIODevice::WriteOnly)) {
+            brokenFile.write(R"({"frames":[{"channel":1,"id":"7","dlc":0,"periodMs":10},)"
+                             R"({"name":"Motor","channel":1,"id":"9","dlc":0,"periodMs":-5}]})");
+            brokenFile.close();
+        }
+        ok &= !list->loadList(broken);
+        ok &= save(window, out.filePath(QStringLiteral("send_list_refused_%1.png").arg(lang)));
+        // The 5 ms gaps at 10x ask for more than the link confirms: the page says so.
+        window->findChild<QDoubleSpinBox *>(QStringLiteral("replaySpeed"))->setValue(10);
+        list->startReplay();
+        common::delayMsec(800);
+        ok &= save(window, out.filePath(QStringLiteral("send_list_replay10x_%1.png").arg(lang)));
         list->stopReplay();
         common::delayMsec(300);
         delete window;

@@ -395,6 +395,10 @@
         <source>设备发送失败</source>
         <translation>The device could not send the frame.</translation>
     </message>
+    <message>
+        <source>设备已断开，发送已停止</source>
+        <translation>The device is disconnected; sending has stopped</translation>
+    </message>
 </context>
 <context>
     <name>KeyBoard</name>
@@ -781,10 +785,6 @@ Reason: %2</translation>
         <translation> (%1 failed)</translation>
     </message>
     <message>
-        <source>, 失败 %1</source>
-        <translation>, %1 failed</translation>
-    </message>
-    <message>
         <source>不发送</source>
         <translation>Not sent</translation>
     </message>
@@ -909,10 +909,6 @@ Reason: %2</translation>
         <translation>Cannot open the log</translation>
     </message>
     <message>
-        <source>无法读取列表</source>
-        <translation>Cannot read the list</translation>
-    </message>
-    <message>
         <source>日志中没有可回放的帧</source>
         <translation>The log holds no frames to replay</translation>
     </message>
@@ -1027,6 +1023,118 @@ Reason: %2</translation>
     <message>
         <source>，</source>
         <translation>, </translation>
+    </message>
+    <message>
+        <source>保存的发送列表无法读取，列表为空。%1</source>
+        <translation>The saved transmit list cannot be read; the list is empty. %1</translation>
+    </message>
+    <message>
+        <source>无法读取列表 %1：%2</source>
+        <translation>Cannot read the list %1: %2</translation>
+    </message>
+    <message>
+        <source>不是有效的 JSON（第 %1 个字符：%2）</source>
+        <translation>not valid JSON (character %1: %2)</translation>
+    </message>
+    <message>
+        <source>缺少“frames”列表</source>
+        <translation>the &quot;frames&quot; list is missing</translation>
+    </message>
+    <message>
+        <source>第 %1 项</source>
+        <translation>entry %1</translation>
+    </message>
+    <message>
+        <source>第 %1 项（%2）</source>
+        <translation>entry %1 (%2)</translation>
+    </message>
+    <message>
+        <source>：</source>
+        <translation>: </translation>
+    </message>
+    <message>
+        <source>不是一个对象</source>
+        <translation>is not an object</translation>
+    </message>
+    <message>
+        <source>“%1”应为 true 或 false</source>
+        <translation>&quot;%1&quot; must be true or false</translation>
+    </message>
+    <message>
+        <source>缺少“%1”</source>
+        <translation>&quot;%1&quot; is missing</translation>
+    </message>
+    <message>
+        <source>“%1”应为整数</source>
+        <translation>&quot;%1&quot; must be a whole number</translation>
+    </message>
+    <message>
+        <source>“%1”为 %2，不在 %3 到 %4 之间</source>
+        <translation>&quot;%1&quot; is %2, not between %3 and %4</translation>
+    </message>
+    <message>
+        <source>“name”应为文字</source>
+        <translation>&quot;name&quot; must be text</translation>
+    </message>
+    <message>
+        <source>名称超过 %1 个字符</source>
+        <translation>the name is longer than %1 characters</translation>
+    </message>
+    <message>
+        <source>缺少“id”</source>
+        <translation>&quot;id&quot; is missing</translation>
+    </message>
+    <message>
+        <source>“id”应为 1 到 8 位十六进制数</source>
+        <translation>&quot;id&quot; must be 1 to 8 hex digits</translation>
+    </message>
+    <message>
+        <source>标识符 %1 超出%2的范围（最大 %3）</source>
+        <translation>identifier %1 is out of range for a %2 (at most %3)</translation>
+    </message>
+    <message>
+        <source>“data”应为十六进制字节</source>
+        <translation>&quot;data&quot; must be hex bytes</translation>
+    </message>
+    <message>
+        <source>“data”有 %1 个字节，最多 8 个</source>
+        <translation>&quot;data&quot; has %1 bytes, at most 8</translation>
+    </message>
+    <message>
+        <source>列表正在发送</source>
+        <translation>the list is being sent</translation>
+    </message>
+    <message>
+        <source>不是普通文件</source>
+        <translation>not a regular file</translation>
+    </message>
+    <message>
+        <source>文件过大</source>
+        <translation>the file is too large</translation>
+    </message>
+    <message>
+        <source>无法打开日志：不是普通文件</source>
+        <translation>Cannot open the log: not a regular file</translation>
+    </message>
+    <message>
+        <source>设备已断开，列表已停止。</source>
+        <translation>The device is disconnected; the list has stopped.</translation>
+    </message>
+    <message>
+        <source>失败 %1</source>
+        <translation>%1 failed</translation>
+    </message>
+    <message>
+        <source>链路跟不上：实际 %1×，要求 %2×</source>
+        <translation>the link cannot keep up: %1× reached, %2× asked</translation>
+    </message>
+    <message>
+        <source>%1 处超过一天的间隔按一天计</source>
+        <translation>%1 gaps longer than a day were shortened to a day</translation>
+    </message>
+    <message>
+        <source>设备已断开，回放已停止</source>
+        <translation>The device is disconnected; the replay has stopped</translation>
     </message>
 </context>
 <context>

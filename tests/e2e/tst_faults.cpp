@@ -322,11 +322,12 @@ void tst_Faults::unplugDuringSendRun()
 
     m_adapter->unplug();
     QTRY_VERIFY_WITH_TIMEOUT(panelClosed(), LongWaitMs);
-    // The frame in flight is never answered: the run ends, the button is back, the user is told.
+    // The port is gone: the run ends at once, the button is back, the user is told why.
     QTRY_COMPARE_WITH_TIMEOUT(ends.size(), 1, LongWaitMs);
-    QCOMPARE(ends.first(), int(TransEnd_NoResponse));
+    QCOMPARE(ends.first(), int(TransEnd_DeviceGone));
     QCOMPARE(send->text(), idleText);
     QTRY_COMPARE(openBoxes().size(), 1);
+    QCOMPARE(openBoxes().first()->text(), tablePanel_Widget::tr("设备已断开，发送已停止"));
     QCOMPARE(channels->count(), 0);
 
     QTest::qWait(300);

@@ -1,3 +1,4 @@
+#include "link/serialcontrol.h"
 #include "link/trans_cansendsupport.h"
 #include "protocol/canframe.h"
 #include "protocol/contextprotocol.h"
@@ -100,6 +101,7 @@ private slots:
     void run_data();
     void run();
     void stopDuringPauseEndsRunAndSendsNothingMore();
+    void closedPortEndsTheRunAsDeviceGone();
     void lateStopAfterRunEndedStartsNothing();
     void startWhileRunningIsIgnored();
     void stopWhileIdleDoesNothing();
@@ -309,6 +311,20 @@ void tst_Trans_canSendSupport::stopDuringPauseEndsRunAndSendsNothingMore()
     QTest::qWait(600); // past the response time-out: no late status either
     QCOMPARE(s.adapter->sent.size(), 1);
     QCOMPARE(s.adapter->ends, QList<int> { TransEnd_Stopped });
+}
+
+// An unplugged adapter answers nothing: the run must say the device is gone, not that it was slow.
+void tst_Trans_canSendSupport::closedPortEndsTheRunAsDeviceGone()
+{
+    Scheduler s;
+    s.adapter->answer = Answer::Silent;
+    s.params = { 1, false, false, 10, 0 };
+    s.adapter->afterAnswer = [] { emit SerialControl::instance()->signal_portClosed(); };
+    emit s.adapter->request(true);
+    QTRY_COMPARE_WITH_TIMEOUT(s.adapter->ends, QList<int> { TransEnd_DeviceGone }, 5000);
+    QTest::qWait(Trans_canSendSupport::ResponseTimeoutMs + 200); // no time-out status follows
+    QCOMPARE(s.adapter->ends, QList<int> { TransEnd_DeviceGone });
+    QCOMPARE(s.adapter->sent.size(), 1);
 }
 
 void tst_Trans_canSendSupport::lateStopAfterRunEndedStartsNothing()

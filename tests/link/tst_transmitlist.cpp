@@ -12,15 +12,21 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDoubleSpinBox>
+#include <QLabel>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "app/settings.h"
+
+#include <sys/stat.h>
+
 #include "support/privatesettingsmain.h"
 #include "support/textfile.h"
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <memory>
 
 namespace {
@@ -62,10 +68,18 @@ private slots:
     void replaySendsTheLogByteForByte_data();
     void replaySendsTheLogByteForByte();
     void listKeptInJsonAndSettings();
+    void brokenListIsRefusedWhole_data();
+    void brokenListIsRefusedWhole();
+    void replayGapsAreBounded_data();
+    void replayGapsAreBounded();
+    void pipeIsRefusedAsLog();
+    void languageSwitchKeepsRunsAndLog();
     void inputRules_data();
     void inputRules();
-    // Last: channel 2 is stopped behind the device panel's back.
+    // Channel 2 is stopped behind the device panel's back.
     void refusedFrameIsMarked();
+    // Last: the adapter is gone.
+    void unplugEndsListAndReplay();
 
 private:
     TransmitReport runUntilEnd();
@@ -206,6 +220,12 @@ void tst_TransmitList::stopEndsAtOnce()
     const quint64 sent = m_adapter->statistics().framesSent;
     QTest::qWait(500);
     QCOMPARE(m_adapter->statistics().framesSent, sent);
+    // The frame in flight at the stop is counted once the adapter confirmed it.
+    quint64 counted = 0;
+    for (const TransmitEntryStatus &s : end.entries)
+        counted += s.confirmed;
+    QCOMPARE(counted, quint64(m_shown.size()));
+    QCOMPARE(end.end, RunEnd::Stopped);
 }
 
 void tst_TransmitList::replaySendsTheLogByteForByte_data()
@@ -298,8 +318,9 @@ void tst_TransmitList::listKeptInJsonAndSettings()
     list[1].enabled = false;
     m_page->setEntries(list);
     QTemporaryDir dir;
+    // A name typed without the suffix still lands where the load dialog looks.
+    QVERIFY(m_page->saveList(dir.filePath(QStringLiteral("list"))));
     const QString path = dir.filePath(QStringLiteral("list.json"));
-    QVERIFY(m_page->saveList(path));
 
     m_page->setEntries({});
     QVERIFY(m_page->loadList(path));
@@ -314,6 +335,155 @@ void tst_TransmitList::listKeptInJsonAndSettings()
             QCOMPARE(got.at(i).enabled, list.at(i).enabled);
         }
     }
+}
+
+void tst_TransmitList::brokenListIsRefusedWhole_data()
+{
+    QTest::addColumn<QByteArray>("second"); // the list's second entry; the first is sound
+    QTest::addColumn<QString>("reason"); // part of the message after the entry's name
+
+    QTest::newRow("not an object") << QByteArray("5") << QStringLiteral("不是一个对象");
+    QTest::newRow("negative period")
+        << QByteArray(R"({"channel":1,"id":"1","dlc":0,"periodMs":-5})")
+        << QStringLiteral("“periodMs”为 -5");
+    QTest::newRow("period not whole")
+        << QByteArray(R"({"channel":1,"id":"1","dlc":0,"periodMs":2.5})")
+        << QStringLiteral("“periodMs”应为整数");
+    QTest::newRow("enabled as text")
+        << QByteArray(R"({"enabled":"false","channel":1,"id":"1","dlc":0,"periodMs":5})")
+        << QStringLiteral("“enabled”应为 true 或 false");
+    QTest::newRow("channel 3") << QByteArray(R"({"channel":3,"id":"1","dlc":0,"periodMs":5})")
+                               << QStringLiteral("“channel”为 3");
+    QTest::newRow("dlc 9") << QByteArray(R"({"channel":1,"id":"1","dlc":9,"periodMs":5})")
+                           << QStringLiteral("“dlc”为 9");
+    QTest::newRow("standard id 800")
+        << QByteArray(R"({"channel":1,"id":"800","dlc":0,"periodMs":5})")
+        << QStringLiteral("标识符 800");
+    QTest::newRow("extended id 20000000")
+        << QByteArray(R"({"extended":true,"channel":1,"id":"20000000","dlc":0,"periodMs":5})")
+        << QStringLiteral("标识符 20000000");
+    QTest::newRow("id not hex") << QByteArray(R"({"channel":1,"id":"xyz","dlc":0,"periodMs":5})")
+                                << QStringLiteral("“id”应为");
+    QTest::newRow("id missing") << QByteArray(R"({"channel":1,"dlc":0,"periodMs":5})")
+                                << QStringLiteral("缺少“id”");
+    QTest::newRow("nine data bytes") << QByteArray(
+        R"({"channel":1,"id":"1","dlc":8,"data":"11 22 33 44 55 66 77 88 99","periodMs":5})")
+                                     << QStringLiteral("9 个字节");
+    QTest::newRow("name too long") << QByteArray(
+        R"({"name":"abcdefghijklmnopqrstu","channel":1,"id":"1","dlc":0,"periodMs":5})")
+                                   << QStringLiteral("名称超过 20 个字符");
+    QTest::newRow("not JSON") << QByteArray("{") << QStringLiteral("不是有效的 JSON");
+}
+
+// Whatever is wrong, nothing of the file is taken: the list shown before stays, the message names
+// the entry and the reason, and the same file kept in the settings leaves a new page empty.
+void tst_TransmitList::brokenListIsRefusedWhole()
+{
+    QFETCH(QByteArray, second);
+    QFETCH(QString, reason);
+    const QByteArray json
+        = R"({"frames":[{"channel":1,"id":"7","dlc":1,"data":"AA","periodMs":10},)" + second + "]}";
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("broken.json"));
+    QVERIFY(writeTestFile(path, json));
+    const QVector<TransmitEntry> before { entry(1, 0x321, 50) };
+    m_page->setEntries(before);
+
+    QString why;
+    QVERIFY(!m_page->loadList(path, &why));
+    QVERIFY2(why.contains(reason), qPrintable(why));
+    if (second != "{")
+        QVERIFY2(why.startsWith(QStringLiteral("第 2 项")), qPrintable(why));
+    QCOMPARE(m_page->entries().size(), 1);
+    QCOMPARE(m_page->entries().first().canFrame(), before.first().canFrame());
+
+    writeSetting(QLatin1String(TransmitListWidget::SettingsKey), json);
+    TransmitListWidget fromSettings;
+    QVERIFY(fromSettings.entries().isEmpty());
+    // Told on the first page only, not again by each page a language switch builds.
+    const QString told = fromSettings.findChild<QLabel *>(QStringLiteral("listState"))->text();
+    QCOMPARE(told.contains(reason), QByteArray(QTest::currentDataTag()) == "not an object");
+    writeSetting(QLatin1String(TransmitListWidget::SettingsKey),
+                 TransmitListWidget::toJson(before).toJson());
+}
+
+void tst_TransmitList::replayGapsAreBounded_data()
+{
+    QTest::addColumn<QVector<qint64>>("timesUs");
+    QTest::addColumn<double>("speed");
+    QTest::addColumn<QVector<qint64>>("offsetsNs");
+    QTest::addColumn<int>("capped");
+
+    constexpr qint64 day = TransmitListScheduler::MaxReplayGapUs * 1000;
+    constexpr qint64 max = std::numeric_limits<qint64>::max();
+    constexpr qint64 min = std::numeric_limits<qint64>::min();
+    QTest::newRow("ordinary at 2x") << QVector<qint64> { 100, 1100, 5100 } << 2.0
+                                    << QVector<qint64> { 0, 500000, 2500000 } << 0;
+    QTest::newRow("time going back waits nothing")
+        << QVector<qint64> { 5000, 1000, 3000 } << 1.0 << QVector<qint64> { 0, 0, 2000000 } << 0;
+    QTest::newRow("just over a day") << QVector<qint64> { 0, day / 1000 + 1, day / 1000 + 2 } << 1.0
+                                     << QVector<qint64> { 0, day, day + 1000 } << 1;
+    QTest::newRow("whole 64-bit range") << QVector<qint64> { min, max, min, max } << 1.0
+                                        << QVector<qint64> { 0, day, day, 2 * day } << 2;
+    QTest::newRow("absurd gap at a tenth")
+        << QVector<qint64> { 0, max } << 0.1 << QVector<qint64> { 0, 10 * day } << 1;
+    QTest::newRow("as fast as confirmed")
+        << QVector<qint64> { 0, max, 7 } << 0.0 << QVector<qint64> { 0, 0, 0 } << 1;
+}
+
+void tst_TransmitList::replayGapsAreBounded()
+{
+    QFETCH(QVector<qint64>, timesUs);
+    QFETCH(double, speed);
+    QFETCH(QVector<qint64>, offsetsNs);
+    QFETCH(int, capped);
+    QVector<LogFrame> log(timesUs.size());
+    for (int i = 0; i < log.size(); ++i)
+        log[i].hostTimeUs = timesUs.at(i);
+    int bounded = -1;
+    QCOMPARE(TransmitListScheduler::replayOffsets(log, speed, &bounded), offsetsNs);
+    QCOMPARE(bounded, capped);
+}
+
+// Opening a pipe would block its reader until someone writes into it.
+void tst_TransmitList::pipeIsRefusedAsLog()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("pipe.log"));
+    QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    QSignalSpy loaded(m_page.get(), &TransmitListWidget::replayLogLoaded);
+    QVERIFY(m_page->openReplayLog(path));
+    QVERIFY(loaded.wait(10000));
+    QCOMPARE(loaded.first().first().toBool(), false);
+    QVERIFY(m_page->findChild<QLabel *>(QStringLiteral("replayState"))
+                ->text()
+                .contains(QStringLiteral("不是普通文件")));
+}
+
+// The main window is rebuilt for a language switch: the list keeps running on the new page,
+// which still has the log chosen before.
+void tst_TransmitList::languageSwitchKeepsRunsAndLog()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("kept.log"));
+    QVERIFY(
+        writeTestFile(path, "(1700000000.000000) can0 123#11\n(1700000000.001000) can0 124#22\n"));
+    QSignalSpy loaded(m_page.get(), &TransmitListWidget::replayLogLoaded);
+    QVERIFY(m_page->openReplayLog(path));
+    QVERIFY(loaded.wait(10000));
+    m_page->setEntries({ entry(1, 0x55, 5) });
+    m_page->startList();
+    QTRY_VERIFY(m_shown.size() >= 3);
+
+    m_page->keepForRebuild();
+    m_page = std::make_unique<TransmitListWidget>();
+    QVERIFY(m_page->listRunning());
+    QCOMPARE(m_page->replayFrameCount(), 2);
+    const int shownAtSwitch = m_shown.size();
+    QTRY_VERIFY(m_shown.size() >= shownAtSwitch + 3);
+    m_page->stopList();
+    QCOMPARE(runUntilEnd().end, RunEnd::Stopped);
+    QVERIFY(!m_page->listRunning());
 }
 
 void tst_TransmitList::inputRules_data()
@@ -373,6 +543,48 @@ void tst_TransmitList::refusedFrameIsMarked()
     QCOMPARE(end.entries.at(0).refused, quint64(0));
     QCOMPARE(table->item(0, TransmitListWidget::ColResult)->text(), QStringLiteral("成功"));
     QVERIFY(table->item(1, TransmitListWidget::ColResult)->background() != QBrush());
+}
+
+void tst_TransmitList::unplugEndsListAndReplay()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("long.log"));
+    QByteArray log;
+    for (int i = 0; i < 2000; ++i)
+        log += QStringLiteral("(%1.%2) can0 100#01\n")
+                   .arg(1700000000 + i / 100)
+                   .arg((i % 100) * 10000, 6, 10, QLatin1Char('0'))
+                   .toLatin1();
+    QVERIFY(writeTestFile(path, log));
+    QSignalSpy loaded(m_page.get(), &TransmitListWidget::replayLogLoaded);
+    QVERIFY(m_page->openReplayLog(path));
+    QVERIFY(loaded.wait(10000));
+    m_page->setEntries({ entry(1, 0x66, 2) });
+    m_page->startList();
+    m_page->startReplay();
+    QTRY_VERIFY(m_shown.size() >= 20);
+
+    m_adapter->unplug();
+    QTRY_VERIFY(!m_page->listRunning());
+    const auto *play = m_page->findChild<QPushButton *>(QStringLiteral("replayPlay"));
+    QTRY_COMPARE(play->text(), TransmitListWidget::tr("回放"));
+    int ends = 0;
+    for (const TransmitReport &r : qAsConst(m_reports)) {
+        if (!r.running) {
+            QCOMPARE(r.end, RunEnd::DeviceGone);
+            ++ends;
+        }
+    }
+    QCOMPARE(ends, 2);
+    for (const char *label : { "listState", "replayState" }) {
+        QVERIFY(m_page->findChild<QLabel *>(QLatin1String(label))
+                    ->text()
+                    .contains(QStringLiteral("设备已断开")));
+    }
+    // Nothing goes on counting failures.
+    m_reports.clear();
+    QTest::qWait(2 * TransmitListScheduler::ReportIntervalMs);
+    QVERIFY(m_reports.isEmpty());
 }
 
 RCAN_TEST_MAIN_PRIVATE_SETTINGS(tst_TransmitList)
