@@ -23,7 +23,8 @@ struct DbcReadResult
     bool ok = false; // false: the file was refused (not found, unreadable, not a DBC)
     QString error; // why it was refused, translated
     CanDatabase database;
-    QVector<DbcProblem> problems;
+    QVector<DbcProblem> problems; // the first thousand
+    int problemCount = 0; // all of them, also those past the ones kept
 
     // One message for the user: the count of problems and the first few, with line numbers;
     // empty when there were none.
