@@ -259,6 +259,29 @@ struct PendingMessage
     int line = 0;
     quint64 fileId = 0;
     QVector<PendingSignal> signalLines;
+    // The first signal of each name, as DbcMessage::signalIndex() finds it; built on first use
+    // for messages with many signals.
+    QHash<QString, int> signalIndex;
+    int indexed = 0;
+
+    int find(QStringView name)
+    {
+        const QVector<DbcSignal> &list = message.signalList;
+        if (list.size() <= 16) {
+            for (int i = 0; i < list.size(); ++i) {
+                if (list.at(i).name == name)
+                    return i;
+            }
+            return -1;
+        }
+        if (indexed != list.size()) {
+            signalIndex.clear();
+            for (int i = list.size() - 1; i >= 0; --i)
+                signalIndex.insert(list.at(i).name, i);
+            indexed = list.size();
+        }
+        return signalIndex.value(name.toString(), -1);
+    }
 };
 
 class Parser
@@ -727,15 +750,13 @@ PendingMessage *Parser::messageFor(quint64 fileId, bool *known)
 
 DbcSignal *Parser::signalFor(PendingMessage *message, QStringView name, int *index)
 {
-    QVector<DbcSignal> &list = message->message.signalList;
-    for (int i = 0; i < list.size(); ++i) {
-        if (list.at(i).name == name) {
-            if (index)
-                *index = i;
-            return &list[i];
-        }
-    }
-    return nullptr;
+    // Files with thousands of signals in one message and a comment for each stay linear.
+    const int found = message->find(name);
+    if (found < 0)
+        return nullptr;
+    if (index)
+        *index = found;
+    return &message->message.signalList[found];
 }
 
 bool Parser::parseComment(Cursor &cursor, Reason *reason)
@@ -1188,20 +1209,32 @@ void Parser::finish(DbcReadResult *result)
             }
             signal.multiplexorName = message.signalList.at(topSwitch).name;
         }
-        // A chain of multiplexors that comes back on itself selects nothing.
-        for (int i = 0; i < message.signalList.size(); ++i) {
+        // A chain of multiplexors that comes back on itself selects nothing. Each signal is
+        // walked once: 1 marks the chain being followed, 2 one already cleared.
+        const int count = message.signalList.size();
+        QVector<int> up(count, -1);
+        for (int i = 0; i < count; ++i) {
+            const DbcSignal &signal = message.signalList.at(i);
+            if (signal.isMultiplexed && !signal.multiplexorName.isEmpty())
+                up[i] = pending.find(signal.multiplexorName);
+        }
+        QVector<char> state(count, 0);
+        QVector<int> path;
+        for (int i = 0; i < count; ++i) {
+            path.clear();
             int at = i;
-            int steps = 0;
-            while (at >= 0 && message.signalList.at(at).isMultiplexed
-                   && steps <= message.signalList.size()) {
-                at = message.signalIndex(message.signalList.at(at).multiplexorName);
-                ++steps;
+            while (at >= 0 && state.at(at) == 0) {
+                state[at] = 1;
+                path.append(at);
+                at = up.at(at);
             }
-            if (at >= 0 && steps > message.signalList.size()) {
-                const int line = pending.signalLines.at(i).line;
+            if (at >= 0 && state.at(at) == 1) {
+                const int line = pending.signalLines.at(at).line;
                 addProblem(line, lineText(line), end, DbcProblem::MultiplexorLoop);
-                message.signalList[i].multiplexorName.clear();
+                message.signalList[at].multiplexorName.clear();
             }
+            for (int visited : qAsConst(path))
+                state[visited] = 2;
         }
         if (!database.addMessage(message))
             addProblem(pending.line, lineText(pending.line), end, DbcProblem::DuplicateIdentifier);
