@@ -1310,7 +1310,18 @@ DbcReadResult DbcReader::readFile(const QString &path)
         result.error = tr("文件过大，不是 CAN 数据库：%1").arg(path);
         return result;
     }
-    const QByteArray data = file.read(MaxFileBytes + 1);
+    // A device rather than a file (a pipe, /dev/zero) is read in pieces up to the limit.
+    QByteArray data;
+    if (!file.isSequential()) {
+        data = file.readAll();
+    } else {
+        while (data.size() <= MaxFileBytes) {
+            const QByteArray piece = file.read(1 << 20);
+            if (piece.isEmpty())
+                break;
+            data += piece;
+        }
+    }
     if (data.size() > MaxFileBytes) {
         result.error = tr("文件过大，不是 CAN 数据库：%1").arg(path);
         return result;
