@@ -67,6 +67,8 @@ class tst_DbcReader : public QObject
 private slots:
     void brokenLines_data();
     void brokenLines();
+    void toleratedLines_data();
+    void toleratedLines();
     void sections();
     void identifiers_data();
     void identifiers();
@@ -176,6 +178,47 @@ void tst_DbcReader::brokenLines()
     QVERIFY(QString::fromUtf8(inserted).contains(result.problems.first().text.left(10)));
 
     // The rest still loads.
+    QVERIFY(signalOf(result.database, QStringLiteral("First"), QStringLiteral("A")));
+    const DbcSignal *b = signalOf(result.database, QStringLiteral("Second"), QStringLiteral("B"));
+    QVERIFY(b);
+    QCOMPARE(b->comment, QStringLiteral("still read"));
+}
+
+void tst_DbcReader::toleratedLines_data()
+{
+    QTest::addColumn<QByteArray>("inserted");
+
+    QTest::newRow("unused section")
+        << QByteArray("EV_ Ignition: 0 [0|1] \"\" 0 1 DUMMY Vector__XXX;");
+    QTest::newRow("unused section over two lines")
+        << QByteArray("BA_DEF_REL_ BU_SG_REL_ \"X\" ENUM\n\"a\",\"b\";");
+    QTest::newRow("keyword alone") << QByteArray("\tSGTYPE_");
+    QTest::newRow("line comment") << QByteArray("// written by hand");
+    QTest::newRow("windows line ends")
+        << QByteArray("CM_ BO_ 100 \"x\";\r\nCM_ SG_ 100 A \"y\";\r");
+    QTest::newRow("comment over three lines") << QByteArray("CM_ BO_ 100 \"one\ntwo\nthree\";");
+    QTest::newRow("escaped quote in a comment") << QByteArray("CM_ BO_ 100 \"say \\\"hi\\\"\";");
+    QTest::newRow("two statements on one line")
+        << QByteArray("CM_ BO_ 100 \"x\"; BA_ \"GenMsgCycleTime\" BO_ 100 10;");
+    QTest::newRow("comment of a node") << QByteArray("CM_ BU_ ECU1 \"the first\";");
+    QTest::newRow("values of an environment variable")
+        << QByteArray("VAL_ Ignition 0 \"Off\" 1 \"On\";");
+    QTest::newRow("attribute of the database") << QByteArray("BA_ \"BusType\" \"CAN\";");
+    QTest::newRow("attribute of a node") << QByteArray("BA_ \"NodeLayer\" BU_ ECU1 3;");
+    QTest::newRow("values in scientific notation")
+        << QByteArray("BO_ 300 Third: 8 ECU1\n SG_ C : 0|8@1+ (1E-005,-1.5e+2) [0|1E3] \"\" ECU2");
+    QTest::newRow("receivers with spaces and no unit")
+        << QByteArray("BO_ 300 Third: 8 ECU1\n SG_ C : 0|8@1+ (1,0) [0|0] ECU1, ECU2");
+    QTest::newRow("multiplexor written with its colon")
+        << QByteArray("BO_ 300 Third: 8 ECU1\n SG_ C M: 0|8@1+ (1,0) [0|0] \"\" ECU2");
+}
+
+void tst_DbcReader::toleratedLines()
+{
+    QFETCH(QByteArray, inserted);
+    const DbcReadResult result = DbcReader::readData(fileAround(inserted));
+    QVERIFY(result.ok);
+    QVERIFY2(result.problems.isEmpty(), qPrintable(result.problemSummary()));
     QVERIFY(signalOf(result.database, QStringLiteral("First"), QStringLiteral("A")));
     const DbcSignal *b = signalOf(result.database, QStringLiteral("Second"), QStringLiteral("B"));
     QVERIFY(b);
@@ -374,6 +417,13 @@ void tst_DbcReader::summary()
         QVERIFY(summary.contains(QStringLiteral("broken line number %1").arg(line)));
     QVERIFY(!summary.contains(QLatin1String("broken line number 7")));
     QVERIFY(DbcReader::readData("VERSION \"\"\n").problemSummary().isEmpty());
+
+    // A file of nothing but damage keeps the first thousand and counts the rest.
+    const DbcReadResult flood
+        = DbcReader::readData("VERSION \"\"\n" + QByteArray("?\n").repeated(1500));
+    QCOMPARE(flood.problemCount, 1500);
+    QCOMPARE(flood.problems.size(), 1000);
+    QVERIFY(flood.problemSummary().contains(QLatin1String("1500")));
 }
 
 QTEST_APPLESS_MAIN(tst_DbcReader)
