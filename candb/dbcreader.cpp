@@ -1022,9 +1022,8 @@ bool Parser::parseAttribute(Cursor &cursor, Reason *reason)
         QString value = text;
         if (isNumber) {
             const QStringList values = m_definitions.value(name).enumValues;
-            const int index = int(number);
-            value = index >= 0 && index < values.size() && index == number ? values.at(index)
-                                                                           : QString();
+            const bool inRange = number >= 0 && number < values.size() && number == int(number);
+            value = inRange ? values.at(int(number)) : QString();
         }
         m_frameFormats.append({ int(message - m_messages.data()), value });
     } else if (signal && name == QLatin1String("GenSigStartValue") && isNumber) {
