@@ -138,12 +138,10 @@ def same_number(a, b):
     return abs(a - b) <= 1e-9 * max(1.0, abs(a), abs(b))
 
 
-def check_decode(name, path, frame, ours_list):
-    requests = []
+def decode_requests(frame):
     frames = [random_frame(frame) for _ in range(FRAMES_PER_MESSAGE)]
-    for data in frames:
-        requests.append({"op": "decode", "id": frame.arbitration_id.id,
-                         "ext": frame.arbitration_id.extended, "data": data.hex()})
+    requests = [{"op": "decode", "id": frame.arbitration_id.id,
+                 "ext": frame.arbitration_id.extended, "data": data.hex()} for data in frames]
     return requests, frames
 
 
@@ -262,8 +260,8 @@ def check_file(name):
     for frame in frames:
         if frame.size > 8:
             continue
-        decode_requests, datas = check_decode(name, path, frame, ours)
-        requests += decode_requests
+        asked, datas = decode_requests(frame)
+        requests += asked
         plan += [("decode", frame, d) for d in datas]
         cases = encode_requests(frame)
         if cases is None:
