@@ -218,9 +218,15 @@ inline double rawOf(const DbcSignalLayout &layout, quint64 bits)
 
 void SignalCodec::prepare(DbcMessage *message)
 {
+    // Most messages multiplex nothing and need no names looked up.
     QHash<QString, int> byName;
-    for (int i = message->signalList.size() - 1; i >= 0; --i)
-        byName.insert(message->signalList.at(i).name, i);
+    for (const DbcSignal &signal : qAsConst(message->signalList)) {
+        if (!signal.multiplexorName.isEmpty()) {
+            for (int i = message->signalList.size() - 1; i >= 0; --i)
+                byName.insert(message->signalList.at(i).name, i);
+            break;
+        }
+    }
     for (DbcSignal &signal : message->signalList) {
         signal.multiplexorIndex
             = signal.multiplexorName.isEmpty() ? -1 : byName.value(signal.multiplexorName, -1);
