@@ -44,6 +44,9 @@ struct DbcSignal
     bool isMultiplexed = false;
     QString multiplexorName;
     QVector<MuxRange> muxRanges; // "mN" alone gives {N, N}; SG_MUL_VAL_ replaces them
+    // Index of the multiplexor in the message's signalList, filled in by CanDatabase::addMessage;
+    // -1 makes the codec look `multiplexorName` up.
+    int multiplexorIndex = -1;
 
     QMap<qint64, QString> valueNames; // VAL_, keyed by raw value
     bool hasStartValue = false;
