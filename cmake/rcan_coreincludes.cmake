@@ -1,4 +1,5 @@
 # cmake -DCORE_LIST=<file> -DGUI_LIST=<file> -P rcan_coreincludes.cmake
+cmake_minimum_required(VERSION 3.16)
 # Fails when a core source includes a QtGui, QtWidgets or QtPrintSupport header, or one of the
 # GUI library's own headers. A header of a Qt GUI module named without its module (<QWidget>)
 # does not even compile in the core, which has no GUI include paths.
