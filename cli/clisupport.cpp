@@ -37,9 +37,12 @@ bool parse(QCommandLineParser &parser, const QStringList &arguments, int *exit)
     }
     if (parser.isSet(help)) {
         QString text = parser.helpText();
-        // The parser names the program only; the command belongs in the usage line.
-        text.replace(QStringLiteral("Usage: ") + command,
-                     QStringLiteral("Usage: rcan-cli ") + command);
+        // The parser names the program by its path; the usage line names the command instead.
+        const QString usage = QStringLiteral("Usage: ");
+        const int options = text.indexOf(QLatin1String(" [options]"));
+        if (text.startsWith(usage) && options > 0)
+            text.replace(usage.size(), options - usage.size(),
+                         QStringLiteral("rcan-cli ") + command);
         const QByteArray bytes = text.toLocal8Bit();
         std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
         std::fflush(stdout);

@@ -13,6 +13,14 @@
 namespace {
 constexpr int RunTimeoutMs = 60000;
 
+QStringList args(std::initializer_list<const char *> items)
+{
+    QStringList list;
+    for (const char *item : items)
+        list << QString::fromLatin1(item);
+    return list;
+}
+
 QString cliPath()
 {
     return QCoreApplication::applicationDirPath() + QStringLiteral("/rcan-cli");
@@ -163,47 +171,44 @@ void tst_Cli::usage_data()
 
     QTest::newRow("no command") << QStringList() << 2 << QByteArray("a command is needed");
     QTest::newRow("unknown command")
-        << QStringList { "dump" } << 2 << QByteArray("unknown command 'dump'");
-    QTest::newRow("overview") << QStringList { "--help" } << 0 << QByteArray("capture");
-    for (const char *command : { "ports", "capture", "send", "replay", "convert" })
+        << args({ "dump" }) << 2 << QByteArray("unknown command 'dump'");
+    QTest::newRow("overview") << args({ "--help" }) << 0 << QByteArray("capture");
+    for (const char *command : { "ports", "capture", "send", "replay", "convert", "decode" })
         QTest::newRow(qPrintable(QStringLiteral("%1 --help").arg(QLatin1String(command))))
-            << QStringList { QLatin1String(command), "--help" } << 0
-            << QByteArray("Usage: rcan-cli ") + command;
+            << args({ command, "--help" }) << 0 << QByteArray("Usage: rcan-cli ") + command;
     QTest::newRow("capture without port")
-        << QStringList { "capture", "-b", "1=500k" } << 2 << QByteArray("-p PORT or --simulate");
+        << args({ "capture", "-b", "1=500k" }) << 2 << QByteArray("-p PORT or --simulate");
     QTest::newRow("capture without channel")
-        << QStringList { "capture", "--simulate" } << 2 << QByteArray("no channel to start");
-    QTest::newRow("capture bad rate") << QStringList { "capture", "--simulate", "-b", "1=33k" } << 2
-                                      << QByteArray("bit rate '33k'");
-    QTest::newRow("capture channel 3") << QStringList { "capture", "--simulate", "-b", "3=500k" }
-                                       << 2 << QByteArray("channel 1 or 2");
+        << args({ "capture", "--simulate" }) << 2 << QByteArray("no channel to start");
+    QTest::newRow("capture bad rate")
+        << args({ "capture", "--simulate", "-b", "1=33k" }) << 2 << QByteArray("bit rate '33k'");
+    QTest::newRow("capture channel 3")
+        << args({ "capture", "--simulate", "-b", "3=500k" }) << 2 << QByteArray("channel 1 or 2");
     QTest::newRow("capture unknown format")
-        << QStringList { "capture", "--simulate", "-b", "1=500k", "-f", "blf" } << 2
+        << args({ "capture", "--simulate", "-b", "1=500k", "-f", "blf" }) << 2
         << QByteArray("unknown log format 'blf'");
     QTest::newRow("capture rotation to stdout")
-        << QStringList { "capture", "--simulate", "-b", "1=500k", "--rotate-size", "1M" } << 2
+        << args({ "capture", "--simulate", "-b", "1=500k", "--rotate-size", "1M" }) << 2
         << QByteArray("rotation needs -o FILE");
     QTest::newRow("capture bad filter")
-        << QStringList { "capture", "--simulate", "-b", "1=500k", "--filter", "123" } << 2
+        << args({ "capture", "--simulate", "-b", "1=500k", "--filter", "123" }) << 2
         << QByteArray("filter '123'");
     QTest::newRow("unknown option")
-        << QStringList { "capture", "--colour" } << 2 << QByteArray("Unknown option 'colour'");
-    QTest::newRow("send bad frame") << QStringList { "send", "--simulate", "123#XYZ" } << 2
-                                    << QByteArray("'123#XYZ' is not a frame");
-    QTest::newRow("send nothing") << QStringList { "send", "--simulate" } << 2
+        << args({ "capture", "--colour" }) << 2 << QByteArray("Unknown option 'colour'");
+    QTest::newRow("send bad frame")
+        << args({ "send", "--simulate", "123#XYZ" }) << 2 << QByteArray("'123#XYZ' is not a frame");
+    QTest::newRow("send nothing") << args({ "send", "--simulate" }) << 2
                                   << QByteArray("no frame to send");
     QTest::newRow("replay speed 0")
-        << QStringList { "replay", "--simulate", "--speed", "0", "x.log" } << 2
-        << QByteArray("--speed");
+        << args({ "replay", "--simulate", "--speed", "0", "x.log" }) << 2 << QByteArray("--speed");
     QTest::newRow("convert one file")
-        << QStringList { "convert", "x.log" } << 2 << QByteArray("an input and an output file");
+        << args({ "convert", "x.log" }) << 2 << QByteArray("an input and an output file");
     QTest::newRow("convert unknown suffix")
-        << QStringList { "convert", "x.log", "y.bin" } << 2 << QByteArray("give -f");
-    QTest::newRow("convert missing input")
-        << QStringList { "convert", "/nonexistent/x.log", "y.log" } << 1
-        << QByteArray("cannot read /nonexistent/x.log");
+        << args({ "convert", "x.log", "y.bin" }) << 2 << QByteArray("give -f");
+    QTest::newRow("convert missing input") << args({ "convert", "/nonexistent/x.log", "y.log" })
+                                           << 1 << QByteArray("cannot read /nonexistent/x.log");
     QTest::newRow("port that does not exist")
-        << QStringList { "send", "-p", "/dev/nonexistent-rcan", "123#00" } << 1
+        << args({ "send", "-p", "/dev/nonexistent-rcan", "123#00" }) << 1
         << QByteArray("cannot open serial port /dev/nonexistent-rcan");
 }
 
@@ -223,8 +228,8 @@ void tst_Cli::usage()
 
 void tst_Cli::captureToStdoutIsReadByPythonCan()
 {
-    const Run run = runCli({ "capture", "--simulate", "--simulate-sequence", "--simulate-rate",
-                             "500", "-b", "1=500k,2=250k", "--count", "300" });
+    const Run run = runCli(args({ "capture", "--simulate", "--simulate-sequence", "--simulate-rate",
+                                  "500", "-b", "1=500k,2=250k", "--count", "300" }));
     QCOMPARE(run.exitCode, 0);
     const QString path = m_dir.filePath(QStringLiteral("stdout.log"));
     QVERIFY(writeTestFile(path, run.out));
@@ -247,9 +252,10 @@ void tst_Cli::captureRotatesFiles()
 {
     QDir dir(m_dir.filePath(QStringLiteral("rotate")));
     QVERIFY(dir.mkpath(QStringLiteral(".")));
-    const Run run = runCli({ "capture", "--simulate", "--simulate-sequence", "--simulate-rate",
-                             "2000", "-b", "1=1000k", "--count", "400", "-o",
-                             dir.filePath(QStringLiteral("bus.asc")), "--rotate-size", "4k" });
+    const Run run
+        = runCli(args({ "capture", "--simulate", "--simulate-sequence", "--simulate-rate", "2000",
+                        "-b", "1=1000k", "--count", "400", "--rotate-size", "4k", "-o" })
+                 << dir.filePath(QStringLiteral("bus.asc")));
     QCOMPARE(run.exitCode, 0);
     const QStringList files
         = dir.entryList({ QStringLiteral("bus-*.asc") }, QDir::Files, QDir::Name);
@@ -285,8 +291,9 @@ void tst_Cli::captureEndsOnSignal()
     const QString path = m_dir.filePath(QStringLiteral("signal-%1.asc").arg(signalNumber));
     QProcess process;
     process.start(cliPath(),
-                  { "capture", "--simulate", "--simulate-sequence", "--simulate-rate", "300", "-b",
-                    "1=500k", "-o", path });
+                  args({ "capture", "--simulate", "--simulate-sequence", "--simulate-rate", "300",
+                         "-b", "1=500k", "-o" })
+                      << path);
     QVERIFY(process.waitForStarted());
     QVERIFY(QTest::qWaitFor([&] { return QFileInfo(path).size() > 200; }, RunTimeoutMs));
     ::kill(pid_t(process.processId()), signalNumber);
@@ -312,7 +319,7 @@ void tst_Cli::closedPipeEndsCaptureQuietly()
     capture.setStandardOutputProcess(&head);
     head.start(QStringLiteral("head"), { QStringLiteral("-n"), QStringLiteral("3") });
     capture.start(cliPath(),
-                  { "capture", "--simulate", "--simulate-rate", "1000", "-b", "1=500k" });
+                  args({ "capture", "--simulate", "--simulate-rate", "1000", "-b", "1=500k" }));
     QVERIFY(head.waitForFinished(RunTimeoutMs));
     QCOMPARE(head.readAllStandardOutput().count('\n'), 3);
     QVERIFY(capture.waitForFinished(RunTimeoutMs));
@@ -329,14 +336,14 @@ void tst_Cli::send_data()
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QByteArray>("error");
 
-    QTest::newRow("confirmed") << QStringList { "123#DEADBEEF", "12345678#R", "7FF#" } << 0
+    QTest::newRow("confirmed") << args({ "123#DEADBEEF", "12345678#R", "7FF#" }) << 0
                                << QByteArray();
     QTest::newRow("repeated on channel 2")
-        << QStringList { "-c", "2", "-b", "250k", "--repeat", "3", "--interval", "5", "001#01" }
-        << 0 << QByteArray();
-    QTest::newRow("refused") << QStringList { "--simulate-fault", "refuse", "123#00" } << 1
+        << args({ "-c", "2", "-b", "250k", "--repeat", "3", "--interval", "5", "001#01" }) << 0
+        << QByteArray();
+    QTest::newRow("refused") << args({ "--simulate-fault", "refuse", "123#00" }) << 1
                              << QByteArray("channel 1 refused frame 123#00");
-    QTest::newRow("not answered") << QStringList { "--simulate-fault", "silent", "123#00" } << 1
+    QTest::newRow("not answered") << args({ "--simulate-fault", "silent", "123#00" }) << 1
                                   << QByteArray("did not confirm frame 123#00");
 }
 
@@ -345,8 +352,7 @@ void tst_Cli::send()
     QFETCH(QStringList, arguments);
     QFETCH(int, exitCode);
     QFETCH(QByteArray, error);
-    const Run run
-        = runCli(QStringList { "send", "--simulate", "--simulate-rate", "0" } + arguments);
+    const Run run = runCli(args({ "send", "--simulate", "--simulate-rate", "0" }) + arguments);
     QCOMPARE(run.exitCode, exitCode);
     if (error.isEmpty())
         QVERIFY2(run.err.isEmpty(), run.err.constData());
@@ -363,8 +369,8 @@ void tst_Cli::replay_data()
 
     QTest::newRow("as recorded") << QStringList() << 1.0 << 1 << QByteArray("can0");
     QTest::newRow("twice as fast, mapped")
-        << QStringList { "--speed", "2", "--map", "1=2" } << 2.0 << 1 << QByteArray("can1");
-    QTest::newRow("looped") << QStringList { "--loop", "2", "--speed", "4" } << 4.0 << 2
+        << args({ "--speed", "2", "--map", "1=2" }) << 2.0 << 1 << QByteArray("can1");
+    QTest::newRow("looped") << args({ "--loop", "2", "--speed", "4" }) << 4.0 << 2
                             << QByteArray("can0");
 }
 
@@ -380,8 +386,8 @@ void tst_Cli::replay()
                           "(1000.000000) can0 100#01 R\n"
                           "(1000.200000) can0 101#02 R\n"
                           "(1000.500000) can0 00000102#03 R\n"));
-    const Run run = runCli(QStringList { "replay", "--simulate", "--simulate-rate", "0" } + options
-                           + QStringList { path });
+    const Run run = runCli(args({ "replay", "--simulate", "--simulate-rate", "0" }) + options
+                           + QStringList(path));
     QCOMPARE(run.exitCode, 0);
     const QString out = m_dir.filePath(QStringLiteral("replayed.log"));
     QVERIFY(writeTestFile(out, run.out));
@@ -413,9 +419,9 @@ void tst_Cli::convertRoundTrips_data()
 {
     QTest::addColumn<QStringList>("chain"); // suffixes, from the native log on
 
-    QTest::newRow("native to candump and back") << QStringList { "log", "txt" };
-    QTest::newRow("through every format") << QStringList { "asc", "trc", "log", "asc", "txt" };
-    QTest::newRow("trc first") << QStringList { "trc", "txt" };
+    QTest::newRow("native to candump and back") << args({ "log", "txt" });
+    QTest::newRow("through every format") << args({ "asc", "trc", "log", "asc", "txt" });
+    QTest::newRow("trc first") << args({ "trc", "txt" });
 }
 
 void tst_Cli::convertRoundTrips()
@@ -431,7 +437,7 @@ void tst_Cli::convertRoundTrips()
                                                 .arg(QString::fromLatin1(QTest::currentDataTag()))
                                                 .arg(step)
                                                 .arg(chain.at(step)));
-        const Run run = runCli({ "convert", previous, next });
+        const Run run = runCli(args({ "convert" }) << previous << next);
         QCOMPARE(run.exitCode, 0);
         QVERIFY2(run.err.isEmpty(), run.err.constData());
         // python-can judges every file it reads: the same identifiers and data in order.
@@ -472,11 +478,11 @@ void tst_Cli::convertRoundTrips()
 
 void tst_Cli::portsListsTheVirtualAdapter()
 {
-    const Run run = runCli({ "ports", "--simulate" });
+    const Run run = runCli(args({ "ports", "--simulate" }));
     QCOMPARE(run.exitCode, 0);
     QVERIFY2(run.out.startsWith("/dev/pts/"), run.out.constData());
     QVERIFY(run.out.contains("\t-\t"));
-    QCOMPARE(runCli({ "ports", "--all" }).exitCode, 0);
+    QCOMPARE(runCli(args({ "ports", "--all" })).exitCode, 0);
 }
 
 QTEST_GUILESS_MAIN(tst_Cli)
