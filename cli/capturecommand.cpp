@@ -163,6 +163,7 @@ int CaptureCommand::run(const QStringList &arguments)
     drainTimer.stop();
 
     // Stop the channels first, so that the last frames are in the inbox before the log closes.
+    m_closing = true;
     device.close();
     disconnect(codec, nullptr, this, nullptr);
     if (!m_finished)
@@ -232,8 +233,16 @@ void CaptureCommand::drain()
     case CliLogOutput::Status::Ok:
         break;
     }
-    if (m_countLimit > 0 && total >= m_countLimit)
+    if (m_countLimit > 0 && total >= m_countLimit) {
         finish(Cli::Done);
+        return;
+    }
+    // The serial link closes the port when the device vanishes (a pulled cable).
+    if (!m_closing && !SerialControl::instance()->isOpen()) {
+        Cli::printError(QStringLiteral("the adapter's port closed: the adapter was unplugged or "
+                                       "failed"));
+        finish(Cli::Failure);
+    }
 }
 
 void CaptureCommand::finish(int code)

@@ -29,6 +29,7 @@ private:
     qint64 m_countLimit = 0;
     int m_exitCode = 0;
     bool m_finished = false;
+    bool m_closing = false; // the device is being closed on purpose
 
     QMutex m_inboxMutex;
     QVector<LogFrame> m_inbox;

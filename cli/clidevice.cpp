@@ -3,6 +3,11 @@
 #include "simulator/virtualadapter.h"
 
 #include <QCommandLineParser>
+#include <QTimer>
+
+namespace {
+constexpr int UnplugAfterMs = 300;
+} // namespace
 
 CliDevice::CliDevice()
     : m_port({ QStringLiteral("p"), QStringLiteral("port") },
@@ -14,11 +19,11 @@ CliDevice::CliDevice()
                      QStringLiteral("Frames per second per started channel the virtual adapter "
                                     "generates (default 100)."),
                      QStringLiteral("N"))
-    , m_simulateFault(
-          QStringLiteral("simulate-fault"),
-          QStringLiteral("Make the virtual adapter misbehave: 'refuse' (sends and bit "
-                         "rates fail) or 'silent' (answers nothing), once the channels run."),
-          QStringLiteral("FAULT"))
+    , m_simulateFault(QStringLiteral("simulate-fault"),
+                      QStringLiteral("Make the virtual adapter misbehave: 'refuse' (sends and bit "
+                                     "rates fail) or 'silent' (answers nothing), once the channels "
+                                     "run; 'unplug' (vanishes 0.3 s later)."),
+                      QStringLiteral("FAULT"))
     , m_simulateSequence(QStringLiteral("simulate-sequence"),
                          QStringLiteral("Generated frames carry a per-channel 64-bit count."))
     , m_simulateLinkLimit(QStringLiteral("simulate-link-limit"),
@@ -57,8 +62,8 @@ bool CliDevice::readOptions(const QCommandLineParser &parser, QString *error)
     }
     m_fault = parser.value(m_simulateFault);
     if (!m_fault.isEmpty() && m_fault != QLatin1String("refuse")
-        && m_fault != QLatin1String("silent")) {
-        *error = QStringLiteral("--simulate-fault is 'refuse' or 'silent'");
+        && m_fault != QLatin1String("silent") && m_fault != QLatin1String("unplug")) {
+        *error = QStringLiteral("--simulate-fault is 'refuse', 'silent' or 'unplug'");
         return false;
     }
     m_sequence = parser.isSet(m_simulateSequence);
@@ -96,6 +101,8 @@ bool CliDevice::startChannels(const QList<QPair<int, quint32>> &rates, QString *
         m_simulator->setFault(VirtualAdapter::Fault::Refuse, true);
     else if (m_simulator && m_fault == QLatin1String("silent"))
         m_simulator->setFault(VirtualAdapter::Fault::Silent, true);
+    else if (m_simulator && m_fault == QLatin1String("unplug"))
+        QTimer::singleShot(UnplugAfterMs, m_simulator.get(), &VirtualAdapter::unplug);
     return true;
 }
 

@@ -207,6 +207,14 @@ void tst_Cli::usage_data()
         << args({ "convert", "x.log", "y.bin" }) << 2 << QByteArray("give -f");
     QTest::newRow("convert missing input") << args({ "convert", "/nonexistent/x.log", "y.log" })
                                            << 1 << QByteArray("cannot read /nonexistent/x.log");
+    QTest::newRow("decode without database")
+        << args({ "decode", "x.log" }) << 2 << QByteArray("--dbc FILE");
+    QTest::newRow("decode missing database")
+        << args({ "decode", "--dbc", "/nonexistent/x.dbc", "x.log" }) << 1
+        << QByteArray("/nonexistent/x.dbc");
+    QTest::newRow("adapter unplugged during capture")
+        << args({ "capture", "--simulate", "--simulate-fault", "unplug", "-b", "1=500k" }) << 1
+        << QByteArray("unplugged");
     QTest::newRow("port that does not exist")
         << args({ "send", "-p", "/dev/nonexistent-rcan", "123#00" }) << 1
         << QByteArray("cannot open serial port /dev/nonexistent-rcan");
