@@ -123,7 +123,7 @@ int DecodeCommand::run(const QStringList &arguments)
         return Cli::Failure;
     }
     if (database.problemCount > 0)
-        Cli::printError(QStringLiteral("%1: %2 lines not read")
+        Cli::printError(QStringLiteral("%1: %2 line(s) could not be read and were left out")
                             .arg(parser.value(dbc))
                             .arg(database.problemCount));
 
