@@ -407,15 +407,14 @@ void tst_Cli::replay()
         QCOMPARE(frames.at(i).at(1), ids.at(i % 3));
         QCOMPARE(frames.at(i).at(6), QByteArray("tx"));
     }
-    // The adapter's own stamps: no frame leaves before its time. Late is allowed (a loaded
-    // machine), early never.
-    const double gaps[] = { 0.2, 0.3 };
-    for (int i = 1; i < frames.size(); ++i) {
-        if (i % 3 == 0)
-            continue;
-        const double gap = frames.at(i).at(7).toDouble() - frames.at(i - 1).at(7).toDouble();
-        QVERIFY2(gap >= gaps[i % 3 - 1] / speed - 0.002,
-                 qPrintable(QStringLiteral("gap %1 s before frame %2").arg(gap).arg(i)));
+    // The adapter's own stamps show the log's pace: a pass spans its 0.5 s divided by the speed.
+    // Only a floor, and half of it: a loaded machine delays single frames either way, while a
+    // replay that ignored the timing sends a pass at once.
+    for (int pass = 0; pass < loops; ++pass) {
+        const double span
+            = frames.at(3 * pass + 2).at(7).toDouble() - frames.at(3 * pass).at(7).toDouble();
+        QVERIFY2(span >= 0.5 / speed * 0.5,
+                 qPrintable(QStringLiteral("pass %1 took %2 s").arg(pass).arg(span)));
     }
     QVERIFY2(run.err.contains(QStringLiteral("%1 frames confirmed, 0 refused, 0 not answered")
                                   .arg(3 * loops)
