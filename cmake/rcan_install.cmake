@@ -17,6 +17,9 @@ install(FILES ${CMAKE_SOURCE_DIR}/packaging/rcan-tools.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/70-rcan-tools.rules
         DESTINATION ${RCAN_UDEV_RULES_DIR})
+# rcan-cli itself is installed by cli/CMakeLists.txt; the service is an example to adapt.
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/rcan-capture@.service
+        DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
 
 set(CPACK_PACKAGE_NAME rcan-tools)
 set(CPACK_PACKAGE_VENDOR "RCAN Tools")
@@ -26,7 +29,8 @@ string(CONCAT CPACK_PACKAGE_DESCRIPTION
     "channel at a standard or calculated bit rate, shows received and sent frames in a\n"
     "filterable table, sends frames once or repeatedly, records traffic to text logs and shows\n"
     "bus load per channel. Chinese interface with an English translation; --simulate runs it\n"
-    "on a built-in virtual adapter.")
+    "on a built-in virtual adapter. rcan-cli captures, sends, replays and converts without a\n"
+    "display.")
 set(CPACK_PACKAGING_INSTALL_PREFIX ${CMAKE_INSTALL_PREFIX})
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "RCAN Tools developers <rcan-tools@localhost>")
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)

@@ -55,10 +55,15 @@ add_dependencies(rcan rcan_runtime_files)
 
 # Refreshing the .ts from the sources is a deliberate step: cmake --build <dir> --target rcan-lupdate
 find_program(RCAN_LUPDATE NAMES lupdate lupdate-qt5 HINTS ${Qt5_DIR}/../../../bin /usr/lib/qt5/bin)
+set(RCAN_LUPDATE_DIRS)
+foreach(dir protocol link device display recording send busload simulator app cli candb)
+    if(EXISTS ${CMAKE_SOURCE_DIR}/${dir})
+        list(APPEND RCAN_LUPDATE_DIRS ${dir})
+    endif()
+endforeach()
 if(RCAN_LUPDATE)
     add_custom_target(rcan-lupdate
-        COMMAND ${RCAN_LUPDATE} -locations none
-                protocol link candb device display recording send busload simulator app
+        COMMAND ${RCAN_LUPDATE} -locations none ${RCAN_LUPDATE_DIRS}
                 -ts ${RCAN_TS_FILE}
         WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}
         VERBATIM)

@@ -1,5 +1,6 @@
 #include "candatadisplaysupport.h"
 
+#include "link/sentframerelay.h"
 #include "protocol/contextprotocol.h"
 
 #include <QCoreApplication>
@@ -20,6 +21,14 @@ CAN_DataDisplaySupport *CAN_DataDisplaySupport::instance()
         // The single object is never destroyed; its real-time log is closed when the application
         // object goes away.
         qAddPostRoutine([] { instance()->m_fileSave->realTimeSaveCommand(QString(), false); });
+        // Frames the send panels put on the bus go straight into the inbox, like received ones.
+        // The display takes the low 32 bits of the time stamp, as the adapter sent it.
+        connect(
+            SentFrameRelay::instance(), &SentFrameRelay::signal_frameSent, created,
+            [created](uchar channel, const QByteArray &frame, qulonglong timeStamp, uint dir) {
+                created->queueFrame(channel, frame, uint(timeStamp), dir);
+            },
+            Qt::DirectConnection);
         return created;
     }();
     return display;

@@ -2,10 +2,10 @@
 
 // The thread a transmit scheduler runs on, and the links every transmit scheduler has: its
 // commands go to the serial link, the adapter's send results come back to it, and the frames it
-// put on the bus go to the receive view. The scheduler and its timers live on the thread until
-// finish() hands the scheduler back.
+// put on the bus go to whoever listens to the sent-frame relay (the receive view). The scheduler
+// and its timers live on the thread until finish() hands the scheduler back.
 
-#include "display/candatadisplaysupport.h"
+#include "link/sentframerelay.h"
 #include "link/serialcontrol.h"
 #include "protocol/contextprotocol.h"
 
@@ -34,16 +34,11 @@ public:
                          scheduler, &Scheduler::On_RSP_CANSend_Hander);
         QObject::connect(SerialControl::instance(), &SerialControl::signal_portClosed, scheduler,
                          &Scheduler::onPortClosed);
-        // Straight into the display's inbox, like received frames: a start or stop of real-time
-        // saving then falls between the right two frames of either direction. The display takes
-        // the low 32 bits of the time stamp, as the adapter sent it.
-        CAN_DataDisplaySupport *display = CAN_DataDisplaySupport::instance();
-        QObject::connect(
-            scheduler, &Scheduler::signal_RSP_CANSendDisplay, display,
-            [display](uchar channel, const QByteArray &frame, qulonglong timeStamp, uint dir) {
-                display->queueFrame(channel, frame, uint(timeStamp), dir);
-            },
-            Qt::DirectConnection);
+        // Directly, like received frames reach the display: a start or stop of real-time saving
+        // then falls between the right two frames of either direction.
+        QObject::connect(scheduler, &Scheduler::signal_RSP_CANSendDisplay,
+                         SentFrameRelay::instance(), &SentFrameRelay::signal_frameSent,
+                         Qt::DirectConnection);
     }
 
     // Runs `tidy` on the worker thread, deletes the timers there (they can only be stopped on
