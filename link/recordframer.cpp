@@ -135,9 +135,9 @@ RecordFramer::Seen RecordFramer::chainAt(int pos, int boundaries, bool final, bo
     return Seen::Yes;
 }
 
-bool RecordFramer::startsOnGrid(int pos, bool final, bool whole) const
+bool RecordFramer::startsOnGrid(int pos, bool final) const
 {
-    const Seen seen = startAt(pos, final, whole);
+    const Seen seen = startAt(pos, final);
     return seen == Seen::Yes || seen == Seen::Marked;
 }
 
@@ -419,8 +419,9 @@ bool RecordFramer::stepSearching(int &pos, bool final, QByteArray &out)
 }
 
 // An awaited answer that begins a read less than a record past pos: on a quiet link it came
-// alone, after stray bytes or a record it interrupted, so it need not wait for what follows.
-// Passes it and takes it out of the stream, so that the bytes before it meet the bytes after it.
+// alone, after stray bytes or after the first part of a record it interrupted, so it need not
+// wait for what follows. Passes it and takes it out of the stream: a record's first part then
+// meets the rest of it, and stray bytes (no sane header where they begin) are dropped.
 bool RecordFramer::takeAnswerStartingRead(int &pos, QByteArray &out)
 {
     const qint64 base = m_fed - m_buffer.size();
@@ -431,8 +432,12 @@ bool RecordFramer::takeAnswerStartingRead(int &pos, QByteArray &out)
         char *data = m_buffer.data();
         const int at = int(a);
         put(data + at, out);
-        std::memmove(data + pos + Size, data + pos, size_t(at - pos));
-        pos += Size;
+        if (plausiblePrefix(data + pos, at - pos)) {
+            std::memmove(data + pos + Size, data + pos, size_t(at - pos));
+            pos += Size;
+        } else {
+            pos = at + Size;
+        }
         return true;
     }
     return false;

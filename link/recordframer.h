@@ -86,7 +86,7 @@ private:
     int process(bool final, QByteArray &out);
     Seen startAt(int pos, bool final, bool whole = true) const;
     Seen chainAt(int pos, int boundaries, bool final, bool onGrid = false) const;
-    bool startsOnGrid(int pos, bool final, bool whole = true) const;
+    bool startsOnGrid(int pos, bool final) const;
     int scoreAt(int pos, bool final) const;
     bool expectedAnswerAt(int pos) const;
     bool wholeAnswerAt(int pos) const;

@@ -135,7 +135,8 @@ void tst_RecordFramer::damagedStreams_data()
     QTest::addColumn<int>("inventedPerEvent");
     QTest::addColumn<int>("unknownEvery"); // after this many records,
     QTest::addColumn<int>("unknownRun"); // this many records of an unknown kind
-    QTest::addColumn<bool>("answersAtOnce"); // each answer comes out of the read that completes it
+    QTest::addColumn<bool>("answersAtOnce"); // once the link is quiet, each answer comes out of
+                                             // the read that completes it
 
     const QByteArray mixed;
     QTest::newRow("undamaged") << int(None) << mixed << 0 << 0 << 0 << 0 << false;
@@ -215,7 +216,8 @@ void tst_RecordFramer::damagedStreams()
                     addPiece(truth.last(), {});
                 }
             }
-            if (quiet) {
+            // Traffic first, so that a phase is established when the link falls quiet.
+            if (quiet && i >= 10) {
                 truth.append(gen.answer());
                 ++events;
                 addPiece(truth.last()
@@ -293,7 +295,7 @@ void tst_RecordFramer::damagedStreams()
                 answersOut += isAnswer(out.last()) ? 1 : 0;
             }
             QVERIFY(framer.pendingBytes() <= RecordFramer::MaxHeldBytes);
-            if (answersAtOnce)
+            if (answersAtOnce && p > 10)
                 QCOMPARE(answersOut, answersIn);
         }
         framer.flush(produced);
