@@ -135,10 +135,11 @@ RecordFramer::Seen RecordFramer::chainAt(int pos, int boundaries, bool final, bo
     return Seen::Yes;
 }
 
-bool RecordFramer::startsOnGrid(int pos, bool final) const
+// On the established phase a block that begins with the mark is a record, whatever its key and
+// fields say.
+bool RecordFramer::markedAt(int pos) const
 {
-    const Seen seen = startAt(pos, final);
-    return seen == Seen::Yes || seen == Seen::Marked;
+    return pos < m_buffer.size() && quint8(m_buffer.at(pos)) == Wire::RecordMark;
 }
 
 bool RecordFramer::expectedAnswerAt(int pos) const
@@ -266,7 +267,7 @@ bool RecordFramer::stepLocked(int &pos, bool final, QByteArray &out)
     // A link gone quiet vouches only for a block that starts a record itself: past the data
     // every boundary looks like one, and bytes that start none there are better explained by a
     // shift.
-    if (!final || startsOnGrid(pos, final)) {
+    if (!final || markedAt(pos)) {
         // Only the header: damage further into the next record is that record's own business.
         const Seen seen = startAt(next, final, false);
         if (seen == Seen::Yes || seen == Seen::Marked) {
@@ -421,7 +422,8 @@ bool RecordFramer::stepSearching(int &pos, bool final, QByteArray &out)
 // An awaited answer that begins a read less than a record past pos: on a quiet link it came
 // alone, after stray bytes or after the first part of a record it interrupted, so it need not
 // wait for what follows. Passes it and takes it out of the stream: a record's first part then
-// meets the rest of it, and stray bytes (no sane header where they begin) are dropped.
+// meets the rest of it; stray bytes (no sane header where they begin) are dropped, and the
+// records go on after the answer.
 bool RecordFramer::takeAnswerStartingRead(int &pos, QByteArray &out)
 {
     const qint64 base = m_fed - m_buffer.size();
@@ -432,11 +434,12 @@ bool RecordFramer::takeAnswerStartingRead(int &pos, QByteArray &out)
         char *data = m_buffer.data();
         const int at = int(a);
         put(data + at, out);
-        if (plausiblePrefix(data + pos, at - pos)) {
+        if (at > pos && plausiblePrefix(data + pos, at - pos)) {
             std::memmove(data + pos + Size, data + pos, size_t(at - pos));
             pos += Size;
         } else {
             pos = at + Size;
+            m_synced = true;
         }
         return true;
     }

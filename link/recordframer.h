@@ -35,20 +35,21 @@
 // for each, often on a link that carries nothing else, and an adapter may put one into the
 // middle of a record it is streaming (the record goes on after the answer), or send one
 // followed by a cut record or stray bytes. The host tells the framer which answers it awaits.
-// Such an answer is passed as soon as its 20 bytes are in: on the phase whatever follows it;
-// when it begins a read less than a record past the bytes not yet decided on, taken out of the
-// stream so that the bytes before it (stray bytes, or the first part of a record it interrupted)
-// meet the bytes after it. Otherwise it is taken out of a broken record, whose two halves are
-// joined again, or saved from the bytes a re-lock throws away. Bytes that arrived before the
-// command went out are not searched. An answer nobody awaits is no evidence for a phase
-// (payloads reading FF 0F ... would otherwise always pass as a close answer) until the link goes
-// quiet, but an aligned one is passed on like any other record.
+// Such an answer is passed as soon as its 20 bytes are in: on the phase, whatever follows it;
+// when it begins a read less than a record past the bytes not yet decided on, it is taken out
+// of the stream, so that the first part of a record it interrupted meets the rest, while stray
+// bytes before it are dropped and the records go on after it. Otherwise it is taken out of a
+// broken record, whose two halves are joined again, or saved from the bytes a re-lock throws
+// away. Bytes that arrived before the command went out are not searched. An answer nobody
+// awaits is no evidence for a phase (payloads reading FF 0F ... would otherwise always pass as
+// a close answer) until the link goes quiet, but an aligned one is passed on like any other
+// record.
 //
 // When the bytes a decision needs have not arrived, the framer holds at most MaxHeldBytes;
 // flush() decides on them with what is there, for a link that has gone quiet (records nobody
 // awaits wait for that). Past the received data every boundary then looks like a record start,
-// so it vouches only for a block that starts a record itself: a whole record followed by a few
-// stray bytes is passed, stray bytes followed by a record move the phase to that record.
+// so it vouches only for a block that begins with the mark itself: a whole record followed by a
+// few stray bytes is passed, stray bytes followed by a record move the phase to that record.
 
 #include <QByteArray>
 
@@ -86,7 +87,7 @@ private:
     int process(bool final, QByteArray &out);
     Seen startAt(int pos, bool final, bool whole = true) const;
     Seen chainAt(int pos, int boundaries, bool final, bool onGrid = false) const;
-    bool startsOnGrid(int pos, bool final) const;
+    bool markedAt(int pos) const;
     int scoreAt(int pos, bool final) const;
     bool expectedAnswerAt(int pos) const;
     bool wholeAnswerAt(int pos) const;
