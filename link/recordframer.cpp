@@ -90,7 +90,9 @@ void RecordFramer::expectAnswer(quint8 code)
 }
 
 // Evidence that a record starts at pos: its header, or with `whole` the whole record. Past the
-// received data there is none yet, unless the stream is taken to end there.
+// received data there is none yet, unless the stream is taken to end there. A mark followed by a
+// code the decoder does not know is Marked: a record of a kind newer firmware may send, or a
+// payload byte.
 RecordFramer::Seen RecordFramer::startAt(int pos, bool final, bool whole) const
 {
     const int available = m_buffer.size() - pos;
@@ -99,6 +101,8 @@ RecordFramer::Seen RecordFramer::startAt(int pos, bool final, bool whole) const
     const char *p = m_buffer.constData() + pos;
     if (quint8(p[0]) != Wire::RecordMark)
         return Seen::No;
+    if (available >= 2 && !Wire::isRecordCode(quint8(p[1])))
+        return Seen::Marked;
     if (available < HeaderBytes && !final)
         return Seen::Later;
     if (!plausiblePrefix(p, qMin(available, whole ? Size : HeaderBytes)))
@@ -110,15 +114,32 @@ RecordFramer::Seen RecordFramer::startAt(int pos, bool final, bool whole) const
     return Seen::Yes;
 }
 
-// A record start at pos followed by record starts at the next `boundaries` boundaries.
-RecordFramer::Seen RecordFramer::chainAt(int pos, int boundaries, bool final) const
+// A record start at pos followed by record starts at `boundaries` of the boundaries after it.
+// On the established grid a marked record counts as a start; elsewhere it neither counts nor
+// breaks the chain, so that a stream dense with records of unknown kinds still shows its phase,
+// while a phase resting on marks alone does not pass.
+RecordFramer::Seen RecordFramer::chainAt(int pos, int boundaries, bool final, bool onGrid) const
 {
-    for (int k = 0; k <= boundaries; ++k) {
+    int found = 0;
+    for (int k = 0; found <= boundaries; ++k) {
+        if (k == DepthBoundaries)
+            return Seen::No;
         const Seen seen = startAt(pos + k * Size, final);
-        if (seen != Seen::Yes)
+        if (seen == Seen::Later)
             return seen;
+        if (seen == Seen::Yes || (seen == Seen::Marked && onGrid))
+            ++found;
+        else if (seen == Seen::No || k == 0)
+            return Seen::No;
     }
     return Seen::Yes;
+}
+
+// On the established phase a block that begins with the mark is a record, whatever its key and
+// fields say.
+bool RecordFramer::markedAt(int pos) const
+{
+    return pos < m_buffer.size() && quint8(m_buffer.at(pos)) == Wire::RecordMark;
 }
 
 bool RecordFramer::expectedAnswerAt(int pos) const
@@ -129,6 +150,23 @@ bool RecordFramer::expectedAnswerAt(int pos) const
     const quint8 code = quint8(r[1]);
     return quint8(r[0]) == Wire::RecordMark && isAnswer(code) && m_expected[code] > 0
         && m_fed - m_buffer.size() + pos >= m_awaitedFrom[code] && isPlausibleRecord(r);
+}
+
+// An awaited answer at pos that may be passed before the bytes after it are in: no record of a
+// known kind starts inside it, as one would when the answer lost bytes. One that gained bytes
+// cannot be told from one followed by stray bytes, and is passed as it stands.
+bool RecordFramer::wholeAnswerAt(int pos) const
+{
+    if (!expectedAnswerAt(pos))
+        return false;
+    const char *r = m_buffer.constData() + pos;
+    const int available = m_buffer.size() - pos;
+    for (int i = 1; i < Size; ++i) {
+        if (quint8(r[i]) == Wire::RecordMark
+            && (i + 1 >= available || Wire::isRecordCode(quint8(r[i + 1]))))
+            return false;
+    }
+    return true;
 }
 
 void RecordFramer::put(const char *record, QByteArray &out)
@@ -175,7 +213,7 @@ int RecordFramer::scoreAt(int pos, bool final) const
         const Seen seen = startAt(at, final);
         if (seen == Seen::Later)
             return -1;
-        if (seen == Seen::No)
+        if (seen != Seen::Yes)
             continue;
         ++starts;
         if (m_buffer.size() - at < Size || quint8(data[at + 1]) != Wire::CANFrame)
@@ -218,23 +256,44 @@ bool RecordFramer::joinAroundAnswer(int x, QByteArray &out)
 bool RecordFramer::stepLocked(int &pos, bool final, QByteArray &out)
 {
     const char *data = m_buffer.constData();
-    const int next = pos + Size;
-    // Only the header: damage further into the next record is that record's own business.
-    const Seen seen = startAt(next, final, false);
-    if (seen == Seen::Yes) {
+    // Someone waits for this one: the bytes after it have nothing to add, and stray bytes there
+    // must not cost it.
+    if (wholeAnswerAt(pos)) {
         put(data + pos, out);
-        pos = next;
+        pos += Size;
         return true;
     }
-    if (seen == Seen::Later)
-        return false;
+    const int next = pos + Size;
+    // A link gone quiet vouches only for a block that starts a record itself: past the data
+    // every boundary looks like one, and bytes that start none there are better explained by a
+    // shift.
+    if (!final || markedAt(pos)) {
+        // Only the header: damage further into the next record is that record's own business.
+        const Seen seen = startAt(next, final, false);
+        if (seen == Seen::Yes || seen == Seen::Marked) {
+            put(data + pos, out);
+            pos = next;
+            return true;
+        }
+        if (seen == Seen::Later)
+            return false;
+        const Seen held = holdsAfterOddBlock(pos, final, out);
+        if (held != Seen::No)
+            return held == Seen::Yes;
+    }
+    return relock(pos, final, out);
+}
 
-    // One boundary without a record start: the phase holds if the two after it start records.
-    // Then either the next block is an aligned record the decoder does not know, or an answer
-    // was put into the middle of this block.
-    const Seen resumes = chainAt(next + Size, 1, final);
+// One boundary without a record start: the phase holds if the two after it start records. Then
+// either the next block is an aligned record the decoder does not know, or an answer was put into
+// the middle of this block. Yes when it held (pos moved past what was passed on).
+RecordFramer::Seen RecordFramer::holdsAfterOddBlock(int &pos, bool final, QByteArray &out)
+{
+    const char *data = m_buffer.constData();
+    const int next = pos + Size;
+    const Seen resumes = chainAt(next + Size, 1, final, true);
     if (resumes == Seen::Later)
-        return false;
+        return resumes;
     if (resumes == Seen::Yes) {
         if (joinAroundAnswer(pos, out)) {
             pos = next + Size;
@@ -242,27 +301,33 @@ bool RecordFramer::stepLocked(int &pos, bool final, QByteArray &out)
             put(data + pos, out);
             pos = next;
         }
-        return true;
+        return Seen::Yes;
     }
     // Or an answer was put into the first bytes of the next record, so that its header broke:
     // the phase holds one record later.
-    const Seen resumesLater = chainAt(next + 2 * Size, 1, final);
+    const Seen resumesLater = chainAt(next + 2 * Size, 1, final, true);
     if (resumesLater == Seen::Later)
-        return false;
+        return resumesLater;
     if (resumesLater == Seen::Yes && m_buffer.size() >= next + 2 * Size) {
         QByteArray joined;
         if (joinAroundAnswer(next, joined)) {
             put(data + pos, out);
             out.append(joined);
             pos = next + 2 * Size;
-            return true;
+            return Seen::Yes;
         }
     }
+    return Seen::No;
+}
 
-    // Two boundaries running without a record: the phase has moved, in this block or in the
-    // record after it. Of the starts from 19 bytes before the next boundary to 19 bytes past the
-    // one after it that the next two boundaries confirm, the best borne out wins; on a tie, the
-    // one that needs the fewest bytes lost or gained to explain it.
+// Two boundaries running without a record: the phase has moved, in this block or in the record
+// after it. Of the starts from 19 bytes before the next boundary to 19 bytes past the one after
+// it that the next two boundaries confirm, the best borne out wins; on a tie, the one that needs
+// the fewest bytes lost or gained to explain it.
+bool RecordFramer::relock(int &pos, bool final, QByteArray &out)
+{
+    const char *data = m_buffer.constData();
+    const int next = pos + Size;
     int best = -1;
     int bestScore = -1;
     int bestShift = Size;
@@ -296,9 +361,10 @@ bool RecordFramer::stepLocked(int &pos, bool final, QByteArray &out)
         return true;
     }
     // Lost bytes before the next boundary, or bytes gained (inside this block or after it, which
-    // cannot be told apart): this block is dropped. More than half a record past the next
-    // boundary, the record there lost or gained a few bytes and this block is whole.
-    if (best > next + Size / 2)
+    // cannot be told apart): this block is dropped, unless someone waits for it. More than half a
+    // record past the next boundary, the record there lost or gained a few bytes and this block
+    // is whole.
+    if (best > next + Size / 2 || (best >= next && expectedAnswerAt(pos)))
         put(data + pos, out);
     pos = best;
     return true;
@@ -353,6 +419,33 @@ bool RecordFramer::stepSearching(int &pos, bool final, QByteArray &out)
     return true;
 }
 
+// An awaited answer that begins a read less than a record past pos: on a quiet link it came
+// alone, after stray bytes or after the first part of a record it interrupted, so it need not
+// wait for what follows. Passes it and takes it out of the stream: a record's first part then
+// meets the rest of it; stray bytes (no sane header where they begin) are dropped, and the
+// records go on after the answer.
+bool RecordFramer::takeAnswerStartingRead(int &pos, QByteArray &out)
+{
+    const qint64 base = m_fed - m_buffer.size();
+    for (const qint64 readStart : m_readStarts) {
+        const qint64 a = readStart - base;
+        if (a < pos || a >= pos + Size || !wholeAnswerAt(int(a)))
+            continue;
+        char *data = m_buffer.data();
+        const int at = int(a);
+        put(data + at, out);
+        if (at > pos && plausiblePrefix(data + pos, at - pos)) {
+            std::memmove(data + pos + Size, data + pos, size_t(at - pos));
+            pos += Size;
+        } else {
+            pos = at + Size;
+            m_synced = true;
+        }
+        return true;
+    }
+    return false;
+}
+
 int RecordFramer::process(bool final, QByteArray &out)
 {
     const int before = m_records;
@@ -360,7 +453,7 @@ int RecordFramer::process(bool final, QByteArray &out)
     while (m_buffer.size() - pos >= Size) {
         const bool decided
             = m_synced ? stepLocked(pos, final, out) : stepSearching(pos, final, out);
-        if (!decided)
+        if (!decided && !takeAnswerStartingRead(pos, out))
             break;
     }
     const int produced = m_records - before;
@@ -382,6 +475,8 @@ int RecordFramer::feed(const char *bytes, int length, QByteArray &out)
 {
     out.clear();
     if (length > 0) {
+        m_readStarts[m_nextReadStart] = m_fed;
+        m_nextReadStart = (m_nextReadStart + 1) % ReadStartsKept;
         m_buffer.append(bytes, length);
         m_fed += length;
     }
@@ -400,4 +495,6 @@ void RecordFramer::clear()
     m_head = 0;
     m_synced = false;
     std::memset(m_expected, 0, sizeof m_expected);
+    for (qint64 &start : m_readStarts)
+        start = -1;
 }

@@ -266,8 +266,12 @@ void AdapterDevice::handleCommand(const char *cmd, quint64 nowUs)
             ++m_stats.framesSent;
             r[3] = 1;
             putU32(r + 8, stamp);
-            if (!m_settings.silent)
+            if (!m_settings.silent) {
                 appendRecord(r);
+                const int every = m_settings.strayAfterSendEvery;
+                if (every > 0 && ++m_sendConfirmations % quint64(every) == 0)
+                    appendStrayBytes();
+            }
             if (loop) {
                 char echo[Wire::RecordSize] = {};
                 echo[0] = char(Wire::RecordMark);
@@ -510,9 +514,22 @@ void AdapterDevice::appendRecord(char *record)
     } else {
         m_output.append(record, Wire::RecordSize);
     }
-    if (m_settings.garbageEvery > 0 && n % quint64(m_settings.garbageEvery) == 0) {
-        const int count = 1 + int(randomBelow(7));
-        for (int i = 0; i < count; ++i)
-            m_output.append(char(nextRandom() & 0xFF));
+    if (m_settings.garbageEvery > 0 && n % quint64(m_settings.garbageEvery) == 0)
+        appendStrayBytes();
+    if (m_settings.unknownEvery > 0 && n % quint64(m_settings.unknownEvery) == 0) {
+        // Newer firmware may report things this host has never heard of, in records of its own.
+        char unknown[Wire::RecordSize];
+        unknown[0] = char(Wire::RecordMark);
+        unknown[1] = char(0x06 + randomBelow(9));
+        for (int i = 2; i < Wire::RecordSize; ++i)
+            unknown[i] = char(nextRandom() & 0xFF);
+        m_output.append(unknown, Wire::RecordSize);
     }
+}
+
+void AdapterDevice::appendStrayBytes()
+{
+    const int count = 1 + int(randomBelow(7));
+    for (int i = 0; i < count; ++i)
+        m_output.append(char(nextRandom() & 0xFF));
 }

@@ -21,6 +21,8 @@ struct AdapterSettings
     bool refuse = false; // sends and bit-rate requests fail
     int garbageEvery = 0; // after every Nth record a few stray bytes (0: never)
     int dropEvery = 0; // one byte of every Nth record is lost (0: never)
+    int strayAfterSendEvery = 0; // after every Nth send confirmation a few stray bytes (0: never)
+    int unknownEvery = 0; // after every Nth record one of a kind the host does not know (0: never)
     bool streamBeforeOpen = false; // both channels run from power-up, host or not
 };
 
@@ -100,6 +102,7 @@ private:
     void makeFrame(int index, char *canFrame);
     void appendRecord(char *record);
     void appendMisalignedTail();
+    void appendStrayBytes();
     quint64 nextRandom();
     quint32 randomBelow(quint32 bound) { return quint32(nextRandom() % bound); }
 
@@ -113,6 +116,7 @@ private:
     quint64 m_nextReportUs = 0;
     quint32 m_clockStart = 0;
     quint64 m_random = 0x9E3779B97F4A7C15ull;
+    quint64 m_sendConfirmations = 0;
     bool m_congested = false;
     bool m_preStreamDone = false;
 };

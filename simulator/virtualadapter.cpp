@@ -179,6 +179,12 @@ void VirtualAdapter::setFault(Fault fault, bool on)
         case Fault::StreamBeforeOpen:
             s.streamBeforeOpen = on;
             break;
+        case Fault::StrayAfterConfirmation:
+            s.strayAfterSendEvery = on ? FaultPeriodRecords : 0;
+            break;
+        case Fault::UnknownRecords:
+            s.unknownEvery = on ? FaultPeriodRecords : 0;
+            break;
         }
     });
 }
@@ -196,6 +202,16 @@ void VirtualAdapter::setGarbageEvery(int records)
 void VirtualAdapter::setDropEvery(int records)
 {
     change([records](AdapterSettings &s) { s.dropEvery = qMax(0, records); });
+}
+
+void VirtualAdapter::setStrayAfterConfirmationEvery(int confirmations)
+{
+    change([confirmations](AdapterSettings &s) { s.strayAfterSendEvery = qMax(0, confirmations); });
+}
+
+void VirtualAdapter::setUnknownEvery(int records)
+{
+    change([records](AdapterSettings &s) { s.unknownEvery = qMax(0, records); });
 }
 
 AdapterSettings VirtualAdapter::settings() const

@@ -44,7 +44,9 @@ public:
         Refuse, // sends and bit-rate requests fail
         Garbage, // stray bytes after every 50th record
         DropBytes, // one byte of every 50th record lost
-        StreamBeforeOpen // both channels stream at 1000 kbps before anyone opens the port
+        StreamBeforeOpen, // both channels stream at 1000 kbps before anyone opens the port
+        StrayAfterConfirmation, // stray bytes after every 50th send confirmation
+        UnknownRecords // a record of a kind the host does not know after every 50th record
     };
 
     explicit VirtualAdapter(QObject *parent = nullptr);
@@ -73,6 +75,8 @@ public:
     void setChannelCount(int count);
     void setGarbageEvery(int records);
     void setDropEvery(int records);
+    void setStrayAfterConfirmationEvery(int confirmations);
+    void setUnknownEvery(int records);
 
     // Before start(): the device clock at power-up (0.1 ms units) and the traffic seed.
     void setClockStart(quint32 ticks) { m_clockStart = ticks; }

@@ -45,8 +45,8 @@ void printStatistics(const VirtualAdapter &adapter)
 
 const char *const Commands
     = "commands: rate [1|2] N, loopback on|off, sequence on|off, buslimit on|off, errors N,\n"
-      "          linklimit on|off, silent on|off, refuse on|off, garbage N, drop N, channels N,\n"
-      "          prestream on|off, unplug, stats, quit\n";
+      "          linklimit on|off, silent on|off, refuse on|off, garbage N, drop N, stray N,\n"
+      "          unknown N, channels N, prestream on|off, unplug, stats, quit\n";
 
 // One line from standard input; returns false for an unknown command.
 bool runCommand(VirtualAdapter &adapter, const QString &line)
@@ -71,6 +71,10 @@ bool runCommand(VirtualAdapter &adapter, const QString &line)
         adapter.setGarbageEvery(number);
     } else if (command == QLatin1String("drop") && ok) {
         adapter.setDropEvery(number);
+    } else if (command == QLatin1String("stray") && ok) {
+        adapter.setStrayAfterConfirmationEvery(number);
+    } else if (command == QLatin1String("unknown") && ok) {
+        adapter.setUnknownEvery(number);
     } else if (command == QLatin1String("channels") && ok) {
         adapter.setChannelCount(number);
     } else if (command == QLatin1String("unplug")) {
@@ -152,6 +156,14 @@ int main(int argc, char *argv[])
     const QCommandLineOption drop(QStringLiteral("drop"),
                                   QStringLiteral("Fault: lose one byte of every n-th record."),
                                   QStringLiteral("n"), QStringLiteral("0"));
+    const QCommandLineOption stray(
+        QStringLiteral("stray-after-send"),
+        QStringLiteral("Fault: stray bytes after every n-th send confirmation."),
+        QStringLiteral("n"), QStringLiteral("0"));
+    const QCommandLineOption unknown(
+        QStringLiteral("unknown"),
+        QStringLiteral("Fault: a record of an unknown kind after every n-th record."),
+        QStringLiteral("n"), QStringLiteral("0"));
     const QCommandLineOption preStream(
         QStringLiteral("stream-before-open"),
         QStringLiteral("Fault: both channels stream at 1000 kbps before the port is opened."));
@@ -168,9 +180,9 @@ int main(int argc, char *argv[])
                                   QStringLiteral("n"), QStringLiteral("1592647661"));
     const QCommandLineOption stats(QStringLiteral("stats"),
                                    QStringLiteral("Print statistics every second."));
-    parser.addOptions({ rate, rate1, rate2, noLoopback, sequence, noBusLimit, errors, linkLimit,
-                        silent, refuse, channels, garbage, drop, preStream, unplugAfter, clockStart,
-                        seed, stats });
+    parser.addOptions({ rate,      rate1,     rate2,       noLoopback, sequence, noBusLimit, errors,
+                        linkLimit, silent,    refuse,      channels,   garbage,  drop,       stray,
+                        unknown,   preStream, unplugAfter, clockStart, seed,     stats });
     parser.process(app);
 
     VirtualAdapter adapter;
@@ -191,6 +203,8 @@ int main(int argc, char *argv[])
     adapter.setChannelCount(parser.value(channels).toInt());
     adapter.setGarbageEvery(parser.value(garbage).toInt());
     adapter.setDropEvery(parser.value(drop).toInt());
+    adapter.setStrayAfterConfirmationEvery(parser.value(stray).toInt());
+    adapter.setUnknownEvery(parser.value(unknown).toInt());
     adapter.setFault(VirtualAdapter::Fault::StreamBeforeOpen, parser.isSet(preStream));
 
     QString reason;

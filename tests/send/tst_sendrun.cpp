@@ -74,6 +74,7 @@ private slots:
     void secondClickStopsTheRun();
     void stopClickAfterTheRunEndedStartsNothing();
     void twoPanelsOnOneChannel();
+    void strayBytesAfterConfirmationsDoNotEndTheRun();
 
 private:
     template<typename T>
@@ -151,6 +152,7 @@ void tst_SendRun::init()
     settings.silent = false;
     settings.refuse = false;
     settings.loopback = true;
+    settings.strayAfterSendEvery = 0;
     m_adapter->setSettings(settings);
     QTest::qWait(AdapterSettleMs);
     QMetaObject::invokeMethod(m_display, &CAN_DataDisplaySupport::clearHistory,
@@ -426,6 +428,29 @@ void tst_SendRun::twoPanelsOnOneChannel()
     }
     QCOMPARE(fromFirst, Frames);
     QCOMPARE(fromSecond, Frames);
+}
+
+void tst_SendRun::strayBytesAfterConfirmationsDoNotEndTheRun()
+{
+    // A quiet adapter on a noisy line: each confirmation arrives alone, and one in a hundred
+    // is followed by a few stray bytes.
+    constexpr int Frames = 1000;
+    AdapterSettings settings = m_adapter->settings();
+    settings.loopback = false;
+    settings.strayAfterSendEvery = 100;
+    m_adapter->setSettings(settings);
+    QTest::qWait(AdapterSettleMs);
+    const quint64 before = m_adapter->statistics().framesSent;
+
+    tablePanel_Widget *panel = m_window->panel(0);
+    prepare(panel, channelName(1),
+            RunSetup { 0, QStringLiteral("321"), 8, QString(), false, true, Frames, 0 });
+    child<QPushButton>(panel, "Button_send")->click();
+    QTRY_COMPARE_WITH_TIMEOUT(m_ends[panel].size(), 1, 60000);
+    QCOMPARE(m_ends[panel].first(), int(TransEnd_Finished));
+    QVERIFY(openBoxes().isEmpty());
+    QCOMPARE(m_adapter->statistics().framesSent, before + Frames);
+    QTRY_COMPARE(m_display->sendCount(), Frames);
 }
 
 RCAN_TEST_MAIN_PRIVATE_SETTINGS(tst_SendRun)

@@ -396,7 +396,36 @@ void tst_AdapterDevice::faultsShapeTheStream()
     const int size = take(device).size();
     QVERIFY(size >= more * (Wire::RecordSize + 1) && size <= more * (Wire::RecordSize + 7));
 
+    // Stray bytes after every second send confirmation, then a record of an unknown kind after
+    // every record.
     settings.garbageEvery = 0;
+    settings.loopback = false;
+    settings.strayAfterSendEvery = 2;
+    device.setSettings(settings);
+    take(device);
+    const QByteArray frame = contextProtocol::buildCanFrame(0, 0, 1, 0x10, QByteArray(8, '\0'));
+    QByteArray sends;
+    for (uint rank = 0; rank < 4; ++rank)
+        sends += contextProtocol::buildCanSend(1, frame, rank);
+    feed(device, sends, Second / 5);
+    QByteArray out = take(device);
+    QVERIFY(out.size() >= 4 * Wire::RecordSize + 2 && out.size() <= 4 * Wire::RecordSize + 14);
+    QCOMPARE(out.mid(Wire::RecordSize, 2), QByteArray::fromHex("FF05"));
+    QVERIFY(out.mid(2 * Wire::RecordSize, 2) != QByteArray::fromHex("FF05"));
+
+    settings.strayAfterSendEvery = 0;
+    settings.unknownEvery = 1;
+    device.setSettings(settings);
+    feed(device, sends.left(2 * Wire::CANSendLength), Second / 5);
+    out = take(device);
+    QCOMPARE(out.size(), 4 * Wire::RecordSize);
+    for (int at : { 0, 2 * Wire::RecordSize }) {
+        QCOMPARE(out.mid(at, 2), QByteArray::fromHex("FF05"));
+        QCOMPARE(quint8(out.at(at + Wire::RecordSize)), Wire::RecordMark);
+        QVERIFY(!Wire::isRecordCode(quint8(out.at(at + Wire::RecordSize + 1))));
+    }
+
+    settings.unknownEvery = 0;
     settings.streamBeforeOpen = true;
     settings.frameRate[1] = 1000;
     device.setSettings(settings);
