@@ -29,8 +29,16 @@ CliDevice::CliDevice()
     , m_simulateLinkLimit(QStringLiteral("simulate-link-limit"),
                           QStringLiteral("Pace the virtual adapter like the real 460800 baud "
                                          "link."))
-    , m_session(std::make_unique<AdapterSession>())
 {
+}
+
+// Made on first use: the session brings up the serial thread, which a usage error must not
+// leave starting while the application object goes away.
+AdapterSession &CliDevice::session()
+{
+    if (!m_session)
+        m_session = std::make_unique<AdapterSession>();
+    return *m_session;
 }
 
 CliDevice::~CliDevice()
@@ -87,13 +95,13 @@ bool CliDevice::open(QString *error)
         if (port.isEmpty())
             port = m_simulator->slavePath();
     }
-    return m_session->open(port, error);
+    return session().open(port, error);
 }
 
 bool CliDevice::startChannels(const QList<QPair<int, quint32>> &rates, QString *error)
 {
     for (const auto &rate : rates) {
-        if (!m_session->startChannel(uchar(rate.first), rate.second, error))
+        if (!session().startChannel(uchar(rate.first), rate.second, error))
             return false;
     }
     // The fault starts once the channels run, so that it meets the sends.

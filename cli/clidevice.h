@@ -31,7 +31,7 @@ public:
     bool startChannels(const QList<QPair<int, quint32>> &rates, QString *error);
     void close();
 
-    AdapterSession &session() { return *m_session; }
+    AdapterSession &session();
     VirtualAdapter *simulator() const { return m_simulator.get(); }
 
     // "1=500k,2=250k": channel and timing code pairs; false with a usage error.
