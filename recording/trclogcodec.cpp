@@ -159,7 +159,7 @@ LogCodec::Line TrcLogCodec::parseLine(const char *begin, const char *end, LogFra
         return refuse(
             QCoreApplication::translate("LogCodec",
                                         "PEAK TRC 版本 %1：本程序只读 1.0 至 2.1 版，以及带 "
-                                        "$COLUMNS 行的更新版本")
+                                        "$COLUMNS 行的其他版本")
                 .arg(QString::fromLatin1(m_versionText)));
     }
 
