@@ -28,8 +28,8 @@ void CandumpLogCodec::appendFrame(QByteArray &out,
     else
         appendHex(out, frame.id & 0x7FF, 3);
     out.append('#');
-    // A raw DLC above 8 is written as 8: can-utils would add "_D", and Wireshark refuses a whole
-    // file for one such line. This adapter reports DLCs up to 8.
+    // A raw DLC above 8 is written as 8: can-utils would add "_9" to "_F", and Wireshark refuses a
+    // whole file for one such line. This adapter reports DLCs up to 8.
     if (frame.isRemote()) {
         out.append('R');
         if (frame.dlc() > 0)

@@ -44,9 +44,9 @@ int main(int argc, char *argv[])
     }
     if (command == QLatin1String("write") && args.size() == 4) {
         // In the order of LogFormat.
-        const QStringList names = { QStringLiteral("native"), QStringLiteral("candump"),
-                                    QStringLiteral("asc"), QStringLiteral("trc"),
-                                    QStringLiteral("candump-x") };
+        const QStringList names
+            = { QStringLiteral("native"), QStringLiteral("candump"), QStringLiteral("asc"),
+                QStringLiteral("trc"), QStringLiteral("candump-x") };
         if (!names.contains(args.at(2)))
             return 2;
         CanRecordBuffer buffer;
