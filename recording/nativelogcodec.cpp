@@ -81,6 +81,16 @@ void NativeLogCodec::appendFrame(QByteArray &out,
 
 bool NativeLogCodec::scanLine(const char *begin, const char *end)
 {
+    // Frame lines are nearly all of the file: their time of day is looked at first, and only that.
+    int hour = 0;
+    int msecsOfDay = 0;
+    if (end - begin >= 12 && (end - begin == 12 || begin[12] == ' ')
+        && parseTimeOfDay(begin, begin + 12, &hour, &msecsOfDay)) {
+        if (pastMidnight(m_scan.lastMsecsOfDay, msecsOfDay))
+            ++m_scan.midnights;
+        m_scan.lastMsecsOfDay = msecsOfDay;
+        return true;
+    }
     Cursor line { begin, end };
     line.skipBlanks();
     const QByteArray text = QByteArray::fromRawData(line.p, int(end - line.p));
@@ -94,15 +104,6 @@ bool NativeLogCodec::scanLine(const char *begin, const char *end)
     // Only a whole-history save needs its midnights counted before its first frame is placed.
     if (text.startsWith("base hex timestamps system"))
         return text.contains(" toltal ");
-    const char *b = nullptr;
-    const char *e = nullptr;
-    int hour = 0;
-    int msecsOfDay = 0;
-    if (line.nextToken(&b, &e) && parseTimeOfDay(b, e, &hour, &msecsOfDay)) {
-        if (pastMidnight(m_scan.lastMsecsOfDay, msecsOfDay))
-            ++m_scan.midnights;
-        m_scan.lastMsecsOfDay = msecsOfDay;
-    }
     return true;
 }
 
