@@ -537,6 +537,12 @@ void CANView_Widget::onLogLoaded(const LogLoadResult &result)
                      .arg(result.read.firstBadLine)
                      .arg(QString::fromLatin1(result.read.firstBadText));
     }
+    if (result.read.refusedLines > 0) {
+        notes << tr("有 %1 行没有载入，第一行是第 %2 行：%3")
+                     .arg(result.read.refusedLines)
+                     .arg(result.read.firstRefusedLine)
+                     .arg(result.read.refusal);
+    }
     if (!notes.isEmpty())
         inform(notes.join(QLatin1Char('\n')));
 }

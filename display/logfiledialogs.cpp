@@ -45,7 +45,7 @@ startFolder(const QString &remembered, const QString &programFolder, const QStri
 
 QString completedName(const QString &typed, LogFormat chosen, LogFormat *format)
 {
-    if (LogCodec::formatForSuffix(typed, format))
+    if (LogCodec::formatForSuffix(typed, chosen, format))
         return typed;
     *format = chosen;
     // A name that already exists was picked, not typed: the dialog asked about replacing that
@@ -59,7 +59,8 @@ QString completedName(const QString &typed, LogFormat chosen, LogFormat *format)
 QStringList saveFilters()
 {
     return { trDialog("RCAN 文本日志 (*.txt)"), trDialog("candump 日志 (*.log)"),
-             trDialog("Vector ASC 日志 (*.asc)"), trDialog("PEAK TRC 日志 (*.trc)") };
+             trDialog("Vector ASC 日志 (*.asc)"), trDialog("PEAK TRC 日志 (*.trc)"),
+             trDialog("candump 日志，带收发方向，Wireshark 不能读 (*.log)") };
 }
 
 Choice askSaveFile(QWidget *parent)

@@ -17,8 +17,9 @@ namespace LogFileDialogs {
 QString startFolder(const QString &remembered,
                     const QString &programFolder,
                     const QString &documentsFolder);
-// A typed name's suffix chooses the format when it is one of the four; a name without a suffix
-// gets the chosen filter's suffix; any other suffix is kept and the filter's format used.
+// A typed name's suffix chooses the format when it is a known one (the chosen filter's format
+// when two share it); a name without a suffix gets the chosen filter's suffix; any other suffix
+// is kept and the filter's format used.
 QString completedName(const QString &typed, LogFormat chosen, LogFormat *format);
 
 // The type list, one entry per format in LogCodec order, each with its suffix.

@@ -3,6 +3,8 @@
 #include <QDateTime>
 #include <QList>
 
+#include <limits>
+
 using namespace LogText;
 
 namespace {
@@ -177,12 +179,14 @@ LogCodec::Line AscLogCodec::parseLine(const char *begin, const char *end, LogFra
             m_base = 16;
         else
             return Line::Bad;
+        m_relative = text.simplified().toLower().contains("timestamps relative");
         return Line::Skip;
     }
     if (startsWithNoCase(line.p, end, "begin triggerblock")) {
         qint64 us = 0;
         if (parseDate(text.mid(18).trimmed(), &us))
             m_startUs = us;
+        m_clockUs = 0;
         return Line::Skip;
     }
     if (startsWithNoCase(line.p, end, "end triggerblock")
@@ -193,13 +197,20 @@ LogCodec::Line AscLogCodec::parseLine(const char *begin, const char *end, LogFra
 
     const char *b = nullptr;
     const char *e = nullptr;
-    qint64 relativeUs = 0;
-    if (!line.nextToken(&b, &e) || !parseFixed(b, e, 6, &relativeUs))
+    qint64 timeUs = 0;
+    if (!line.nextToken(&b, &e) || !parseFixed(b, e, 6, &timeUs))
         return Line::Bad;
+    // "timestamps relative": each event's time is the gap since the event before, frame or not.
+    if (m_relative) {
+        // Kept within the range a single time may have, however many gaps are added.
+        const qint64 limit = std::numeric_limits<qint64>::max() / 4;
+        m_clockUs = qBound(-limit, m_clockUs + timeUs, limit);
+        timeUs = m_clockUs;
+    }
     if (!line.nextToken(&b, &e))
         return Line::Bad;
     if (equalsNoCase(b, e, "canfd"))
-        return Line::Bad; // CAN FD frames: this adapter has none, the table cannot show them
+        return parseCanFdLine(line, timeUs, frame);
     quint32 channel = 0;
     if (!parseDec(b, e, &channel))
         return Line::Skip; // "Start of measurement", statistics and other events
@@ -207,21 +218,17 @@ LogCodec::Line AscLogCodec::parseLine(const char *begin, const char *end, LogFra
     const char *idEnd = nullptr;
     if (!line.nextToken(&idBegin, &idEnd))
         return Line::Bad;
-    bool extended = false;
-    if (idEnd - idBegin > 1 && (idEnd[-1] == 'x' || idEnd[-1] == 'X')) {
-        extended = true;
-        --idEnd;
-    }
     quint32 id = 0;
-    const bool idOk = m_base == 16 ? parseHex(idBegin, idEnd, &id) : parseDec(idBegin, idEnd, &id);
+    bool extended = false;
+    const bool idOk = parseId(idBegin, idEnd, &id, &extended);
     if (!line.nextToken(&b, &e))
         return idOk ? Line::Bad : Line::Skip;
-    const bool rx = equalsNoCase(b, e, "rx");
-    if (!rx && !equalsNoCase(b, e, "tx")) {
+    const Line direction = parseDirection(b, e, &frame.dir);
+    if (direction != Line::Frame) {
         // "1 ErrorFrame", "1 Statistic: ...", chip states: events that are not frames.
-        return idOk ? Line::Bad : Line::Skip;
+        return idOk || direction == Line::Skip ? direction : Line::Skip;
     }
-    if (!idOk || channel == 0 || channel > 255 || id > (extended ? 0x1FFFFFFFu : 0x7FFu))
+    if (!idOk || channel == 0 || channel > 255)
         return Line::Bad;
 
     const char *typeBegin = nullptr;
@@ -232,25 +239,120 @@ LogCodec::Line AscLogCodec::parseLine(const char *begin, const char *end, LogFra
     if (!remote && *typeBegin != 'd' && *typeBegin != 'D')
         return Line::Bad;
     quint32 dlc = 0;
+    Cursor afterType = line;
     if (line.nextToken(&b, &e)) {
-        if (!(m_base == 16 ? parseHex(b, e, &dlc) : parseDec(b, e, &dlc)) || dlc > 15)
-            return Line::Bad;
+        if (!(m_base == 16 ? parseHex(b, e, &dlc) : parseDec(b, e, &dlc)) || dlc > 15) {
+            // Older writers give a remote frame no DLC: "Tx r Length = 1704000 BitCount = 44".
+            if (!remote)
+                return Line::Bad;
+            dlc = 0;
+            line = afterType;
+        }
     } else if (!remote) {
         return Line::Bad;
     }
-    frame.hostTimeUs = m_startUs + relativeUs;
+    frame.hostTimeUs = m_startUs + timeUs;
     frame.channel = quint8(channel);
     frame.id = id;
-    frame.dir = rx ? 0 : 1;
     frame.info
         = quint8((extended ? LogFrame::Extended : 0) | (remote ? LogFrame::Remote : 0) | dlc);
     // Bytes past the data ("Length = ...", "BitCount = ...") are extra facts some writers add.
-    for (int i = 0; i < frame.dataCount(); ++i) {
+    return parseData(line, frame.dataCount(), frame) ? Line::Frame : Line::Bad;
+}
+
+bool AscLogCodec::parseId(const char *begin, const char *end, quint32 *id, bool *extended) const
+{
+    *extended = false;
+    if (end - begin > 1 && (end[-1] == 'x' || end[-1] == 'X')) {
+        *extended = true;
+        --end;
+    }
+    const bool ok = m_base == 16 ? parseHex(begin, end, id) : parseDec(begin, end, id);
+    return ok && *id <= (*extended ? 0x1FFFFFFFu : 0x7FFu);
+}
+
+LogCodec::Line AscLogCodec::parseDirection(const char *begin, const char *end, quint8 *dir)
+{
+    if (equalsNoCase(begin, end, "rx"))
+        *dir = 0;
+    else if (equalsNoCase(begin, end, "tx"))
+        *dir = 1;
+    else if (equalsNoCase(begin, end, "txrq"))
+        return Line::Skip; // the request to send; its "Tx" line follows when it went out
+    else
+        return Line::Bad;
+    return Line::Frame;
+}
+
+bool AscLogCodec::parseData(Cursor &line, int count, LogFrame &frame) const
+{
+    const char *b = nullptr;
+    const char *e = nullptr;
+    for (int i = 0; i < count; ++i) {
         quint32 byte = 0;
         if (!line.nextToken(&b, &e)
             || !(m_base == 16 ? parseHex(b, e, &byte) : parseDec(b, e, &byte)) || byte > 0xFF)
-            return Line::Bad;
+            return false;
         frame.data[i] = quint8(byte);
     }
+    return true;
+}
+
+// "CANFD ch dir id [name] brs esi dlc length data... duration bits flags crc ...": written for
+// CAN FD frames, and by newer Vector tools and log2asc -f for classic frames as well, which the
+// flags (bit 12 clear) tell apart.
+LogCodec::Line AscLogCodec::parseCanFdLine(Cursor &line, qint64 timeUs, LogFrame &frame)
+{
+    const char *b = nullptr;
+    const char *e = nullptr;
+    quint32 channel = 0;
+    if (!line.nextToken(&b, &e) || !parseDec(b, e, &channel) || channel == 0 || channel > 255)
+        return Line::Bad;
+    if (!line.nextToken(&b, &e))
+        return Line::Bad;
+    const Line direction = parseDirection(b, e, &frame.dir);
+    if (direction != Line::Frame)
+        return direction;
+    quint32 id = 0;
+    bool extended = false;
+    if (!line.nextToken(&b, &e))
+        return Line::Bad;
+    if (equalsNoCase(b, e, "errorframe"))
+        return Line::Skip;
+    if (!parseId(b, e, &id, &extended))
+        return Line::Bad;
+    // An optional symbolic name, then BRS and ESI.
+    if (!line.nextToken(&b, &e))
+        return Line::Bad;
+    if (!(*b >= '0' && *b <= '9') && !line.nextToken(&b, &e))
+        return Line::Bad;
+    quint32 brs = 0;
+    quint32 esi = 0;
+    quint32 dlc = 0;
+    quint32 length = 0;
+    if (!parseDec(b, e, &brs) || brs > 1 || !line.nextToken(&b, &e) || !parseDec(b, e, &esi)
+        || esi > 1 || !line.nextToken(&b, &e) || !parseHex(b, e, &dlc) || dlc > 15
+        || !line.nextToken(&b, &e) || !parseDec(b, e, &length) || length > 64) {
+        return Line::Bad;
+    }
+    if (length > 8)
+        return refuse(canFdRefusal());
+    if (!parseData(line, int(length), frame))
+        return Line::Bad;
+    // Message duration, bit count, then the flags in hex.
+    quint32 flags = 0;
+    const bool haveFlags = line.nextToken(&b, &e) && line.nextToken(&b, &e)
+        && line.nextToken(&b, &e) && parseHex(b, e, &flags);
+    const bool fd = haveFlags ? (flags & 0x1000) != 0 : (brs != 0 || esi != 0);
+    if (fd)
+        return refuse(canFdRefusal());
+    const bool remote = haveFlags ? (flags & 0x10) != 0 : (length == 0 && dlc > 0);
+    if (!remote && length != quint32(qMin<int>(int(dlc), 8)))
+        return Line::Bad;
+    frame.hostTimeUs = m_startUs + timeUs;
+    frame.channel = quint8(channel);
+    frame.id = id;
+    frame.info
+        = quint8((extended ? LogFrame::Extended : 0) | (remote ? LogFrame::Remote : 0) | dlc);
     return Line::Frame;
 }

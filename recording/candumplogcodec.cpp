@@ -28,6 +28,8 @@ void CandumpLogCodec::appendFrame(QByteArray &out,
     else
         appendHex(out, frame.id & 0x7FF, 3);
     out.append('#');
+    // A raw DLC above 8 is written as 8: can-utils would add "_9" to "_F", and Wireshark refuses a
+    // whole file for one such line. This adapter reports DLCs up to 8.
     if (frame.isRemote()) {
         out.append('R');
         if (frame.dlc() > 0)
@@ -36,7 +38,9 @@ void CandumpLogCodec::appendFrame(QByteArray &out,
         for (int i = 0; i < frame.dataCount(); ++i)
             appendHex(out, frame.data[i], 2);
     }
-    out.append(frame.dir != 0 ? " T\n" : " R\n", 3);
+    if (m_withDirection)
+        out.append(frame.dir != 0 ? " T" : " R", 2);
+    out.append('\n');
 }
 
 LogCodec::Line CandumpLogCodec::parseLine(const char *begin, const char *end, LogFrame &frame)
@@ -81,13 +85,26 @@ LogCodec::Line CandumpLogCodec::parseLine(const char *begin, const char *end, Lo
     frame.info = extended ? LogFrame::Extended : 0;
 
     const char *p = hash + 1;
+    if (p < e && *p == '#')
+        return refuse(canFdRefusal()); // "ID##FLAGSDATA"
+    // can-utils' raw DLC above 8 for a frame of eight bytes: "_9" to "_F" at the end.
+    quint32 rawDlc = 0;
+    if (e - p >= 2 && e[-2] == '_') {
+        const int digit = hexValue(e[-1]);
+        if (digit <= 8)
+            return Line::Bad;
+        rawDlc = quint32(digit);
+        e -= 2;
+    }
     if (p < e && (*p == 'R' || *p == 'r')) {
         frame.info |= LogFrame::Remote;
         ++p;
         quint32 dlc = 0;
-        if (p < e && (!parseDec(p, e, &dlc) || dlc > 8))
+        if (p < e && (!parseHex(p, e, &dlc) || e - p != 1 || dlc > 8))
             return Line::Bad;
-        frame.info |= quint8(dlc);
+        if (rawDlc != 0 && dlc != 8)
+            return Line::Bad;
+        frame.info |= quint8(rawDlc != 0 ? rawDlc : dlc);
     } else {
         int count = 0;
         while (p < e) {
@@ -104,7 +121,9 @@ LogCodec::Line CandumpLogCodec::parseLine(const char *begin, const char *end, Lo
             frame.data[count++] = quint8(high << 4 | low);
             p += 2;
         }
-        frame.info |= quint8(count);
+        if (rawDlc != 0 && count != 8)
+            return Line::Bad;
+        frame.info |= quint8(rawDlc != 0 ? int(rawDlc) : count);
     }
 
     frame.dir = 0;

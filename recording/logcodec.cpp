@@ -14,7 +14,9 @@ std::unique_ptr<LogCodec> LogCodec::create(LogFormat format)
 {
     switch (format) {
     case LogFormat::Candump:
-        return std::make_unique<CandumpLogCodec>();
+        return std::make_unique<CandumpLogCodec>(false);
+    case LogFormat::CandumpWithDirection:
+        return std::make_unique<CandumpLogCodec>(true);
     case LogFormat::Asc:
         return std::make_unique<AscLogCodec>();
     case LogFormat::Trc:
@@ -29,6 +31,7 @@ QString LogCodec::suffix(LogFormat format)
 {
     switch (format) {
     case LogFormat::Candump:
+    case LogFormat::CandumpWithDirection:
         return QStringLiteral(".log");
     case LogFormat::Asc:
         return QStringLiteral(".asc");
@@ -42,7 +45,16 @@ QString LogCodec::suffix(LogFormat format)
 
 bool LogCodec::formatForSuffix(const QString &fileName, LogFormat *format)
 {
+    return formatForSuffix(fileName, LogFormat::Native, format);
+}
+
+bool LogCodec::formatForSuffix(const QString &fileName, LogFormat preferred, LogFormat *format)
+{
     const QString suffix = QLatin1Char('.') + QFileInfo(fileName).suffix().toLower();
+    if (LogCodec::suffix(preferred) == suffix) {
+        *format = preferred;
+        return true;
+    }
     for (int i = 0; i < FormatCount; ++i) {
         if (LogCodec::suffix(formatAt(i)) == suffix) {
             *format = formatAt(i);
@@ -73,7 +85,8 @@ bool LogCodec::detect(const QByteArray &head, LogFormat *format)
             continue;
         ++lines;
         const QByteArray text = QByteArray::fromRawData(line.p, int(line.end - line.p));
-        if (text.startsWith(";$FILEVERSION=2")) {
+        // PEAK TRC: a version line, or in version 1.0 (which has none) numbers like "12)".
+        if (text.startsWith(";$FILEVERSION=") || TrcLogCodec::isVersion1Line(text)) {
             *format = LogFormat::Trc;
             return true;
         }
@@ -98,6 +111,19 @@ bool LogCodec::detect(const QByteArray &head, LogFormat *format)
             return false;
     }
     return false;
+}
+
+bool LogCodec::scanLine(const char *begin, const char *end)
+{
+    Q_UNUSED(begin)
+    Q_UNUSED(end)
+    return false;
+}
+
+QString LogCodec::canFdRefusal()
+{
+    return QCoreApplication::translate("LogCodec",
+                                       "CAN FD 帧：本程序和适配器只处理经典 CAN 帧，无法显示它");
 }
 
 namespace LogText {

@@ -10,11 +10,14 @@
 #include "recording/logtimeline.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QString>
 
 #include <memory>
 
-enum class LogFormat { Native, Candump, Asc, Trc };
+// CandumpWithDirection is the candump log with can-utils' "candump -x" direction suffix: python-can
+// and can-utils read it, Wireshark refuses the whole file, so it is written only on request.
+enum class LogFormat { Native, Candump, Asc, Trc, CandumpWithDirection };
 
 class LogCodec
 {
@@ -23,17 +26,20 @@ public:
         Frame, // the line held a frame
         Skip, // a header, comment or event line of the format that holds no frame
         Bad, // not understood
+        Refused, // understood, but a frame or variant this program cannot hold; see refusal()
     };
 
     virtual ~LogCodec() = default;
 
     static std::unique_ptr<LogCodec> create(LogFormat format);
-    static constexpr int FormatCount = 4;
+    static constexpr int FormatCount = 5;
     static LogFormat formatAt(int index) { return LogFormat(index); }
     // ".txt", ".log", ".asc", ".trc".
     static QString suffix(LogFormat format);
-    // The format a file name's suffix stands for, if it stands for one.
+    // The format a file name's suffix stands for, if it stands for one; `preferred` when its
+    // suffix is the name's (two formats share ".log").
     static bool formatForSuffix(const QString &fileName, LogFormat *format);
+    static bool formatForSuffix(const QString &fileName, LogFormat preferred, LogFormat *format);
     // The format of a log whose first bytes are `head`, found from the content only.
     static bool detect(const QByteArray &head, LogFormat *format);
 
@@ -49,11 +55,29 @@ public:
     // One line without its line end. A frame's time is its host time in microseconds since the
     // epoch; its time stamp is left to the caller.
     virtual Line parseLine(const char *begin, const char *end, LogFrame &frame) = 0;
+    // Why the last line that parseLine() refused was refused, for the user.
+    QString refusal() const { return m_refusal; }
+
+    // A format that can place its frames only once it has seen the whole file gets every line
+    // here first, before parseLine() sees any; it returns false when it needs no more.
+    virtual bool scanLine(const char *begin, const char *end);
+    virtual void endScan() { }
 
 protected:
+    Line refuse(const QString &reason)
+    {
+        m_refusal = reason;
+        return Line::Refused;
+    }
+    // The reason every format gives for a CAN FD frame.
+    static QString canFdRefusal();
+
     // Time of a frame in a written log: the host time of the file's first frame, then the steps of
     // the device stamps, so that the gaps between frames are the device's.
     LogTimeline m_timeline;
+
+private:
+    QString m_refusal;
 };
 
 // Small helpers the codecs share; fast because a whole history goes through them.

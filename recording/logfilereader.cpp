@@ -17,22 +17,20 @@ QByteArray printable(const char *begin, const char *end)
 }
 } // namespace
 
-LogReadResult LogFileReader::read(QIODevice &in, const FrameSink &sink, const Progress &progress)
+// Hands every line of `in` to `handle(begin, end, tooLong)`, without its line end, a CR before it
+// or the byte order mark of the first line, until `handle` returns false; `chunkDone(bytesRead)`
+// runs after each chunk and stops the reading when it returns false. Memory stays bounded: of a
+// line longer than MaxLineLength only the start is kept. False when stopped.
+template<typename Handle, typename ChunkDone>
+bool forEachLine(QIODevice &in, Handle handle, ChunkDone chunkDone)
 {
-    LogReadResult result;
-    if (!LogCodec::detect(in.peek(DetectBytes), &result.format))
-        return result;
-    result.recognised = true;
-    const std::unique_ptr<LogCodec> codec = LogCodec::create(result.format);
-
-    qint64 lineNumber = 0;
+    constexpr int MaxLine = LogFileReader::MaxLineLength;
     qint64 bytesRead = 0;
     bool firstLine = true;
     QByteArray carry; // the start of a line that a chunk boundary cut
     bool overlong = false; // the current line already passed MaxLineLength
 
     const auto handleLine = [&](const char *begin, const char *end) {
-        ++lineNumber;
         if (firstLine) {
             firstLine = false;
             if (end - begin >= 3 && std::memcmp(begin, "\xEF\xBB\xBF", 3) == 0)
@@ -40,27 +38,11 @@ LogReadResult LogFileReader::read(QIODevice &in, const FrameSink &sink, const Pr
         }
         if (end > begin && end[-1] == '\r')
             --end;
-        LogFrame frame;
-        const bool tooLong = overlong || end - begin > MaxLineLength;
-        const LogCodec::Line kind
-            = tooLong ? LogCodec::Line::Bad : codec->parseLine(begin, end, frame);
-        if (kind == LogCodec::Line::Bad) {
-            if (result.badLines++ == 0) {
-                result.firstBadLine = lineNumber;
-                result.firstBadText = printable(begin, end);
-            }
-        } else if (kind == LogCodec::Line::Frame) {
-            ++result.frames;
-            if (!sink(frame)) {
-                result.stopped = true;
-                return false;
-            }
-        }
-        return true;
+        return handle(begin, end, overlong || end - begin > MaxLine);
     };
 
     QByteArray chunk;
-    while (!result.stopped) {
+    for (;;) {
         chunk = in.read(ChunkBytes);
         if (chunk.isEmpty())
             break;
@@ -71,10 +53,10 @@ LogReadResult LogFileReader::read(QIODevice &in, const FrameSink &sink, const Pr
             const char *eol = static_cast<const char *>(std::memchr(p, '\n', size_t(end - p)));
             if (!eol) {
                 // Keep at most one line's worth; the rest of an overlong line is not needed.
-                if (carry.size() + (end - p) > MaxLineLength + 1) {
+                if (carry.size() + (end - p) > MaxLine + 1) {
                     overlong = true;
-                    carry.append(
-                        p, int(qMin<qint64>(end - p, qMax(0, MaxLineLength + 1 - carry.size()))));
+                    carry.append(p,
+                                 int(qMin<qint64>(end - p, qMax(0, MaxLine + 1 - carry.size()))));
                 } else {
                     carry.append(p, int(end - p));
                 }
@@ -84,22 +66,92 @@ LogReadResult LogFileReader::read(QIODevice &in, const FrameSink &sink, const Pr
             if (carry.isEmpty() && !overlong) {
                 go = handleLine(p, eol);
             } else {
-                if (!overlong && carry.size() + (eol - p) > MaxLineLength + 1)
+                if (!overlong && carry.size() + (eol - p) > MaxLine + 1)
                     overlong = true;
-                carry.append(p,
-                             int(qMin<qint64>(eol - p, qMax(0, MaxLineLength + 1 - carry.size()))));
+                carry.append(p, int(qMin<qint64>(eol - p, qMax(0, MaxLine + 1 - carry.size()))));
                 go = handleLine(carry.constData(), carry.constData() + carry.size());
                 carry.clear();
                 overlong = false;
             }
-            p = eol + 1;
             if (!go)
-                break;
+                return false;
+            p = eol + 1;
         }
-        if (progress && !result.stopped && !progress(bytesRead))
-            result.stopped = true;
+        if (!chunkDone(bytesRead))
+            return false;
     }
-    if (!result.stopped && (!carry.isEmpty() || overlong))
-        handleLine(carry.constData(), carry.constData() + carry.size());
+    if (!carry.isEmpty() || overlong)
+        return handleLine(carry.constData(), carry.constData() + carry.size());
+    return true;
+}
+
+LogReadResult LogFileReader::read(QIODevice &in, const FrameSink &sink, const Progress &progress)
+{
+    LogReadResult result;
+    if (!LogCodec::detect(in.peek(DetectBytes), &result.format))
+        return result;
+    result.recognised = true;
+    const std::unique_ptr<LogCodec> codec = LogCodec::create(result.format);
+
+    if (!in.isSequential()) {
+        const qint64 start = in.pos();
+        bool scanning = true;
+        const bool whole = forEachLine(
+            in,
+            [&](const char *begin, const char *end, bool tooLong) {
+                if (!tooLong)
+                    scanning = codec->scanLine(begin, end);
+                return scanning;
+            },
+            // The pass is quick; the bar moves in the real one, but a cancel counts here too.
+            [&](qint64) { return !progress || progress(0); });
+        if (whole || !scanning)
+            codec->endScan();
+        else
+            result.stopped = true;
+        if (!in.seek(start))
+            return result;
+        if (result.stopped)
+            return result;
+    }
+
+    qint64 lineNumber = 0;
+    forEachLine(
+        in,
+        [&](const char *begin, const char *end, bool tooLong) {
+            ++lineNumber;
+            LogFrame frame;
+            const LogCodec::Line kind
+                = tooLong ? LogCodec::Line::Bad : codec->parseLine(begin, end, frame);
+            switch (kind) {
+            case LogCodec::Line::Bad:
+                if (result.badLines++ == 0) {
+                    result.firstBadLine = lineNumber;
+                    result.firstBadText = printable(begin, end);
+                }
+                break;
+            case LogCodec::Line::Refused:
+                if (result.refusedLines++ == 0) {
+                    result.firstRefusedLine = lineNumber;
+                    result.refusal = codec->refusal();
+                }
+                break;
+            case LogCodec::Line::Frame:
+                ++result.frames;
+                if (!sink(frame)) {
+                    result.stopped = true;
+                    return false;
+                }
+                break;
+            case LogCodec::Line::Skip:
+                break;
+            }
+            return true;
+        },
+        [&](qint64 bytesRead) {
+            if (progress && !progress(bytesRead))
+                result.stopped = true;
+            return !result.stopped;
+        });
     return result;
 }

@@ -84,33 +84,86 @@ void TrcLogCodec::appendFrame(QByteArray &out,
     out.append("\r\n", 2);
 }
 
+bool TrcLogCodec::isVersion1Line(const QByteArray &text)
+{
+    int i = 0;
+    while (i < text.size() && text.at(i) >= '0' && text.at(i) <= '9')
+        ++i;
+    return i > 0 && i + 1 < text.size() && text.at(i) == ')'
+        && (text.at(i + 1) == ' ' || text.at(i + 1) == '\t');
+}
+
+LogCodec::Line TrcLogCodec::parseComment(const QByteArray &text)
+{
+    if (text.startsWith(";$FILEVERSION=")) {
+        m_versionText = text.mid(14).trimmed().left(16);
+        static const struct
+        {
+            const char *text;
+            int version;
+            const char *columns;
+        } known[]
+            = { { "1.0", 10, "NOILD" },    { "1.1", 11, "NOTILD" },  { "1.2", 12, "NOBTILD" },
+                { "1.3", 13, "NOBTIRLD" }, { "2.0", 20, "NOTIdLD" }, { "2.1", 21, "NOTBIdRLD" } };
+        m_version = 0;
+        for (const auto &entry : known) {
+            if (m_versionText == entry.text) {
+                m_version = entry.version;
+                if (!m_haveColumns)
+                    m_columns = entry.columns;
+            }
+        }
+        // Another version still reads when its columns are named.
+        if (m_version == 0)
+            m_version = -1;
+    } else if (text.startsWith(";$STARTTIME=")) {
+        qint64 us = 0;
+        if (!parseStartTime(text.mid(12), &us))
+            return Line::Bad;
+        m_startUs = us;
+        m_haveStartTime = true;
+    } else if (text.startsWith(";$COLUMNS=")) {
+        QByteArray columns;
+        for (const QByteArray &column : text.mid(10).trimmed().split(',')) {
+            if (column.size() != 1)
+                return Line::Bad;
+            columns += column;
+        }
+        if (!columns.contains('O') || !columns.contains('I') || !columns.endsWith('D'))
+            return Line::Bad;
+        m_columns = columns;
+        m_haveColumns = true;
+    } else if (!m_haveStartTime) {
+        // Version 1.0 has no ";$STARTTIME=", only ";   Start time: 02.03.2009 11:11:13.110".
+        const int at = text.indexOf("Start time: ");
+        if (at >= 0) {
+            const QDateTime start
+                = QDateTime::fromString(QString::fromLatin1(text.mid(at + 12, 23)),
+                                        QStringLiteral("dd.MM.yyyy hh:mm:ss.zzz"));
+            if (start.isValid())
+                m_startUs = start.toMSecsSinceEpoch() * 1000;
+        }
+    }
+    return Line::Skip;
+}
+
 LogCodec::Line TrcLogCodec::parseLine(const char *begin, const char *end, LogFrame &frame)
 {
     Cursor line { begin, end };
     line.skipBlanks();
     if (line.atEnd())
         return Line::Skip;
-    if (*line.p == ';') {
-        const QByteArray text = QByteArray::fromRawData(line.p, int(end - line.p));
-        if (text.startsWith(";$STARTTIME=")) {
-            qint64 us = 0;
-            if (!parseStartTime(text.mid(12), &us))
-                return Line::Bad;
-            m_startUs = us;
-        } else if (text.startsWith(";$COLUMNS=")) {
-            QByteArray columns;
-            for (const QByteArray &column : text.mid(10).trimmed().split(',')) {
-                if (column.size() != 1)
-                    return Line::Bad;
-                columns += column;
-            }
-            if (!columns.contains('O') || !columns.contains('I') || !columns.endsWith('D'))
-                return Line::Bad;
-            m_columns = columns;
-        }
-        return Line::Skip;
+    if (*line.p == ';')
+        return parseComment(QByteArray::fromRawData(line.p, int(end - line.p)));
+    if (m_version < 0 && !m_haveColumns) {
+        return refuse(
+            QCoreApplication::translate("LogCodec",
+                                        "PEAK TRC 版本 %1：本程序只读 1.0 至 2.1 版，以及带 "
+                                        "$COLUMNS 行的其他版本")
+                .arg(QString::fromLatin1(m_versionText)));
     }
 
+    const bool version1 = m_version >= 10 && m_version < 20;
     bool remote = false;
     bool haveId = false;
     bool haveDlc = false;
@@ -140,13 +193,19 @@ LogCodec::Line TrcLogCodec::parseLine(const char *begin, const char *end, LogFra
                 return Line::Bad;
             break;
         case 'T':
-            if (equalsNoCase(b, e, "rr")) {
+            if (version1) {
+                // Rx and Tx frames; "Warng" and "Error" are bus states.
+                if (equalsNoCase(b, e, "tx"))
+                    frame.dir = 1;
+                else if (!equalsNoCase(b, e, "rx"))
+                    return Line::Skip;
+            } else if (equalsNoCase(b, e, "rr")) {
                 remote = true;
             } else if (!equalsNoCase(b, e, "dt")) {
                 // CAN FD frames cannot be shown; status, error and event lines hold no frame.
                 if (equalsNoCase(b, e, "fd") || equalsNoCase(b, e, "fb") || equalsNoCase(b, e, "fe")
                     || equalsNoCase(b, e, "bi"))
-                    return Line::Bad;
+                    return refuse(canFdRefusal());
                 return Line::Skip;
             }
             break;
@@ -176,8 +235,19 @@ LogCodec::Line TrcLogCodec::parseLine(const char *begin, const char *end, LogFra
             break;
         }
     }
-    if (!haveId || !haveDlc || id > (extended ? 0x1FFFFFFFu : 0x7FFu))
+    if (!haveId || !haveDlc)
         return Line::Bad;
+    // Version 1.0 has no type column: its bus state lines carry the identifier FFFFFFFF.
+    if (m_version == 10 && id == 0xFFFFFFFFu)
+        return Line::Skip;
+    if (id > (extended ? 0x1FFFFFFFu : 0x7FFu))
+        return Line::Bad;
+    // Version 1.x marks a remote frame by "RTR" where the data would be.
+    Cursor rest = line;
+    if (version1 && rest.nextToken(&b, &e) && equalsNoCase(b, e, "rtr")) {
+        remote = true;
+        line = rest;
+    }
     frame.hostTimeUs = m_startUs + offsetUs;
     frame.channel = quint8(bus);
     frame.id = id;

@@ -96,7 +96,7 @@ int main(int argc, char **argv)
     CAN_DataDisplaySupport *display = CAN_DataDisplaySupport::instance();
     QAbstractItemModel *model = view.table()->tableView->model();
 
-    const char *names[] = { "native", "candump", "asc", "trc" };
+    const char *names[] = { "native", "candump", "asc", "trc", "candump-x" };
     for (int f = 0; f < LogCodec::FormatCount; ++f) {
         const LogFormat format = LogCodec::formatAt(f);
         const QString path = dir.filePath(QStringLiteral("bench") + LogCodec::suffix(format));

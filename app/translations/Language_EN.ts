@@ -627,6 +627,10 @@ Reason: %2</translation>
         <translation>%1 lines were not understood and were skipped. The first is line %2: %3</translation>
     </message>
     <message>
+        <source>有 %1 行没有载入，第一行是第 %2 行：%3</source>
+        <translation>%1 lines were not loaded. The first is line %2: %3</translation>
+    </message>
+    <message>
         <source>日志：%1</source>
         <translation>Log: %1</translation>
     </message>
@@ -729,6 +733,17 @@ Reason: %2</translation>
     </message>
 </context>
 <context>
+    <name>LogCodec</name>
+    <message>
+        <source>CAN FD 帧：本程序和适配器只处理经典 CAN 帧，无法显示它</source>
+        <translation>CAN FD frame: this program and its adapter handle classic CAN frames only and cannot show it</translation>
+    </message>
+    <message>
+        <source>PEAK TRC 版本 %1：本程序只读 1.0 至 2.1 版，以及带 $COLUMNS 行的其他版本</source>
+        <translation>PEAK TRC version %1: this program reads versions 1.0 to 2.1, and other versions only with a $COLUMNS line</translation>
+    </message>
+</context>
+<context>
     <name>LogOpenProgress</name>
     <message>
         <source> 打开日志</source>
@@ -756,6 +771,10 @@ Reason: %2</translation>
     <message>
         <source>PEAK TRC 日志 (*.trc)</source>
         <translation>PEAK TRC log (*.trc)</translation>
+    </message>
+    <message>
+        <source>candump 日志，带收发方向，Wireshark 不能读 (*.log)</source>
+        <translation>candump log with direction, not readable by Wireshark (*.log)</translation>
     </message>
     <message>
         <source>保存日志</source>

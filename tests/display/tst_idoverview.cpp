@@ -200,7 +200,7 @@ void tst_IdOverview::statistics()
     if (QByteArray(QTest::currentDataTag()).endsWith("live")) {
         sendLive(frames);
     } else {
-        const std::unique_ptr<LogCodec> codec = LogCodec::create(LogFormat::Candump);
+        const std::unique_ptr<LogCodec> codec = LogCodec::create(LogFormat::CandumpWithDirection);
         QByteArray text = codec->header(1765180800000000, -1);
         for (const LogFrame &f : frames) {
             CanRecord record;

@@ -1,6 +1,6 @@
 // Bridge between RCAN Tools' log code and the python-can check in logoracle.py:
 //   logoracle table                     the shared frame table, one JSON object per line
-//   logoracle write native|candump|asc|trc FILE   saves the table as the program does
+//   logoracle write native|candump|asc|trc|candump-x FILE   saves the table as the program does
 //   logoracle read FILE                 the frames RCAN Tools reads from FILE, as JSON lines
 
 #include "display/canrecordbuffer.h"
@@ -43,8 +43,10 @@ int main(int argc, char *argv[])
         return 0;
     }
     if (command == QLatin1String("write") && args.size() == 4) {
-        const QStringList names = { QStringLiteral("native"), QStringLiteral("candump"),
-                                    QStringLiteral("asc"), QStringLiteral("trc") };
+        // In the order of LogFormat.
+        const QStringList names
+            = { QStringLiteral("native"), QStringLiteral("candump"), QStringLiteral("asc"),
+                QStringLiteral("trc"), QStringLiteral("candump-x") };
         if (!names.contains(args.at(2)))
             return 2;
         CanRecordBuffer buffer;

@@ -1,3 +1,4 @@
+#include "display/canframeformatter.h"
 #include "display/canrecordbuffer.h"
 #include "display/lockedhandoff.h"
 #include "display/logfiledialogs.h"
@@ -24,11 +25,39 @@ QVector<LogFrame> readFrames(const QByteArray &content, LogReadResult *result)
     });
     return frames;
 }
+
+// "2 1F3A5x r4 - Tx +1500": channel, identifier (x: extended), DLC (r: remote), data, direction
+// and microseconds since the file's first frame.
+QString describe(const LogFrame &frame, qint64 firstUs)
+{
+    QString data;
+    for (int i = 0; i < frame.dataCount(); ++i)
+        data += QStringLiteral("%1").arg(frame.data[i], 2, 16, QLatin1Char('0')).toUpper();
+    return QStringLiteral("%1 %2%3 %4%5 %6 %7 +%8")
+        .arg(frame.channel)
+        .arg(QString::number(frame.id, 16).toUpper(),
+             frame.isExtended() ? QStringLiteral("x") : QString(),
+             frame.isRemote() ? QStringLiteral("r") : QString())
+        .arg(frame.dlc())
+        .arg(data.isEmpty() ? QStringLiteral("-") : data,
+             frame.dir != 0 ? QStringLiteral("Tx") : QStringLiteral("Rx"))
+        .arg(frame.hostTimeUs - firstUs);
+}
+
+// The reader finds the format from the content; both candump logs read as one.
+LogFormat readFormat(LogFormat written)
+{
+    return written == LogFormat::CandumpWithDirection ? LogFormat::Candump : written;
+}
 } // namespace
 
 class tst_LogFormats : public QObject
 {
     Q_OBJECT
+private:
+    void readsVariant();
+    static void variantColumns();
+
 private slots:
     void roundTrip_data();
     void roundTrip();
@@ -38,6 +67,16 @@ private slots:
     void timeline();
     void badLinesAndNonLogs_data();
     void badLinesAndNonLogs();
+    void candumpVariants_data();
+    void candumpVariants() { readsVariant(); }
+    void ascVariants_data();
+    void ascVariants() { readsVariant(); }
+    void trcVariants_data();
+    void trcVariants() { readsVariant(); }
+    void nativeVariants_data();
+    void nativeVariants() { readsVariant(); }
+    void nativeLongCaptureKeepsItsDays_data();
+    void nativeLongCaptureKeepsItsDays();
     void saveDialogChoices_data();
     void saveDialogChoices();
     void saveDialogStartFolder();
@@ -50,6 +89,7 @@ void tst_LogFormats::roundTrip_data()
     QTest::newRow("candump") << LogFormat::Candump;
     QTest::newRow("asc") << LogFormat::Asc;
     QTest::newRow("trc") << LogFormat::Trc;
+    QTest::newRow("candump with direction") << LogFormat::CandumpWithDirection;
 }
 
 void tst_LogFormats::roundTrip()
@@ -73,7 +113,7 @@ void tst_LogFormats::roundTrip()
     LogReadResult result;
     const QVector<LogFrame> frames = readFrames(file.readAll(), &result);
     QVERIFY(result.recognised);
-    QCOMPARE(result.format, format);
+    QCOMPARE(result.format, readFormat(format));
     QCOMPARE(result.badLines, 0);
     QCOMPARE(frames.size(), records.size());
 
@@ -81,16 +121,15 @@ void tst_LogFormats::roundTrip()
     for (int i = 0; i < frames.size(); ++i) {
         const LogFrame &want = records.at(i).frame;
         const LogFrame &got = frames.at(i);
-        // The native log tells a remote frame only by its type text.
-        const bool remote = format == LogFormat::Native
-            ? records.at(i).canType.endsWith(QLatin1String("-R"))
-            : want.isRemote();
         QCOMPARE(got.channel, want.channel);
         QCOMPARE(got.id, want.id);
         QCOMPARE(got.isExtended(), want.isExtended());
-        QCOMPARE(got.isRemote(), remote);
+        // The native log writes a remote frame as a data frame with the bytes it carries; the
+        // plain candump log has no direction.
+        QCOMPARE(got.isRemote(), format != LogFormat::Native && want.isRemote());
         QCOMPARE(got.dlc(), want.dlc());
-        QCOMPARE(got.dir, want.dir);
+        QCOMPARE(got.dir, format == LogFormat::Candump ? 0 : want.dir);
+        QCOMPARE(got.dataCount(), format == LogFormat::Native ? want.dlc() : want.dataCount());
         for (int b = 0; b < got.dataCount(); ++b)
             QCOMPARE(got.data[b], want.data[b]);
         if (format == LogFormat::Native) {
@@ -132,7 +171,7 @@ void tst_LogFormats::realTimeLogMatchesGlobalSave()
     QVERIFY(file.open(QIODevice::ReadOnly));
     LogReadResult result;
     const QVector<LogFrame> frames = readFrames(file.readAll(), &result);
-    QCOMPARE(result.format, format);
+    QCOMPARE(result.format, readFormat(format));
     QCOMPARE(result.badLines, 0);
     QCOMPARE(frames.size(), records.size());
     const QVector<qint64> gaps = LogFrameTable::gapsUs();
@@ -235,6 +274,273 @@ void tst_LogFormats::badLinesAndNonLogs()
     QVERIFY(result.firstBadText.size() <= 80);
 }
 
+void tst_LogFormats::variantColumns()
+{
+    QTest::addColumn<LogFormat>("format");
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QByteArrayList>("frames");
+    // Lines refused, and a part of the reason given for them.
+    QTest::addColumn<int>("refused");
+    QTest::addColumn<QString>("reason");
+    // Local time of the first frame when the file tells it, else empty.
+    QTest::addColumn<QString>("firstTime");
+}
+
+void tst_LogFormats::readsVariant()
+{
+    QFETCH(LogFormat, format);
+    QFETCH(QByteArray, content);
+    QFETCH(QByteArrayList, frames);
+    QFETCH(int, refused);
+    QFETCH(QString, reason);
+    QFETCH(QString, firstTime);
+    LogReadResult result;
+    const QVector<LogFrame> read = readFrames(content, &result);
+    QVERIFY(result.recognised);
+    QCOMPARE(result.format, format);
+    QVERIFY2(result.badLines == 0, result.firstBadText.constData());
+    QByteArrayList got;
+    for (const LogFrame &frame : read)
+        got << describe(frame, read.first().hostTimeUs).toLatin1();
+    QCOMPARE(got, frames);
+    QCOMPARE(result.refusedLines, qint64(refused));
+    if (refused > 0)
+        QVERIFY2(result.refusal.contains(reason), qPrintable(result.refusal));
+    if (!firstTime.isEmpty()) {
+        QCOMPARE(QDateTime::fromMSecsSinceEpoch(read.first().hostTimeUs / 1000)
+                     .toString(QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz")),
+                 firstTime);
+    }
+}
+
+void tst_LogFormats::candumpVariants_data()
+{
+    variantColumns();
+    const LogFormat f = LogFormat::Candump;
+    QTest::newRow("candump -l") << f
+                                << QByteArray("(1765180800.123000) can0 7EF#01AB0F\n"
+                                              "(1765180800.223456) can1 0001F3A5#R\n"
+                                              "(1765180800.323456) can1 123#R4\n")
+                                << QByteArrayList { "1 7EF 3 01AB0F Rx +0",
+                                                    "2 1F3A5x r0 - Rx +100456",
+                                                    "2 123 r4 - Rx +200456" }
+                                << 0 << QString() << QString();
+    QTest::newRow("candump -x direction")
+        << f << QByteArray("(1.000000) can0 123#11 T\n(1.500000) vcan1 124#R2 R\n")
+        << QByteArrayList { "1 123 1 11 Tx +0", "2 124 r2 - Rx +500000" } << 0 << QString()
+        << QString();
+    QTest::newRow("raw DLC above 8")
+        << f
+        << QByteArray("(1.000000) can0 123#1122334455667788_E\n(1.100000) can0 0000ABCD#R8_F\n")
+        << QByteArrayList { "1 123 14 1122334455667788 Rx +0", "1 ABCDx r15 - Rx +100000" } << 0
+        << QString() << QString();
+    QTest::newRow("error frame")
+        << f << QByteArray("(1.000000) can0 20000080#0000000000000000\n(1.100000) can0 123#\n")
+        << QByteArrayList { "1 123 0 - Rx +0" } << 0 << QString() << QString();
+    QTest::newRow("CAN FD refused")
+        << f << QByteArray("(1.000000) can0 123##1112233\n(1.100000) can0 124#11\n")
+        << QByteArrayList { "1 124 1 11 Rx +0" } << 1 << QStringLiteral("CAN FD") << QString();
+}
+
+void tst_LogFormats::ascVariants_data()
+{
+    variantColumns();
+    const LogFormat f = LogFormat::Asc;
+    const QByteArray date = "date Tue Dec 8 06:05:57.000 am 2026\n";
+    QTest::newRow("CANoe with Length and BitCount")
+        << f
+        << date
+            + "base hex  timestamps absolute\ninternal events logged\n// version 9.0.0\n"
+              "Begin Triggerblock Tue Dec 8 06:05:57.000 am 2026\n"
+              "   0.000000 Start of measurement\n"
+              "   0.001000 1  7EF             Rx   d 3 01 AB 0F  Length = 272000 "
+              "BitCount = 70 ID = 2031\n"
+              "   0.002500 2  1F3A5x          Tx   d 8 11 22 33 44 55 66 77 88  Length = 0 "
+              "BitCount = 0 ID = 127909x\n"
+              "   0.003000 1  100             TxRq d 2 01 02\n"
+              "End TriggerBlock\n"
+        << QByteArrayList { "1 7EF 3 01AB0F Rx +0", "2 1F3A5x 8 1122334455667788 Tx +1500" } << 0
+        << QString() << QStringLiteral("2026-12-08 06:05:57.001");
+    QTest::newRow("older remote line without DLC")
+        << f
+        << date
+            + "base hex  timestamps absolute\n"
+              "   2.520002 3  200             Tx   r Length = 1704000 BitCount = 44 ID = 512\n"
+              "   2.530000 1  300             Rx   r 4\n"
+        << QByteArrayList { "3 200 r0 - Tx +0", "1 300 r4 - Rx +9998" } << 0 << QString()
+        << QStringLiteral("2026-12-08 06:05:59.520");
+    QTest::newRow("relative timestamps are gaps")
+        << f
+        << date
+            + "base hex  timestamps relative\n"
+              "   0.010000 1  100             Rx   d 1 01\n"
+              "   0.500000 1 Statistic: D 1 R 0 XD 0 XR 0 E 0 O 0 B 0.05%\n"
+              "   0.020000 2  101             Tx   d 0\n"
+        << QByteArrayList { "1 100 1 01 Rx +0", "2 101 0 - Tx +520000" } << 0 << QString()
+        << QStringLiteral("2026-12-08 06:05:57.010");
+    QTest::newRow("classic frames in CANFD lines")
+        << f
+        << date
+            + "base hex  timestamps absolute\n"
+              "   0.001000 CANFD   1 Rx         7EF                                  0 0 3  3 "
+              "01 AB 0F   130000  130        0 0 0 0 0 0\n"
+              "   0.002000 CANFD   2 Tx      1F3A5x                                  0 0 4  0"
+              "   130000  130       10 0 0 0 0 0\n"
+              "   0.003000 CANFD   1 Rx         123  EngineData                      0 0 8  8 "
+              "11 22 33 44 55 66 77 88   130000  130        0 0 0 0 0 0\n"
+              "   0.004000 CANFD   1 Rx         124                                  1 0 9 12 "
+              "00 01 02 03 04 05 06 07 08 09 0A 0B   130000  130     3000 0 0 0 0 0\n"
+              "   0.005000 CANFD   1 Rx         125                                  0 0 8  8 "
+              "01 02 03 04 05 06 07 08   130000  130     1000 0 0 0 0 0\n"
+        << QByteArrayList { "1 7EF 3 01AB0F Rx +0", "2 1F3A5x r4 - Tx +1000",
+                            "1 123 8 1122334455667788 Rx +2000" }
+        << 2 << QStringLiteral("CAN FD") << QString();
+}
+
+void tst_LogFormats::trcVariants_data()
+{
+    variantColumns();
+    const LogFormat f = LogFormat::Trc;
+    QTest::newRow("1.0 without version line")
+        << f
+        << QByteArray(
+               ";##########################################################################\n"
+               ";   C:\\Temp\\bus.trc\n;\n"
+               ";    Start time: 02.03.2009 11:11:13.110\n"
+               ";    Generated by PCAN-View v3.0.0.212\n;\n"
+               ";----+- ---+--- ----+--- + -+ -- -- -- -- -- -- --\n"
+               "     1)      1841     0001  8  00 11 22 33 44 55 66 77\n"
+               "     2)      1842 FFFFFFFF  4  00 00 00 08\n"
+               "     3)      1843 00012345  2  AA BB\n")
+        << QByteArrayList { "1 1 8 0011223344556677 Rx +0", "1 12345x 2 AABB Rx +2000" } << 0
+        << QString() << QStringLiteral("2009-03-02 11:11:14.951");
+    QTest::newRow("1.1 with Rx/Tx, RTR and bus states")
+        << f
+        << QByteArray(";$FILEVERSION=1.1\n;$STARTTIME=41764.5\n;\n"
+                      ";   Start time: 05.05.2014 12:00:00.000.0\n"
+                      "     1)      1841.0  Rx         0001  8  00 00 00 00 00 00 00 00\n"
+                      "     2)      1842.3  Tx     00012345  2  AA BB\n"
+                      "     3)      1843.7  Rx         0100  4  RTR\n"
+                      "     4)      2850.9  Warng  FFFFFFFF  4  00 00 00 08 BUSHEAVY\n"
+                      "     5)      2851.0  Error      0008  4  00 19 08 08\n")
+        << QByteArrayList { "1 1 8 0000000000000000 Rx +0", "1 12345x 2 AABB Tx +1300",
+                            "1 100 r4 - Rx +2700" }
+        << 0 << QString() << QStringLiteral("2014-05-05 12:00:01.841");
+    QTest::newRow("1.2 with the bus")
+        << f
+        << QByteArray(";$FILEVERSION=1.2\n;$STARTTIME=41764.5\n"
+                      "     1)      1841.0 1  Rx         0001  8  00 11 22 33 44 55 66 77\n"
+                      "     2)      1842.0 2  Tx         0002  0\n"
+                      "     3)      1843.5 2  Rx         0003  2  RTR\n")
+        << QByteArrayList { "1 1 8 0011223344556677 Rx +0", "2 2 0 - Tx +1000",
+                            "2 3 r2 - Rx +2500" }
+        << 0 << QString() << QString();
+    QTest::newRow("1.3 with a reserved column")
+        << f
+        << QByteArray(";$FILEVERSION=1.3\n;$STARTTIME=41764.5\n"
+                      "     1)      1841.0 1  Rx         0001 -  8  00 11 22 33 44 55 66 77\n"
+                      "     2)      1842.0 2  Tx     1FFFFFFF -  1  5A\n")
+        << QByteArrayList { "1 1 8 0011223344556677 Rx +0", "2 1FFFFFFFx 1 5A Tx +1000" } << 0
+        << QString() << QString();
+    QTest::newRow("2.0 without $COLUMNS")
+        << f
+        << QByteArray(
+               ";$FILEVERSION=2.0\n;$STARTTIME=41764.5\n"
+               "      1      1059.900 DT     0300 Rx 7  00 00 00 00 04 00 00\n"
+               "      2      1060.000 RR     0301 Tx 2\n"
+               "      3      1061.000 ST          Rx    00 00 00 08\n"
+               "      4      1062.000 FD     0302 Rx 9  00 01 02 03 04 05 06 07 08 09 0A 0B\n")
+        << QByteArrayList { "1 300 7 00000000040000 Rx +0", "1 301 r2 - Tx +100" } << 1
+        << QStringLiteral("CAN FD") << QStringLiteral("2014-05-05 12:00:01.059");
+    QTest::newRow("unknown version without $COLUMNS refused")
+        << f
+        << QByteArray(";$FILEVERSION=3.0\n;$STARTTIME=41764.5\n"
+                      "      1         1.000 DT  1     0100 Rx -  1    00\n")
+        << QByteArrayList() << 1 << QStringLiteral("3.0") << QString();
+}
+
+void tst_LogFormats::nativeVariants_data()
+{
+    variantColumns();
+    const LogFormat f = LogFormat::Native;
+    QTest::newRow("remote type of an earlier writer")
+        << f
+        << QByteArray(
+               "date 2026-12-07 14:05:08\r\nbase hex timestamps system\r\nversion 1.0\r\n\r\n"
+               "14:05:09.050 2 0x1f3a5 EXT-R Tx 8 \r\n")
+        << QByteArrayList { "2 1F3A5x r8 - Tx +0" } << 0 << QString()
+        << QStringLiteral("2026-12-07 14:05:09.050");
+    QTest::newRow("real-time log across midnight")
+        << f
+        << QByteArray(
+               "date 2026-12-07 23:59:59\r\nbase hex timestamps system\r\nversion 1.0\r\n\r\n"
+               "23:59:59.500 1 0x1 STD Rx 0 \r\n00:00:01.000 1 0x2 STD Rx 0 \r\n")
+        << QByteArrayList { "1 1 0 - Rx +0", "1 2 0 - Rx +1500000" } << 0 << QString()
+        << QStringLiteral("2026-12-07 23:59:59.500");
+    QTest::newRow("real-time log whose first frame is past midnight")
+        << f
+        << QByteArray(
+               "date 2026-12-07 23:59:59\r\nbase hex timestamps system\r\nversion 1.0\r\n\r\n"
+               "00:00:01.000 1 0x2 STD Rx 0 \r\n")
+        << QByteArrayList { "1 2 0 - Rx +0" } << 0 << QString()
+        << QStringLiteral("2026-12-08 00:00:01.000");
+    QTest::newRow("whole-history save from the day before")
+        << f
+        << QByteArray("date 2026-12-08 00:10:00\r\nbase hex timestamps system toltal 2\r\n"
+                      "version 1.0\r\n\r\n"
+                      "23:00:00.000 1 0x1 STD Rx 0 \r\n00:05:00.000 1 0x2 STD Rx 0 \r\n")
+        << QByteArrayList { "1 1 0 - Rx +0", "1 2 0 - Rx +3900000000" } << 0 << QString()
+        << QStringLiteral("2026-12-07 23:00:00.000");
+}
+
+void tst_LogFormats::nativeLongCaptureKeepsItsDays_data()
+{
+    QTest::addColumn<int>("hours");
+    QTest::newRow("under a day") << 20;
+    QTest::newRow("a day and a quarter") << 30;
+    QTest::newRow("over two days") << 50;
+}
+
+void tst_LogFormats::nativeLongCaptureKeepsItsDays()
+{
+    // A history saved a minute after its last frame, with a frame every two hours or so before:
+    // read back, every frame is on its own day.
+    QFETCH(int, hours);
+    const qint64 lastMs = QDateTime::currentMSecsSinceEpoch() - 60000;
+    const qint64 spanMs = qint64(hours) * 3600000;
+    const int count = hours / 2 + 1;
+    CanFrameFormatter formatter;
+    CanRecordBuffer buffer;
+    QVector<qint64> wantMs;
+    for (int i = 0; i < count; ++i) {
+        const qint64 ms = lastMs - spanMs + spanMs * i / (count - 1);
+        wantMs << ms;
+        CanRecord record;
+        record.frame.channel = 1;
+        record.frame.id = quint32(i);
+        record.frame.hostTimeUs = ms * 1000;
+        formatter.format(record, 1, record.frame.toDeviceFrame(), 0, 0,
+                         QDateTime::fromMSecsSinceEpoch(ms).time().msecsSinceStartOfDay());
+        buffer.append(record);
+    }
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("long.txt"));
+    LockedHandoff<CanRecordBuffer> history;
+    history.set(buffer);
+    FileSaveSupport writer(&history);
+    writer.setGlobalSavePath(path);
+    writer.globalSave();
+
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    LogReadResult result;
+    const QVector<LogFrame> frames = readFrames(file.readAll(), &result);
+    QCOMPARE(frames.size(), count);
+    for (int i = 0; i < count; ++i)
+        QCOMPARE(QDateTime::fromMSecsSinceEpoch(frames.at(i).hostTimeUs / 1000),
+                 QDateTime::fromMSecsSinceEpoch(wantMs.at(i)));
+}
+
 void tst_LogFormats::saveDialogChoices_data()
 {
     QTest::addColumn<QString>("typed");
@@ -253,6 +559,9 @@ void tst_LogFormats::saveDialogChoices_data()
         << "bus.dat" << LogFormat::Trc << "bus.dat" << LogFormat::Trc;
     QTest::newRow("dot in the folder only")
         << "/logs.v2/bus" << LogFormat::Asc << "/logs.v2/bus.asc" << LogFormat::Asc;
+    QTest::newRow("the filter's candump when two share the suffix")
+        << "bus.log" << LogFormat::CandumpWithDirection << "bus.log"
+        << LogFormat::CandumpWithDirection;
     QTest::newRow("an existing file is the one picked")
         << "/dev/null" << LogFormat::Candump << "/dev/null" << LogFormat::Candump;
 }
