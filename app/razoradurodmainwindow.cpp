@@ -10,6 +10,7 @@
 #include "busload/occupancyrate_widget.h"
 #include "device/devicemanagement.h"
 #include "display/canview_widget.h"
+#include "display/signalwindows.h"
 #include "send/generallyframesendwidget.h"
 #include "send/transmitlistwidget.h"
 #include "ui_razoradurodmainwindow.h"
@@ -97,6 +98,18 @@ void RAZOradurodMainWindow::buildBand()
     busratio->setDefaultAction(new QAction(tr("总线利用率"), busratio));
     connect(busratio, &QToolButton::triggered, this,
             &RAZOradurodMainWindow::ON_ToolBarTriggered_BusratioHander);
+
+    // Decoded signals: the watch, and plots of the signals picked there.
+    m_signalWindows = new SignalWindows(this);
+    QToolButton *signalsButton = addToolButton(tr("信号"), QStringLiteral("bar_prectV2.png"),
+                                               QStringLiteral("bar_prectV1.jpg"), true);
+    signalsButton->setObjectName(QStringLiteral("toolButton_Signals"));
+    auto *signalsMenu = new QMenu(signalsButton);
+    signalsMenu->addAction(tr("信号监视"), m_signalWindows, &SignalWindows::showWatch)
+        ->setObjectName(QStringLiteral("signalWatchAction"));
+    signalsMenu->addAction(tr("信号曲线"), m_signalWindows, &SignalWindows::showPlot)
+        ->setObjectName(QStringLiteral("signalPlotAction"));
+    signalsButton->setMenu(signalsMenu);
 
     QToolButton *setting = addToolButton(tr("设置&帮助"), QStringLiteral("bar_helpV2.png"),
                                          QStringLiteral("bar_helpv1.jpg"), true);
