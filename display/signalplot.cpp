@@ -112,7 +112,7 @@ void SignalPlot::retranslate()
     m_png->setText(tr("导出PNG…"));
     m_csv->setText(tr("导出CSV…"));
     m_csv->setToolTip(tr("把曲线中的数据导出为CSV（每个时间一行，每个信号一列）"));
-    updateCursorTexts();
+    relayout();
 }
 
 void SignalPlot::changeEvent(QEvent *event)
@@ -221,7 +221,9 @@ void SignalPlot::relayout()
     for (int i = 0; i < m_traces.size(); ++i) {
         layout->addElement(i, 0, m_traces.at(i)->rect);
         // One time scale for all: its numbers under the lowest strip only.
-        m_traces.at(i)->rect->axis(QCPAxis::atBottom)->setTickLabels(i == m_traces.size() - 1);
+        QCPAxis *time = m_traces.at(i)->rect->axis(QCPAxis::atBottom);
+        time->setTickLabels(i == m_traces.size() - 1);
+        time->setLabel(i == m_traces.size() - 1 ? tr("设备时间 (s)") : QString());
     }
     updateCursorTexts();
 }
