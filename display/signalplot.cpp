@@ -318,7 +318,11 @@ void SignalPlot::append(Trace &trace, const QVector<SignalSample> &samples, bool
     }
     // Older values go in front: the container takes them there without sorting.
     Q_UNUSED(before)
-    trace.graph->data()->add(data, true);
+    const QSharedPointer<QCPGraphDataContainer> container = trace.graph->data();
+    container->add(data, true);
+    // A long live session keeps as many values as the history holds frames.
+    if (container->size() > MaxPoints + MaxPoints / 10)
+        container->removeBefore((container->constBegin() + (container->size() - MaxPoints))->key);
     if (!trace.hasRange || low < trace.low || high > trace.high) {
         trace.low = low;
         trace.high = high;
@@ -395,6 +399,7 @@ void SignalPlot::update()
             if (samples.isEmpty())
                 continue;
             trace->taken += samples.size();
+            m_store->forget(trace->key, trace->taken);
             append(*trace, samples, false);
             grew = true;
         }

@@ -65,6 +65,7 @@ public:
 
     static constexpr int RedrawMs = 100;
     static constexpr double DefaultSpanSeconds = 10.0;
+    static constexpr int MaxPoints = 1000000; // per signal
 
 signals:
     // A history fill has arrived and is drawn.
