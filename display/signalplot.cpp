@@ -179,7 +179,8 @@ SignalPlot::Trace *SignalPlot::makeTrace(const SignalKey &key)
     value->setTickLabelColor(colour);
     value->setPadding(4);
     trace->graph = m_plot->addGraph(time, value);
-    trace->graph->setPen(QPen(colour, 1.5));
+    // A one-pixel pen: wider ones go through the stroker, many times slower on dense data.
+    trace->graph->setPen(QPen(colour, 1));
     trace->graph->setAdaptiveSampling(true);
     if (!trace->names.isEmpty()) {
         // A named signal jumps between states: drawn as steps, its states named on the axis.
