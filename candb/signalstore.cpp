@@ -147,6 +147,7 @@ void SignalStore::clear()
         if (m_snapshot)
             m_heldSnapshots.append(m_snapshot);
         ++m_serial;
+        ++m_generation;
     }
     emit cleared();
 }
@@ -157,9 +158,17 @@ quint64 SignalStore::serial() const
     return m_serial;
 }
 
-QVector<SignalState> SignalStore::states() const
+quint64 SignalStore::generation() const
 {
     QMutexLocker locker(&m_mutex);
+    return m_generation;
+}
+
+QVector<SignalState> SignalStore::states(quint64 *generation) const
+{
+    QMutexLocker locker(&m_mutex);
+    if (generation)
+        *generation = m_generation;
     // The text is built here, once per look, rather than for every frame.
     for (int i = 0; i < m_states.size(); ++i) {
         SignalState &state = m_states[i];
@@ -200,9 +209,12 @@ QVector<SignalKey> SignalStore::tracked() const
     return QVector<SignalKey>(m_tracked.cbegin(), m_tracked.cend());
 }
 
-QVector<SignalSample> SignalStore::samples(const SignalKey &key, int from) const
+QVector<SignalSample>
+SignalStore::samples(const SignalKey &key, int from, quint64 *generation) const
 {
     QMutexLocker locker(&m_mutex);
+    if (generation)
+        *generation = m_generation;
     const int index = m_seriesIndex.value(key, -1);
     if (index < 0)
         return {};
@@ -213,9 +225,11 @@ QVector<SignalSample> SignalStore::samples(const SignalKey &key, int from) const
     return start == 0 ? series.samples : series.samples.mid(start);
 }
 
-void SignalStore::forget(const SignalKey &key, int before)
+void SignalStore::forget(const SignalKey &key, int before, quint64 generation)
 {
     QMutexLocker locker(&m_mutex);
+    if (generation != m_generation)
+        return;
     const int index = m_seriesIndex.value(key, -1);
     if (index < 0)
         return;

@@ -69,15 +69,19 @@ public:
 
     // Grows with every change, so a view polls cheaply.
     quint64 serial() const;
-    QVector<SignalState> states() const;
+    QVector<SignalState> states(quint64 *generation = nullptr) const;
+    // Grows with every clear. The calls that take or give it tell a reader whether what it holds
+    // still belongs to the store's frames: the cleared() signal may come later than new frames.
+    quint64 generation() const;
 
     // From now on the values of `keys` are kept over time (others are dropped).
     void setTracked(const QVector<SignalKey> &keys);
     // The kept values of `key` from the `from`-th on (counted since tracking or a clear began).
-    QVector<SignalSample> samples(const SignalKey &key, int from = 0) const;
+    QVector<SignalSample>
+    samples(const SignalKey &key, int from = 0, quint64 *generation = nullptr) const;
     // The values of `key` before the `before`-th are no longer needed: the one reader has them.
-    // The numbering of later values stays.
-    void forget(const SignalKey &key, int before);
+    // The numbering of later values stays. Ignored when the store was cleared since `generation`.
+    void forget(const SignalKey &key, int before, quint64 generation);
     static constexpr int ForgetLump = 4096;
     QVector<SignalKey> tracked() const;
 
@@ -137,4 +141,5 @@ private:
     QVector<DecodedSignal> m_decoded;
     Timeline m_timeline;
     quint64 m_serial = 0;
+    quint64 m_generation = 0;
 };

@@ -87,6 +87,7 @@ SignalPlot::SignalPlot(SignalStore *store,
     connect(m_store, &SignalStore::cleared, this, &SignalPlot::onCleared);
     m_timer->setInterval(RedrawMs);
     connect(m_timer, &QTimer::timeout, this, &SignalPlot::update);
+    m_generation = m_store->generation();
 
     retranslate();
     resize(900, 600);
@@ -249,14 +250,20 @@ void SignalPlot::addSignals(const QVector<SignalKey> &keys)
     const QVector<SignalKey> all = plotted();
     // The store's series of the new signals start right where the history copy ends.
     CanRecordBuffer history;
-    if (m_history)
-        history = m_history([this, all] { m_store->setTracked(all); });
-    else
+    quint64 generation = 0;
+    auto track = [this, all, &generation] {
         m_store->setTracked(all);
-    if (!history.isEmpty()) {
+        generation = m_store->generation();
+    };
+    if (m_history)
+        history = m_history(track);
+    else
+        track();
+    // The history belongs to the store's frames as they are now; what was drawn before may not.
+    onCleared();
+    if (!history.isEmpty() && generation == m_generation) {
         ++m_backfills;
         DatabaseSet *databases = m_databases;
-        const quint64 generation = m_clearGeneration;
         QThread *thread = QThread::create([this, databases, history, added, generation] {
             const QHash<SignalKey, QVector<SignalSample>> series
                 = SignalHistory::decode(databases, history, added);
@@ -264,7 +271,7 @@ void SignalPlot::addSignals(const QVector<SignalKey> &keys)
                 this,
                 [this, series, generation] {
                     --m_backfills;
-                    if (generation == m_clearGeneration)
+                    if (generation == m_generation)
                         onBackfill(series);
                 },
                 Qt::QueuedConnection);
@@ -295,7 +302,7 @@ void SignalPlot::onBackfill(const QHash<SignalKey, QVector<SignalSample>> &serie
     for (Trace *trace : qAsConst(m_traces)) {
         const auto it = series.constFind(trace->key);
         if (it != series.constEnd())
-            append(*trace, it.value(), true);
+            append(*trace, it.value());
     }
     if (follows())
         followNewest();
@@ -304,7 +311,7 @@ void SignalPlot::onBackfill(const QHash<SignalKey, QVector<SignalSample>> &serie
     emit backfilled();
 }
 
-void SignalPlot::append(Trace &trace, const QVector<SignalSample> &samples, bool before)
+void SignalPlot::append(Trace &trace, const QVector<SignalSample> &samples)
 {
     if (samples.isEmpty())
         return;
@@ -317,8 +324,7 @@ void SignalPlot::append(Trace &trace, const QVector<SignalSample> &samples, bool
         low = qMin(low, sample.value);
         high = qMax(high, sample.value);
     }
-    // Older values go in front: the container takes them there without sorting.
-    Q_UNUSED(before)
+    // A history fill goes in front of the live values: the container takes it there unsorted.
     const QSharedPointer<QCPGraphDataContainer> container = trace.graph->data();
     container->add(data, true);
     // A long live session keeps as many values as the history holds frames.
@@ -395,13 +401,28 @@ void SignalPlot::update()
 {
     if (!isFrozen()) {
         bool grew = false;
-        for (Trace *trace : qAsConst(m_traces)) {
-            const QVector<SignalSample> samples = m_store->samples(trace->key, trace->taken);
-            if (samples.isEmpty())
-                continue;
-            trace->taken += samples.size();
-            m_store->forget(trace->key, trace->taken);
-            append(*trace, samples, false);
+        // Twice at most: once more after finding the store emptied since the last look, whose
+        // values then belong to other frames.
+        for (int pass = 0; pass < 2; ++pass) {
+            bool stale = false;
+            for (Trace *trace : qAsConst(m_traces)) {
+                quint64 generation = 0;
+                const QVector<SignalSample> samples
+                    = m_store->samples(trace->key, trace->taken, &generation);
+                if (generation != m_generation) {
+                    stale = true;
+                    break;
+                }
+                if (samples.isEmpty())
+                    continue;
+                trace->taken += samples.size();
+                m_store->forget(trace->key, trace->taken, generation);
+                append(*trace, samples);
+                grew = true;
+            }
+            if (!stale)
+                break;
+            onCleared();
             grew = true;
         }
         if (grew && follows())
@@ -524,7 +545,10 @@ void SignalPlot::updateCursorTexts()
 
 void SignalPlot::onCleared()
 {
-    ++m_clearGeneration;
+    const quint64 generation = m_store->generation();
+    if (generation == m_generation)
+        return;
+    m_generation = generation;
     for (Trace *trace : qAsConst(m_traces)) {
         trace->graph->data()->clear();
         trace->taken = 0;

@@ -99,7 +99,7 @@ private:
 
     void retranslate();
     Trace *makeTrace(const SignalKey &key);
-    void append(Trace &trace, const QVector<SignalSample> &samples, bool before);
+    void append(Trace &trace, const QVector<SignalSample> &samples);
     void fitValueAxis(Trace &trace);
     void syncTimeAxes(const QCPRange &range);
     void followNewest();
@@ -134,5 +134,5 @@ private:
     QPoint m_pressAt;
     bool m_dirty = false;
     int m_backfills = 0;
-    quint64 m_clearGeneration = 0;
+    quint64 m_generation = 0; // of the store's values drawn
 };

@@ -11,7 +11,6 @@ SignalWatchModel::SignalWatchModel(SignalStore *store, QObject *parent)
     : QAbstractTableModel(parent)
     , m_store(store)
 {
-    connect(m_store, &SignalStore::cleared, this, [this] { m_cleared = true; });
 }
 
 int SignalWatchModel::rowCount(const QModelIndex &parent) const
@@ -96,15 +95,15 @@ QVariant SignalWatchModel::headerData(int section, Qt::Orientation orientation, 
 void SignalWatchModel::refresh()
 {
     const quint64 serial = m_store->serial();
-    if (m_seen && serial == m_serial && !m_cleared)
+    if (m_seen && serial == m_serial)
         return;
     m_seen = true;
     m_serial = serial;
-    QVector<SignalState> states = m_store->states();
-    // The store only appends signals until it is emptied; anything else starts the rows afresh.
-    const bool sameRows = !m_cleared && states.size() >= m_rows.size()
-        && (m_rows.isEmpty() || states.at(m_rows.size() - 1).key == m_rows.constLast().key);
-    m_cleared = false;
+    quint64 generation = 0;
+    QVector<SignalState> states = m_store->states(&generation);
+    // The store only appends signals until it is emptied; then the rows start afresh.
+    const bool sameRows = generation == m_generation && states.size() >= m_rows.size();
+    m_generation = generation;
     if (!sameRows) {
         beginResetModel();
         m_rows = states;

@@ -44,5 +44,5 @@ private:
     QVector<SignalState> m_rows;
     quint64 m_serial = 0;
     bool m_seen = false;
-    bool m_cleared = false;
+    quint64 m_generation = 0;
 };

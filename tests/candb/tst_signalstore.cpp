@@ -132,7 +132,9 @@ private slots:
         const FrameList before = frames({ QStringLiteral("1 100 4294967000 04 00") });
         store.add(before.constData(), before.size());
         const quint64 serial = store.serial();
+        const quint64 generation = store.generation();
         store.clear();
+        QVERIFY(store.generation() != generation);
         QCOMPARE(cleared.count(), 1);
         QVERIFY(store.serial() > serial);
         QVERIFY(store.states().isEmpty());
@@ -170,7 +172,7 @@ private slots:
         QCOMPARE(text(store.samples(speed, 1)), QStringLiteral("0.0040=3"));
         QCOMPARE(text(store.samples(a)), QStringLiteral("0.0030=6"));
         // The reader drops what it took; later values keep their numbers.
-        store.forget(a, 1);
+        store.forget(a, 1, store.generation());
         const FrameList third = frames({ QStringLiteral("1 200 50 01 07 00") });
         store.add(third.constData(), third.size());
         QCOMPARE(text(store.samples(a)), QStringLiteral("0.0050=7"));

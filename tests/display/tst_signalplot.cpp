@@ -85,6 +85,21 @@ private slots:
 
         store.clear();
         QCOMPARE(plot.graph(speed)->data()->size(), 0);
+
+        // A log opened: the store is emptied and refilled on the display thread, and the news of
+        // the clear may come after the new frames. The plot shows the new frames only, all of them.
+        plot.setFollow(true);
+        feed(50);
+        plot.update();
+        {
+            const QSignalBlocker late(&store);
+            store.clear();
+            history = CanRecordBuffer();
+            next = 0;
+            feed(30);
+        }
+        plot.update();
+        expectSeries(plot.graph(speed), 30);
     }
 
 private:
