@@ -6,6 +6,7 @@
 #include <QStringView>
 #include <QTextCodec>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -124,6 +125,29 @@ bool toValueKey(QStringView word, qint64 *value)
     return true;
 }
 
+// True when the line at `at` opens a section that carries values (not a name in NS_'s list).
+bool startsStatement(const QChar *at, const QChar *end)
+{
+    static const char *const sections[]
+        = { "BO_",         "SG_",         "CM_",        "BA_",          "BA_DEF_",
+            "BA_DEF_DEF_", "VAL_",        "VAL_TABLE_", "SIG_VALTYPE_", "BO_TX_BU_",
+            "SIG_GROUP_",  "SG_MUL_VAL_", "BU_",        "BS_",          "EV_" };
+    while (at < end && isBlank(*at))
+        ++at;
+    const QChar *wordEnd = at;
+    while (wordEnd < end && !isSpace(*wordEnd) && !isPunct(*wordEnd))
+        ++wordEnd;
+    if (wordEnd == at || wordEnd >= end
+        || !(wordEnd->unicode() == ' ' || wordEnd->unicode() == '\t' || wordEnd->unicode() == ':'))
+        return false;
+    const QStringView word(at, wordEnd - at);
+    for (const char *section : sections) {
+        if (word == QLatin1String(section))
+            return true;
+    }
+    return false;
+}
+
 // Reads the words, punctuation and quoted strings of one statement.
 class Cursor
 {
@@ -216,20 +240,7 @@ private:
     const QChar *m_end;
 };
 
-enum class Reason {
-    Unreadable,
-    IdentifierTooLong,
-    DuplicateIdentifier,
-    SignalPast64Bits,
-    SignalLength,
-    SignalOutsideMessage,
-    UnknownMessage,
-    UnknownSignal,
-    FloatLength,
-    NoMultiplexor,
-    MultiplexorLoop,
-    UnclosedQuote,
-};
+using Reason = DbcProblem::Kind;
 
 struct AttributeDefinition
 {
@@ -248,6 +259,50 @@ struct PendingMessage
     int line = 0;
     quint64 fileId = 0;
     QVector<PendingSignal> signalLines;
+    // The first signal of each name, as DbcMessage::signalIndex() finds it; built on first use
+    // for messages with many signals.
+    QHash<QString, int> signalIndex;
+    int indexed = 0;
+
+    int find(QStringView name)
+    {
+        const QVector<DbcSignal> &list = message.signalList;
+        if (list.size() <= 16) {
+            for (int i = 0; i < list.size(); ++i) {
+                if (list.at(i).name == name)
+                    return i;
+            }
+            return -1;
+        }
+        if (indexed != list.size()) {
+            signalIndex.clear();
+            for (int i = list.size() - 1; i >= 0; --i)
+                signalIndex.insert(list.at(i).name, i);
+            indexed = list.size();
+        }
+        return signalIndex.value(name.toString(), -1);
+    }
+};
+
+// The sections the reader takes; Unknown ones are skipped.
+enum class Section {
+    Unknown,
+    Version,
+    NameSpace,
+    BitTiming,
+    Nodes,
+    Message,
+    Signal,
+    Comment,
+    Values,
+    ValueTable,
+    AttributeDefinition,
+    AttributeDefault,
+    Attribute,
+    ValueType,
+    Transmitters,
+    SignalGroup,
+    MultiplexValues,
 };
 
 class Parser
@@ -310,7 +365,7 @@ private:
     QHash<QString, AttributeDefinition> m_definitions;
     QHash<QString, QString> m_defaults; // BA_DEF_DEF_, as written
     QVector<QPair<int, QString>> m_frameFormats; // message index -> VFrameFormat value
-    QHash<quint64, bool> m_cycleTimeSet;
+    QSet<quint64> m_cycleTimeSet;
     bool m_sawDbcSection = false;
     int m_statementLine = 0;
     bool m_inNodes = false;
@@ -324,29 +379,29 @@ private:
 QString Parser::reasonText(Reason reason) const
 {
     switch (reason) {
-    case Reason::Unreadable:
+    case DbcProblem::Unreadable:
         return tr("无法识别的内容");
-    case Reason::IdentifierTooLong:
+    case DbcProblem::IdentifierTooLong:
         return tr("标识符超出 29 位");
-    case Reason::DuplicateIdentifier:
+    case DbcProblem::DuplicateIdentifier:
         return tr("标识符与前面的报文重复");
-    case Reason::SignalPast64Bits:
+    case DbcProblem::SignalPast64Bits:
         return tr("信号超出 64 位");
-    case Reason::SignalLength:
+    case DbcProblem::SignalLength:
         return tr("信号长度须为 1 到 64 位");
-    case Reason::SignalOutsideMessage:
+    case DbcProblem::SignalOutsideMessage:
         return tr("信号不属于任何报文");
-    case Reason::UnknownMessage:
+    case DbcProblem::UnknownMessage:
         return tr("引用了未定义的报文");
-    case Reason::UnknownSignal:
+    case DbcProblem::UnknownSignal:
         return tr("引用了未定义的信号");
-    case Reason::FloatLength:
+    case DbcProblem::FloatLength:
         return tr("浮点信号的长度须为 32 或 64 位");
-    case Reason::NoMultiplexor:
+    case DbcProblem::NoMultiplexor:
         return tr("复用信号没有复用器");
-    case Reason::MultiplexorLoop:
+    case DbcProblem::MultiplexorLoop:
         return tr("复用器互相选择，形成循环");
-    case Reason::UnclosedQuote:
+    case DbcProblem::UnclosedQuote:
         return tr("引号未闭合");
     }
     return QString();
@@ -367,6 +422,7 @@ void Parser::addProblem(
     DbcProblem problem;
     problem.line = line;
     problem.text = text;
+    problem.kind = reason;
     problem.reason = detail.isEmpty() ? reasonText(reason) : detail;
     m_problems.append(problem);
 }
@@ -380,10 +436,15 @@ const QChar *Parser::statementEnd(const QChar *at, Kind kind) const
     while (at < end) {
         const ushort c = at->unicode();
         if (quoted) {
-            if (c == '\\' && at + 1 < end)
+            if (c == '\\' && at + 1 < end) {
                 ++at;
-            else if (c == '"')
+            } else if (c == '"') {
                 quoted = false;
+            } else if (c == '\n' && startsStatement(at + 1, end)) {
+                // A comment may run over lines, but a line that opens a section means the
+                // quote was never closed: the statement ends before that line.
+                return at;
+            }
             ++at;
             continue;
         }
@@ -419,15 +480,23 @@ void Parser::run(DbcReadResult *result)
     const int lastQuote = m_text.lastIndexOf(QLatin1Char('"'));
     m_lastQuote = lastQuote < 0 ? nullptr : begin + lastQuote;
 
-    static const QHash<QString, int> keywords = {
-        { QStringLiteral("VERSION"), 1 },       { QStringLiteral("NS_"), 2 },
-        { QStringLiteral("BS_"), 3 },           { QStringLiteral("BU_"), 4 },
-        { QStringLiteral("BO_"), 5 },           { QStringLiteral("SG_"), 6 },
-        { QStringLiteral("CM_"), 7 },           { QStringLiteral("VAL_"), 8 },
-        { QStringLiteral("VAL_TABLE_"), 9 },    { QStringLiteral("BA_DEF_"), 10 },
-        { QStringLiteral("BA_DEF_DEF_"), 11 },  { QStringLiteral("BA_"), 12 },
-        { QStringLiteral("SIG_VALTYPE_"), 13 }, { QStringLiteral("BO_TX_BU_"), 14 },
-        { QStringLiteral("SIG_GROUP_"), 15 },   { QStringLiteral("SG_MUL_VAL_"), 16 },
+    static const QHash<QString, Section> keywords = {
+        { QStringLiteral("VERSION"), Section::Version },
+        { QStringLiteral("NS_"), Section::NameSpace },
+        { QStringLiteral("BS_"), Section::BitTiming },
+        { QStringLiteral("BU_"), Section::Nodes },
+        { QStringLiteral("BO_"), Section::Message },
+        { QStringLiteral("SG_"), Section::Signal },
+        { QStringLiteral("CM_"), Section::Comment },
+        { QStringLiteral("VAL_"), Section::Values },
+        { QStringLiteral("VAL_TABLE_"), Section::ValueTable },
+        { QStringLiteral("BA_DEF_"), Section::AttributeDefinition },
+        { QStringLiteral("BA_DEF_DEF_"), Section::AttributeDefault },
+        { QStringLiteral("BA_"), Section::Attribute },
+        { QStringLiteral("SIG_VALTYPE_"), Section::ValueType },
+        { QStringLiteral("BO_TX_BU_"), Section::Transmitters },
+        { QStringLiteral("SIG_GROUP_"), Section::SignalGroup },
+        { QStringLiteral("SG_MUL_VAL_"), Section::MultiplexValues },
     };
 
     const QChar *at = begin;
@@ -446,9 +515,9 @@ void Parser::run(DbcReadResult *result)
         while (wordEnd < end && !isSpace(*wordEnd) && !isPunct(*wordEnd))
             ++wordEnd;
         const QStringView keyword(at, wordEnd - at);
-        const int kind = keywords.value(keyword.toString(), 0);
+        const Section kind = keywords.value(keyword.toString(), Section::Unknown);
 
-        bool dbcKeyword = kind != 0;
+        bool dbcKeyword = kind != Section::Unknown;
         if (!dbcKeyword && !keyword.isEmpty()) {
             // Sections this program does not use (EV_, BA_DEF_REL_, SGTYPE_, ...) are skipped.
             dbcKeyword = true;
@@ -461,8 +530,9 @@ void Parser::run(DbcReadResult *result)
                 && (keyword.endsWith(QLatin1Char('_')) || keyword == QLatin1String("FILTER"));
         }
         const bool comment = keyword.startsWith(QLatin1String("//"));
-        const bool lineKind = !dbcKeyword || comment || kind == 1 || kind == 2 || kind == 3
-            || kind == 4 || kind == 5 || kind == 6;
+        const bool lineKind = !dbcKeyword || comment || kind == Section::Version
+            || kind == Section::NameSpace || kind == Section::BitTiming || kind == Section::Nodes
+            || kind == Section::Message || kind == Section::Signal;
         const QChar *stop = statementEnd(wordEnd, lineKind ? Kind::Line : Kind::Statement);
         for (const QChar *c = start; c < stop; ++c) {
             if (c->unicode() == '\n')
@@ -472,7 +542,7 @@ void Parser::run(DbcReadResult *result)
 
         if (comment)
             continue;
-        if (kind != 6) {
+        if (kind != Section::Signal) {
             m_current = -1;
             m_skippingSignals = false;
         }
@@ -484,77 +554,77 @@ void Parser::run(DbcReadResult *result)
                 continue;
             }
             m_inNodes = false;
-            addProblem(line, start, stop, Reason::Unreadable);
+            addProblem(line, start, stop, DbcProblem::Unreadable);
             continue;
         }
-        m_inNodes = kind == 4;
-        Cursor cursor(wordEnd, stop);
+        m_inNodes = kind == Section::Nodes;
         // A keyword alone is a name in the NS_ list, or nothing at all.
-        if (cursor.atEnd())
+        if (Cursor(wordEnd, stop).atEnd())
             continue;
         Cursor statement(wordEnd, stop);
-        Reason reason = Reason::Unreadable;
+        Reason reason = DbcProblem::Unreadable;
         bool ok = true;
         switch (kind) {
-        case 1: // VERSION
-        case 2: // NS_
-        case 3: // BS_
+        case Section::Version:
+        case Section::NameSpace:
+        case Section::BitTiming:
             m_sawDbcSection = true;
             break;
-        case 4:
+        case Section::Nodes:
             m_sawDbcSection = true;
             ok = parseNodes(statement);
             break;
-        case 5:
+        case Section::Message:
             m_sawDbcSection = true;
             ok = parseMessage(statement, &reason);
             break;
-        case 6:
+        case Section::Signal:
             ok = parseSignal(statement, &reason);
             break;
-        case 7:
+        case Section::Comment:
             ok = parseComment(statement, &reason);
             break;
-        case 8:
+        case Section::Values:
             ok = parseValues(statement, &reason);
             break;
-        case 9:
+        case Section::ValueTable:
             ok = parseValueTable(statement);
             break;
-        case 10:
+        case Section::AttributeDefinition:
             ok = parseAttributeDefinition(statement);
             break;
-        case 11:
+        case Section::AttributeDefault:
             ok = parseAttributeDefault(statement);
             break;
-        case 12:
+        case Section::Attribute:
             ok = parseAttribute(statement, &reason);
             break;
-        case 13:
+        case Section::ValueType:
             ok = parseValueType(statement, &reason);
             break;
-        case 14:
+        case Section::Transmitters:
             ok = parseTransmitters(statement, &reason);
             break;
-        case 15:
+        case Section::SignalGroup:
             ok = parseSignalGroup(statement, &reason);
             break;
-        case 16:
+        case Section::MultiplexValues:
             ok = parseMultiplexValues(statement, &reason);
             break;
-        default:
+        case Section::Unknown:
             break; // a section skipped whole
         }
         if (!ok) {
             // A quote that never closes is the likelier fault than the words before it.
-            if (reason == Reason::Unreadable && kind >= 7 && kind != 16) {
+            if (reason == DbcProblem::Unreadable && int(kind) >= int(Section::Comment)
+                && kind != Section::MultiplexValues) {
                 bool quoted = false;
                 for (const QChar *c = wordEnd; c < stop; ++c) {
                     if (c->unicode() == '"')
                         quoted = !quoted;
                 }
                 if (quoted)
-                    reason = Reason::UnclosedQuote;
+                    reason = DbcProblem::UnclosedQuote;
             }
             addProblem(line, start, stop, reason);
         }
@@ -597,7 +667,7 @@ bool Parser::parseMessage(Cursor &cursor, Reason *reason)
     const quint64 id = fileId & ~quint64(0x80000000u);
     if (id > 0x1FFFFFFFu) {
         m_refused.insert(fileId);
-        *reason = Reason::IdentifierTooLong;
+        *reason = DbcProblem::IdentifierTooLong;
         return false;
     }
     PendingMessage pending;
@@ -623,7 +693,7 @@ bool Parser::parseSignal(Cursor &cursor, Reason *reason)
     if (m_current < 0) {
         if (m_skippingSignals)
             return true;
-        *reason = Reason::SignalOutsideMessage;
+        *reason = DbcProblem::SignalOutsideMessage;
         return false;
     }
     DbcSignal signal;
@@ -676,7 +746,7 @@ bool Parser::parseSignal(Cursor &cursor, Reason *reason)
     }
 
     if (signal.length < 1 || signal.length > 64) {
-        *reason = Reason::SignalLength;
+        *reason = DbcProblem::SignalLength;
         return false;
     }
     bool fits = signal.startBit >= 0 && signal.startBit <= 63;
@@ -685,7 +755,7 @@ bool Parser::parseSignal(Cursor &cursor, Reason *reason)
     if (fits && signal.byteOrder == DbcSignal::Motorola)
         fits = (7 - signal.startBit / 8) * 8 + signal.startBit % 8 - signal.length + 1 >= 0;
     if (!fits) {
-        *reason = Reason::SignalPast64Bits;
+        *reason = DbcProblem::SignalPast64Bits;
         return false;
     }
     PendingMessage &message = m_messages[m_current];
@@ -710,15 +780,13 @@ PendingMessage *Parser::messageFor(quint64 fileId, bool *known)
 
 DbcSignal *Parser::signalFor(PendingMessage *message, QStringView name, int *index)
 {
-    QVector<DbcSignal> &list = message->message.signalList;
-    for (int i = 0; i < list.size(); ++i) {
-        if (list.at(i).name == name) {
-            if (index)
-                *index = i;
-            return &list[i];
-        }
-    }
-    return nullptr;
+    // Files with thousands of signals in one message and a comment for each stay linear.
+    const int found = message->find(name);
+    if (found < 0)
+        return nullptr;
+    if (index)
+        *index = found;
+    return &message->message.signalList[found];
 }
 
 bool Parser::parseComment(Cursor &cursor, Reason *reason)
@@ -751,13 +819,13 @@ bool Parser::parseComment(Cursor &cursor, Reason *reason)
                 if (signal) {
                     into = &signal->comment;
                 } else {
-                    *reason = Reason::UnknownSignal;
+                    *reason = DbcProblem::UnknownSignal;
                 }
             }
         }
         if (!message) {
             if (!known)
-                *reason = Reason::UnknownMessage;
+                *reason = DbcProblem::UnknownMessage;
             quiet = known;
         }
     } else if (target == QLatin1String("BU_") || target == QLatin1String("EV_")) {
@@ -808,12 +876,12 @@ bool Parser::parseValues(Cursor &cursor, Reason *reason)
     PendingMessage *message = messageFor(fileId, &known);
     if (!message) {
         if (!known)
-            *reason = Reason::UnknownMessage;
+            *reason = DbcProblem::UnknownMessage;
         return known;
     }
     DbcSignal *signal = signalFor(message, name);
     if (!signal) {
-        *reason = Reason::UnknownSignal;
+        *reason = DbcProblem::UnknownSignal;
         return false;
     }
     signal->valueNames = values;
@@ -909,7 +977,7 @@ bool Parser::parseAttribute(Cursor &cursor, Reason *reason)
                 if (message) {
                     signal = signalFor(message, signalName);
                     if (!signal) {
-                        *reason = Reason::UnknownSignal;
+                        *reason = DbcProblem::UnknownSignal;
                         return false;
                     }
                 }
@@ -943,20 +1011,19 @@ bool Parser::parseAttribute(Cursor &cursor, Reason *reason)
         return false;
     if ((forMessage || signal || !known) && !message) {
         if (!known)
-            *reason = Reason::UnknownMessage;
+            *reason = DbcProblem::UnknownMessage;
         return known;
     }
 
     if (forMessage && name == QLatin1String("GenMsgCycleTime") && isNumber) {
         message->message.cycleTimeMs = int(qBound(0.0, number, 1e9));
-        m_cycleTimeSet.insert(message->fileId, true);
+        m_cycleTimeSet.insert(message->fileId);
     } else if (forMessage && name == QLatin1String("VFrameFormat")) {
         QString value = text;
         if (isNumber) {
             const QStringList values = m_definitions.value(name).enumValues;
-            const int index = int(number);
-            value = index >= 0 && index < values.size() && index == number ? values.at(index)
-                                                                           : QString();
+            const bool inRange = number >= 0 && number < values.size() && number == int(number);
+            value = inRange ? values.at(int(number)) : QString();
         }
         m_frameFormats.append({ int(message - m_messages.data()), value });
     } else if (signal && name == QLatin1String("GenSigStartValue") && isNumber) {
@@ -984,12 +1051,12 @@ bool Parser::parseValueType(Cursor &cursor, Reason *reason)
     PendingMessage *message = messageFor(fileId, &known);
     if (!message) {
         if (!known)
-            *reason = Reason::UnknownMessage;
+            *reason = DbcProblem::UnknownMessage;
         return known;
     }
     DbcSignal *signal = signalFor(message, name);
     if (!signal) {
-        *reason = Reason::UnknownSignal;
+        *reason = DbcProblem::UnknownSignal;
         return false;
     }
     const DbcSignal::ValueType valueType = type == 1 ? DbcSignal::Float32
@@ -997,7 +1064,7 @@ bool Parser::parseValueType(Cursor &cursor, Reason *reason)
                                                      : DbcSignal::Integer;
     if ((valueType == DbcSignal::Float32 && signal->length != 32)
         || (valueType == DbcSignal::Float64 && signal->length != 64)) {
-        *reason = Reason::FloatLength;
+        *reason = DbcProblem::FloatLength;
         return false;
     }
     signal->valueType = valueType;
@@ -1025,7 +1092,7 @@ bool Parser::parseTransmitters(Cursor &cursor, Reason *reason)
     PendingMessage *message = messageFor(fileId, &known);
     if (!message) {
         if (!known)
-            *reason = Reason::UnknownMessage;
+            *reason = DbcProblem::UnknownMessage;
         return known;
     }
     message->message.transmitters += names;
@@ -1057,7 +1124,7 @@ bool Parser::parseSignalGroup(Cursor &cursor, Reason *reason)
     PendingMessage *message = messageFor(fileId, &known);
     if (!message) {
         if (!known)
-            *reason = Reason::UnknownMessage;
+            *reason = DbcProblem::UnknownMessage;
         return known;
     }
     m_signalGroups.insert(message->message.name + QLatin1Char('/') + group.toString(), names);
@@ -1093,13 +1160,13 @@ bool Parser::parseMultiplexValues(Cursor &cursor, Reason *reason)
     PendingMessage *message = messageFor(fileId, &known);
     if (!message) {
         if (!known)
-            *reason = Reason::UnknownMessage;
+            *reason = DbcProblem::UnknownMessage;
         return known;
     }
     int index = -1;
     DbcSignal *signal = signalFor(message, name, &index);
     if (!signal || !signalFor(message, switchName)) {
-        *reason = Reason::UnknownSignal;
+        *reason = DbcProblem::UnknownSignal;
         return false;
     }
     PendingSignal &pending = message->signalLines[index];
@@ -1166,28 +1233,40 @@ void Parser::finish(DbcReadResult *result)
                 continue;
             if (topSwitch < 0 || topSwitch == i) {
                 const int line = pending.signalLines.at(i).line;
-                addProblem(line, lineText(line), end, Reason::NoMultiplexor);
+                addProblem(line, lineText(line), end, DbcProblem::NoMultiplexor);
                 continue;
             }
             signal.multiplexorName = message.signalList.at(topSwitch).name;
         }
-        // A chain of multiplexors that comes back on itself selects nothing.
-        for (int i = 0; i < message.signalList.size(); ++i) {
+        // A chain of multiplexors that comes back on itself selects nothing. Each signal is
+        // walked once: 1 marks the chain being followed, 2 one already cleared.
+        const int count = message.signalList.size();
+        QVector<int> up(count, -1);
+        for (int i = 0; i < count; ++i) {
+            const DbcSignal &signal = message.signalList.at(i);
+            if (signal.isMultiplexed && !signal.multiplexorName.isEmpty())
+                up[i] = pending.find(signal.multiplexorName);
+        }
+        QVector<char> state(count, 0);
+        QVector<int> path;
+        for (int i = 0; i < count; ++i) {
+            path.clear();
             int at = i;
-            int steps = 0;
-            while (at >= 0 && message.signalList.at(at).isMultiplexed
-                   && steps <= message.signalList.size()) {
-                at = message.signalIndex(message.signalList.at(at).multiplexorName);
-                ++steps;
+            while (at >= 0 && state.at(at) == 0) {
+                state[at] = 1;
+                path.append(at);
+                at = up.at(at);
             }
-            if (at >= 0 && steps > message.signalList.size()) {
-                const int line = pending.signalLines.at(i).line;
-                addProblem(line, lineText(line), end, Reason::MultiplexorLoop);
-                message.signalList[i].multiplexorName.clear();
+            if (at >= 0 && state.at(at) == 1) {
+                const int line = pending.signalLines.at(at).line;
+                addProblem(line, lineText(line), end, DbcProblem::MultiplexorLoop);
+                message.signalList[at].multiplexorName.clear();
             }
+            for (int visited : qAsConst(path))
+                state[visited] = 2;
         }
         if (!database.addMessage(message))
-            addProblem(pending.line, lineText(pending.line), end, Reason::DuplicateIdentifier);
+            addProblem(pending.line, lineText(pending.line), end, DbcProblem::DuplicateIdentifier);
     }
     database.comment = m_comment;
     database.nodes = m_nodes;
@@ -1230,7 +1309,18 @@ DbcReadResult DbcReader::readFile(const QString &path)
         result.error = tr("文件过大，不是 CAN 数据库：%1").arg(path);
         return result;
     }
-    const QByteArray data = file.read(MaxFileBytes + 1);
+    // A device rather than a file (a pipe, /dev/zero) is read in pieces up to the limit.
+    QByteArray data;
+    if (!file.isSequential()) {
+        data = file.readAll();
+    } else {
+        while (data.size() <= MaxFileBytes) {
+            const QByteArray piece = file.read(1 << 20);
+            if (piece.isEmpty())
+                break;
+            data += piece;
+        }
+    }
     if (data.size() > MaxFileBytes) {
         result.error = tr("文件过大，不是 CAN 数据库：%1").arg(path);
         return result;
