@@ -110,6 +110,9 @@ void RAZOradurodMainWindow::buildBand()
     signalsMenu->addAction(tr("信号曲线"), m_signalWindows, &SignalWindows::showPlot)
         ->setObjectName(QStringLiteral("signalPlotAction"));
     signalsButton->setMenu(signalsMenu);
+    // Beside the band of the four page buttons, which keeps its fixed width.
+    ui->horizontalLayout->removeWidget(signalsButton);
+    ui->horizontalLayout_2->addWidget(signalsButton);
 
     QToolButton *setting = addToolButton(tr("设置&帮助"), QStringLiteral("bar_helpV2.png"),
                                          QStringLiteral("bar_helpv1.jpg"), true);
