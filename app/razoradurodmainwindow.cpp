@@ -189,6 +189,7 @@ void RAZOradurodMainWindow::buildPages()
         ui->gridLayout_3->addWidget(m_canView);
         m_canView->show();
     }
+    m_signalWindows->feedFromHistory();
 
     // The device management window opens beside the main window at every start.
     m_deviceManagement->showNormal();

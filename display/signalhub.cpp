@@ -1,7 +1,6 @@
 #include "signalhub.h"
 
 #include "candb/databaseset.h"
-#include "display/candatadisplaysupport.h"
 
 SignalHub *SignalHub::instance()
 {
@@ -14,8 +13,6 @@ SignalHub::SignalHub(QObject *parent)
 {
     m_databases = new DatabaseSet(this);
     m_store = new SignalStore(m_databases, this);
-    // Every frame the history takes, live or from an opened log, is decoded into the store.
-    CAN_DataDisplaySupport::instance()->setSignalStore(m_store);
 }
 
 void SignalHub::requestPlot(const QVector<SignalKey> &keys)

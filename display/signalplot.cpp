@@ -98,6 +98,8 @@ SignalPlot::~SignalPlot()
     // History fills still decoding finish first; their results are then dropped with this.
     for (QThread *thread : findChildren<QThread *>())
         thread->wait();
+    // Nobody reads the series any more: the store stops keeping them.
+    m_store->setTracked({});
     qDeleteAll(m_traces);
 }
 

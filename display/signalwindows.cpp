@@ -24,6 +24,11 @@ SignalWindows::~SignalWindows()
     delete m_plot;
 }
 
+void SignalWindows::feedFromHistory()
+{
+    CAN_DataDisplaySupport::instance()->setSignalStore(SignalHub::instance()->store());
+}
+
 SignalWatch *SignalWindows::watch()
 {
     if (!m_watch) {

@@ -17,6 +17,10 @@ public:
     explicit SignalWindows(QWidget *mainWindow);
     ~SignalWindows() override;
 
+    // Every frame the history takes from now on, live or from an opened log, is decoded into the
+    // hub's store. Called once the receive view has brought the display buffer up.
+    void feedFromHistory();
+
     SignalWatch *watch();
     SignalPlot *plot();
     void showWatch();
