@@ -1,5 +1,7 @@
 #include "candb/candatabase.h"
 
+#include "candb/signalcodec.h"
+
 const DbcMessage *CanDatabase::message(quint32 id, bool extended) const
 {
     const auto it = m_index.constFind(key(id, extended));
@@ -12,19 +14,7 @@ bool CanDatabase::addMessage(const DbcMessage &message)
     if (m_index.contains(k))
         return false;
     DbcMessage added = message;
-    // The codec finds each signal's multiplexor by index on every frame, not by name.
-    QHash<QString, int> byName;
-    for (const DbcSignal &signal : qAsConst(added.signalList)) {
-        if (!signal.multiplexorName.isEmpty()) {
-            for (int i = added.signalList.size() - 1; i >= 0; --i)
-                byName.insert(added.signalList.at(i).name, i);
-            break;
-        }
-    }
-    for (DbcSignal &signal : added.signalList) {
-        signal.multiplexorIndex
-            = signal.multiplexorName.isEmpty() ? -1 : byName.value(signal.multiplexorName, -1);
-    }
+    SignalCodec::prepare(&added);
     m_index.insert(k, m_messages.size());
     m_messages.append(added);
     return true;

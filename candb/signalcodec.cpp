@@ -1,5 +1,6 @@
 #include "candb/signalcodec.h"
 
+#include <QHash>
 #include <QLocale>
 #include <QVarLengthArray>
 #include <QtEndian>
@@ -164,12 +165,82 @@ double SignalCodec::physicalValue(const DbcSignal &signal, quint64 bits)
     return rawOf(signal, bits) * signal.factor + signal.offset;
 }
 
+namespace {
+
+DbcSignalLayout layoutOf(const DbcMessage &message, const DbcSignal &signal)
+{
+    DbcSignalLayout layout;
+    const Place place = placeOf(signal);
+    if (place.valid) {
+        layout.shift = quint8(place.shift);
+        layout.bytes = quint8(place.bytes);
+        layout.length = quint8(signal.length);
+        layout.mask = maskOf(signal.length);
+    }
+    layout.factor = signal.factor;
+    layout.offset = signal.offset;
+    if (signal.byteOrder == DbcSignal::Motorola)
+        layout.flags |= DbcSignalLayout::Motorola;
+    if (signal.isSigned)
+        layout.flags |= DbcSignalLayout::Signed;
+    if (signal.valueType == DbcSignal::Float32 && signal.length == 32)
+        layout.flags |= DbcSignalLayout::Float32;
+    if (signal.valueType == DbcSignal::Float64 && signal.length == 64)
+        layout.flags |= DbcSignalLayout::Float64;
+    if (signal.isMultiplexed) {
+        layout.flags |= DbcSignalLayout::Multiplexed;
+        layout.multiplexor = multiplexorOf(message, signal);
+    }
+    return layout;
+}
+
+inline double rawOf(const DbcSignalLayout &layout, quint64 bits)
+{
+    if (layout.flags & DbcSignalLayout::Float32) {
+        const quint32 word = quint32(bits);
+        float value;
+        std::memcpy(&value, &word, sizeof value);
+        return double(value);
+    }
+    if (layout.flags & DbcSignalLayout::Float64) {
+        double value;
+        std::memcpy(&value, &bits, sizeof value);
+        return value;
+    }
+    if (layout.flags & DbcSignalLayout::Signed) {
+        const int unused = 64 - layout.length;
+        return double(qint64(bits << unused) >> unused);
+    }
+    return double(bits);
+}
+
+} // namespace
+
+void SignalCodec::prepare(DbcMessage *message)
+{
+    // Most messages multiplex nothing and need no names looked up.
+    QHash<QString, int> byName;
+    for (const DbcSignal &signal : qAsConst(message->signalList)) {
+        if (!signal.multiplexorName.isEmpty()) {
+            for (int i = message->signalList.size() - 1; i >= 0; --i)
+                byName.insert(message->signalList.at(i).name, i);
+            break;
+        }
+    }
+    for (DbcSignal &signal : message->signalList) {
+        signal.multiplexorIndex
+            = signal.multiplexorName.isEmpty() ? -1 : byName.value(signal.multiplexorName, -1);
+    }
+    message->layout.resize(message->signalList.size());
+    for (int i = 0; i < message->signalList.size(); ++i)
+        message->layout[i] = layoutOf(*message, message->signalList.at(i));
+}
+
 void SignalCodec::decode(const DbcMessage &message,
                          const quint8 *data,
                          int dlc,
                          QVector<DecodedSignal> *out)
 {
-    out->clear();
     dlc = data ? qBound(0, dlc, 8) : 0;
     quint8 buffer[8] = {};
     if (dlc > 0)
@@ -179,16 +250,24 @@ void SignalCodec::decode(const DbcMessage &message,
 
     const int n = message.signalList.size();
     const DbcSignal *signalData = message.signalList.constData();
+    // A message built by hand has no prepared layout; it is made here, frame by frame.
+    QVarLengthArray<DbcSignalLayout, 32> madeHere;
+    const DbcSignalLayout *layout = message.layout.constData();
+    if (message.layout.size() != n) {
+        madeHere.resize(n);
+        for (int i = 0; i < n; ++i)
+            madeHere[i] = layoutOf(message, signalData[i]);
+        layout = madeHere.constData();
+    }
+
     QVarLengthArray<quint64, 128> bits(n);
     QVarLengthArray<bool, 128> present(n);
     bool multiplexed = false;
     for (int i = 0; i < n; ++i) {
-        const DbcSignal &signal = signalData[i];
-        const Place place = placeOf(signal);
-        present[i] = place.valid && place.bytes <= dlc;
-        bits[i] = ((signal.byteOrder == DbcSignal::Intel ? little : big) >> place.shift)
-            & maskOf(signal.length);
-        multiplexed |= signal.isMultiplexed;
+        const DbcSignalLayout &at = layout[i];
+        present[i] = at.bytes <= dlc;
+        bits[i] = (((at.flags & DbcSignalLayout::Motorola) ? big : little) >> at.shift) & at.mask;
+        multiplexed |= (at.flags & DbcSignalLayout::Multiplexed) != 0;
     }
 
     // Written in place: appending one by one costs more than the decoding.
@@ -203,10 +282,11 @@ void SignalCodec::decode(const DbcMessage &message,
             // below it. A damaged file may make the chain loop, hence the step limit.
             bool selected = true;
             int at = i;
-            for (int steps = 0; selected && signalData[at].isMultiplexed; ++steps) {
-                const int switchIndex = multiplexorOf(message, signalData[at]);
-                if (switchIndex < 0 || switchIndex == at || steps >= n || !present[switchIndex]
-                    || !signalData[at].isSelectedBy(bits[switchIndex])) {
+            for (int steps = 0; selected && (layout[at].flags & DbcSignalLayout::Multiplexed);
+                 ++steps) {
+                const int switchIndex = layout[at].multiplexor;
+                if (switchIndex < 0 || switchIndex >= n || switchIndex == at || steps >= n
+                    || !present[switchIndex] || !signalData[at].isSelectedBy(bits[switchIndex])) {
                     selected = false;
                 }
                 at = switchIndex;
@@ -214,12 +294,11 @@ void SignalCodec::decode(const DbcMessage &message,
             if (!selected)
                 continue;
         }
-        const DbcSignal &signal = signalData[i];
         DecodedSignal &decoded = written[count++];
         decoded.signalIndex = i;
         decoded.rawBits = bits[i];
-        decoded.raw = rawOf(signal, bits[i]);
-        decoded.physical = decoded.raw * signal.factor + signal.offset;
+        decoded.raw = rawOf(layout[i], bits[i]);
+        decoded.physical = decoded.raw * layout[i].factor + layout[i].offset;
     }
     out->resize(count);
 }

@@ -30,6 +30,9 @@ public:
     static double rawValue(const DbcSignal &signal, quint64 bits);
     static double physicalValue(const DbcSignal &signal, quint64 bits);
 
+    // Resolves each signal's multiplexor to its index and fills message->layout.
+    static void prepare(DbcMessage *message);
+
     // Every signal of `message` the frame carries, in signalList order, into `out` (cleared
     // first). Remote frames are not passed here: they carry no signals.
     static void

@@ -128,8 +128,16 @@ int main(int argc, char **argv)
             return 1;
     }
     const qint64 bigBytes = QFileInfo(bigPath).size();
+    // Timed up to the result in hand; freeing the previous run's result is not loading.
     DbcReadResult big;
-    const double loadMs = bestMs(7, [&] { big = DbcReader::readFile(bigPath); });
+    double loadMs = 1e300;
+    for (int run = 0; run < 7; ++run) {
+        QElapsedTimer timer;
+        timer.start();
+        DbcReadResult result = DbcReader::readFile(bigPath);
+        loadMs = std::min(loadMs, timer.nsecsElapsed() / 1e6);
+        std::swap(big, result);
+    }
     qint64 lines = 0;
     const double baselineMs = bestMs(7, [&] {
         const QByteArray bytes = readAll(bigPath);

@@ -3,6 +3,7 @@
 // encodings it accepts and the files it refuses.
 
 #include "candb/dbcreader.h"
+#include "support/testdatapath.h"
 
 #include <QtTest>
 
@@ -227,7 +228,7 @@ void tst_DbcReader::toleratedLines()
 
 void tst_DbcReader::sections()
 {
-    const DbcReadResult result = DbcReader::readFile(QFINDTESTDATA("data/edgecases.dbc"));
+    const DbcReadResult result = DbcReader::readFile(RCAN_TESTDATA("data/edgecases.dbc"));
     QVERIFY(result.ok);
     QVERIFY2(result.problems.isEmpty(), qPrintable(result.problemSummary()));
     const CanDatabase &db = result.database;
@@ -335,7 +336,7 @@ void tst_DbcReader::encodings_data()
     QTest::addColumn<QString>("unit");
     QTest::addColumn<QString>("valueName");
 
-    QFile file(QFINDTESTDATA("data/windows1252.dbc"));
+    QFile file(RCAN_TESTDATA("data/windows1252.dbc"));
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QByteArray cp1252 = file.readAll();
     QTest::newRow("windows-1252") << cp1252 << QStringLiteral("°C") << QStringLiteral("Größer");

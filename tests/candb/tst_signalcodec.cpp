@@ -5,6 +5,7 @@
 
 #include "candb/dbcreader.h"
 #include "candb/signalcodec.h"
+#include "support/testdatapath.h"
 
 #include <QtTest>
 
@@ -74,7 +75,7 @@ private:
 
 void tst_SignalCodec::initTestCase()
 {
-    const DbcReadResult result = DbcReader::readFile(QFINDTESTDATA("data/edgecases.dbc"));
+    const DbcReadResult result = DbcReader::readFile(RCAN_TESTDATA("data/edgecases.dbc"));
     QVERIFY(result.ok);
     m_edges = result.database;
 }
