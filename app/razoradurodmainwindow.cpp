@@ -10,6 +10,7 @@
 #include "busload/occupancyrate_widget.h"
 #include "device/devicemanagement.h"
 #include "display/canview_widget.h"
+#include "display/signalwindows.h"
 #include "send/generallyframesendwidget.h"
 #include "send/transmitlistwidget.h"
 #include "ui_razoradurodmainwindow.h"
@@ -98,6 +99,21 @@ void RAZOradurodMainWindow::buildBand()
     connect(busratio, &QToolButton::triggered, this,
             &RAZOradurodMainWindow::ON_ToolBarTriggered_BusratioHander);
 
+    // Decoded signals: the watch, and plots of the signals picked there.
+    m_signalWindows = new SignalWindows(this);
+    QToolButton *signalsButton = addToolButton(tr("信号"), QStringLiteral("bar_prectV2.png"),
+                                               QStringLiteral("bar_prectV1.jpg"), true);
+    signalsButton->setObjectName(QStringLiteral("toolButton_Signals"));
+    auto *signalsMenu = new QMenu(signalsButton);
+    signalsMenu->addAction(tr("信号监视"), m_signalWindows, &SignalWindows::showWatch)
+        ->setObjectName(QStringLiteral("signalWatchAction"));
+    signalsMenu->addAction(tr("信号曲线"), m_signalWindows, &SignalWindows::showPlot)
+        ->setObjectName(QStringLiteral("signalPlotAction"));
+    signalsButton->setMenu(signalsMenu);
+    // Beside the band of the four page buttons, which keeps its fixed width.
+    ui->horizontalLayout->removeWidget(signalsButton);
+    ui->horizontalLayout_2->addWidget(signalsButton);
+
     QToolButton *setting = addToolButton(tr("设置&帮助"), QStringLiteral("bar_helpV2.png"),
                                          QStringLiteral("bar_helpv1.jpg"), true);
     setting->setObjectName(QStringLiteral("toolButton_Setting"));
@@ -173,6 +189,7 @@ void RAZOradurodMainWindow::buildPages()
         ui->gridLayout_3->addWidget(m_canView);
         m_canView->show();
     }
+    m_signalWindows->feedFromHistory();
 
     // The device management window opens beside the main window at every start.
     m_deviceManagement->showNormal();

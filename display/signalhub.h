@@ -1,8 +1,9 @@
 #pragma once
 
 // The GUI's one meeting point for decoded signals: the databases in use, the store the display
-// thread feeds with every frame, and the request to plot signals the user picked in the watch,
-// the overview or the trace. Created on the GUI thread on first use and never destroyed.
+// thread feeds with every frame (once the main window connects it, see SignalWindows), and the
+// request to plot signals the user picked in the watch, the overview or the trace. Created on the
+// GUI thread on first use and never destroyed.
 
 #include "candb/signalstore.h"
 
