@@ -10,6 +10,9 @@
 #include "busload/occupancyrate_widget.h"
 #include "device/devicemanagement.h"
 #include "display/canview_widget.h"
+#include "display/databasesmodel.h"
+#include "display/databaseswindow.h"
+#include "display/signalhub.h"
 #include "send/generallyframesendwidget.h"
 #include "send/transmitlistwidget.h"
 #include "ui_razoradurodmainwindow.h"
@@ -110,6 +113,14 @@ void RAZOradurodMainWindow::buildBand()
     m_languageAction->setObjectName(QStringLiteral("languageAction"));
     m_aboutAction = menu->addAction(tr("关于"));
     m_aboutAction->setObjectName(QStringLiteral("aboutAction"));
+    QAction *databases = menu->addAction(tr("CAN数据库..."));
+    databases->setObjectName(QStringLiteral("databasesAction"));
+    connect(databases, &QAction::triggered, this, [this] {
+        auto *window = findChild<DatabasesWindow *>();
+        if (!window)
+            window = new DatabasesWindow(SignalHub::instance()->databases(), this);
+        window->showNormal();
+    });
     setting->setMenu(menu);
     connect(setting, &QToolButton::triggered, this,
             &RAZOradurodMainWindow::ON_ToolBarTriggered_SettingHander);
@@ -187,6 +198,11 @@ void RAZOradurodMainWindow::buildPages()
 
     if (!m_about)
         m_about = new RivexAbout(this);
+
+    // The databases outlive main windows; only the first one reads them from the settings.
+    DatabaseSet *databases = SignalHub::instance()->databases();
+    if (databases->entries().isEmpty())
+        DatabasesModel::restore(databases);
 
     // The panel outlives main windows: its texts follow the translator just installed.
     m_deviceManagement->retranslate();

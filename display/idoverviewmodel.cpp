@@ -1,5 +1,8 @@
 #include "idoverviewmodel.h"
 
+#include "display/framesignaltext.h"
+#include "display/signalhub.h"
+
 #include <QColor>
 #include <QDateTime>
 #include <QTimer>
@@ -24,6 +27,17 @@ IdOverviewModel::IdOverviewModel(IdOverview *source, QObject *parent)
     m_lookTimer = new QTimer(this);
     m_lookTimer->setInterval(LookIntervalMs);
     connect(m_lookTimer, &QTimer::timeout, this, &IdOverviewModel::updateLooks);
+    DatabaseSet *databases = SignalHub::instance()->databases();
+    m_databases = databases->snapshot();
+    connect(databases, &DatabaseSet::changed, this,
+            [this, databases] { setDatabases(databases->snapshot()); });
+}
+
+void IdOverviewModel::setDatabases(QSharedPointer<const DatabaseSet::Snapshot> databases)
+{
+    m_databases = std::move(databases);
+    if (!m_rows.empty())
+        emit dataChanged(index(0, MessageColumn), index(rowCount() - 1, SignalsColumn));
 }
 
 int IdOverviewModel::rowCount(const QModelIndex &parent) const
@@ -70,12 +84,24 @@ QVariant IdOverviewModel::data(const QModelIndex &index, int role) const
             return hasCycle ? milliseconds(r.maxCycleUs) : QString();
         case LengthColumn:
             return r.last.dataLength;
+        case MessageColumn:
+            return m_databases ? FrameSignalText::describe(*m_databases, f).messageName : QString();
+        case SignalsColumn:
+            if (!m_databases)
+                return QString();
+            return FrameSignalText::signalsText(FrameSignalText::describe(*m_databases, f));
         default:
             return r.last.data;
         }
+    case Qt::ToolTipRole:
+        if (column < MessageColumn || !m_databases)
+            return QVariant();
+        return FrameSignalText::toolTip(FrameSignalText::describe(*m_databases, f));
     case SortRole:
         if (column == DataColumn)
             return r.last.data;
+        if (column == MessageColumn)
+            return data(index, Qt::DisplayRole);
         return sortKey(r, column);
     case Qt::TextAlignmentRole:
         if (column >= CountColumn && column <= MaxColumn)
@@ -160,6 +186,10 @@ QVariant IdOverviewModel::headerData(int section, Qt::Orientation orientation, i
             return tr("最大(ms)");
         case LengthColumn:
             return tr("长度");
+        case MessageColumn:
+            return tr("报文");
+        case SignalsColumn:
+            return tr("信号（最新值）");
         default:
             return tr("数据");
         }
