@@ -81,7 +81,7 @@ DatabasesWindow::DatabasesWindow(DatabaseSet *databases, QWidget *parent)
     m_view->verticalHeader()->setVisible(false);
     m_view->horizontalHeader()->setStretchLastSection(true);
     m_view->setColumnWidth(DatabasesModel::FileColumn, 220);
-    m_view->setColumnWidth(DatabasesModel::ChannelsColumn, 90);
+    m_view->setColumnWidth(DatabasesModel::ChannelsColumn, 120);
     m_view->setColumnWidth(DatabasesModel::MessagesColumn, 70);
 
     m_channels = new QComboBox(this);

@@ -93,10 +93,13 @@ QVariant IdOverviewModel::data(const QModelIndex &index, int role) const
         default:
             return r.last.data;
         }
-    case Qt::ToolTipRole:
-        if (column < MessageColumn || !m_databases)
+    case Qt::ToolTipRole: {
+        // Over any cell: the signals column is often scrolled out of sight.
+        if (!m_databases)
             return QVariant();
-        return FrameSignalText::toolTip(FrameSignalText::describe(*m_databases, f));
+        const QString tip = FrameSignalText::toolTip(FrameSignalText::describe(*m_databases, f));
+        return tip.isEmpty() ? QVariant() : tip;
+    }
     case SortRole:
         if (column == DataColumn)
             return r.last.data;

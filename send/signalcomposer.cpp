@@ -93,12 +93,18 @@ bool SignalComposer::setValue(int signal, const QString &text, QString *error)
     }
     if (!SignalCodec::bitsForPhysical(s, physical, &bits)) {
         if (error) {
-            *error = tr("%1 超出信号 %2 的范围（%3 位%4，系数 %5，偏移 %6）。")
-                         .arg(value, s.name)
-                         .arg(s.length)
-                         .arg(s.isSigned ? tr("，有符号") : QString())
-                         .arg(s.factor)
-                         .arg(s.offset);
+            // What the bits can carry, which may differ from the range the file states.
+            const double rawLow = s.isSigned ? -std::ldexp(1.0, s.length - 1) : 0.0;
+            const double rawHigh
+                = s.isSigned ? std::ldexp(1.0, s.length - 1) - 1 : std::ldexp(1.0, s.length) - 1;
+            const double a = rawLow * s.factor + s.offset;
+            const double b = rawHigh * s.factor + s.offset;
+            *error = s.valueType == DbcSignal::Integer
+                ? tr("%1 超出信号 %2 可表示的范围 %3 .. %4。")
+                      .arg(value, s.name)
+                      .arg(qMin(a, b), 0, 'g', 15)
+                      .arg(qMax(a, b), 0, 'g', 15)
+                : tr("%1 超出信号 %2 的浮点范围。").arg(value, s.name);
         }
         return false;
     }

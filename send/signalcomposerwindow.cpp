@@ -197,9 +197,10 @@ void SignalComposerWindow::showValues()
                      : QString(),
              false);
         cell(RangeColumn,
-             signal.minimum == 0.0 && signal.maximum == 0.0
-                 ? QString()
-                 : QStringLiteral("%1 .. %2").arg(signal.minimum).arg(signal.maximum),
+             signal.minimum == 0.0 && signal.maximum == 0.0 ? QString()
+                                                            : QStringLiteral("%1 .. %2")
+                                                                  .arg(signal.minimum, 0, 'g', 15)
+                                                                  .arg(signal.maximum, 0, 'g', 15),
              false);
     }
     m_bytes->setText(bytesText(m_composer.bytes()));

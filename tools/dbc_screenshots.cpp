@@ -148,7 +148,7 @@ int main(int argc, char *argv[])
         view->overviewButton()->click();
         common::delayMsec(800);
         IdOverviewTable *overview = view->overview();
-        emit overview->clicked(overview->model()->index(1, 0));
+        emit overview->clicked(overview->model()->index(0, 0));
         common::delayMsec(300);
         ok &= save(window, out.filePath(QStringLiteral("overview_signals_%1.png").arg(lang)));
         view->overviewButton()->click();

@@ -2,6 +2,184 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en_GB" sourcelanguage="zh_CN">
 <context>
+    <name>CANTableWidget</name>
+    <message>
+        <source>序号</source>
+        <translation>No.</translation>
+    </message>
+    <message>
+        <source>时间标识</source>
+        <translation>Time</translation>
+    </message>
+    <message>
+        <source>源通道</source>
+        <translation>Channel</translation>
+    </message>
+    <message>
+        <source>帧ID</source>
+        <translation>Frame ID</translation>
+    </message>
+    <message>
+        <source>CAN类型</source>
+        <translation>CAN type</translation>
+    </message>
+    <message>
+        <source>方向</source>
+        <translation>Dir</translation>
+    </message>
+    <message>
+        <source>长度</source>
+        <translation>Length</translation>
+    </message>
+    <message>
+        <source>数据</source>
+        <translation>Data</translation>
+    </message>
+    <message>
+        <source>全部</source>
+        <translation>All</translation>
+    </message>
+</context>
+<context>
+    <name>CANView_Widget</name>
+    <message>
+        <source>当前设备：</source>
+        <translation>Current device:</translation>
+    </message>
+    <message>
+        <source>时间类型:</source>
+        <translation>Time type:</translation>
+    </message>
+    <message>
+        <source>系统时间</source>
+        <translation>System time</translation>
+    </message>
+    <message>
+        <source>时间戳(秒)</source>
+        <translation>Time stamp (s)</translation>
+    </message>
+    <message>
+        <source>实时保存</source>
+        <translation>Real-time save</translation>
+    </message>
+    <message>
+        <source>停止实时保存</source>
+        <translation>Stop real-time save</translation>
+    </message>
+    <message>
+        <source>保存</source>
+        <translation>Save</translation>
+    </message>
+    <message>
+        <source>清空</source>
+        <translation>Clear</translation>
+    </message>
+    <message>
+        <source>暂停</source>
+        <translation>Pause</translation>
+    </message>
+    <message>
+        <source>继续</source>
+        <translation>Resume</translation>
+    </message>
+    <message>
+        <source>接收帧计数：</source>
+        <translation>Frames received:</translation>
+    </message>
+    <message>
+        <source>发送帧计数：</source>
+        <translation>Frames sent:</translation>
+    </message>
+    <message>
+        <source>错误帧计数：</source>
+        <translation>Error frames:</translation>
+    </message>
+    <message>
+        <source>保存失败</source>
+        <translation>Saving failed</translation>
+    </message>
+    <message>
+        <source>无法开始实时保存。
+文件：%1
+原因：%2</source>
+        <translation>Real-time saving could not start.
+File: %1
+Reason: %2</translation>
+    </message>
+    <message>
+        <source>实时保存已停止：写入失败。
+文件：%1
+原因：%2</source>
+        <translation>Real-time saving stopped: a write failed.
+File: %1
+Reason: %2</translation>
+    </message>
+    <message>
+        <source>保存失败，文件未被改动。
+文件：%1
+原因：%2</source>
+        <translation>Saving failed; the file was left as it was.
+File: %1
+Reason: %2</translation>
+    </message>
+    <message>
+        <source>打开</source>
+        <translation>Open</translation>
+    </message>
+    <message>
+        <source>通道正在运行，不能打开日志。请先停止通道。</source>
+        <translation>A channel is running, so a log cannot be opened. Stop the channels first.</translation>
+    </message>
+    <message>
+        <source>无法读取文件“%1”。</source>
+        <translation>The file “%1” cannot be read.</translation>
+    </message>
+    <message>
+        <source>“%1”不是可识别的 CAN 日志。可以打开的格式：RCAN 文本日志、candump 日志、Vector ASC 和 PEAK TRC 2.1。</source>
+        <translation>“%1” is not a CAN log this program knows. It opens RCAN text logs, candump logs, Vector ASC and PEAK TRC 2.1.</translation>
+    </message>
+    <message>
+        <source>历史记录中有尚未保存的帧，打开日志会替换它们。仍要打开吗？</source>
+        <translation>The history holds frames that were not saved. Opening a log replaces them. Open it anyway?</translation>
+    </message>
+    <message>
+        <source>打开日志</source>
+        <translation>Open log</translation>
+    </message>
+    <message>
+        <source>文件中有 %1 帧，历史记录最多保存 %2 帧：最早的 %3 帧没有载入。</source>
+        <translation>The file holds %1 frames and the history keeps at most %2: the oldest %3 frames were not loaded.</translation>
+    </message>
+    <message>
+        <source>有 %1 行无法识别，已跳过。第一行是第 %2 行：%3</source>
+        <translation>%1 lines were not understood and were skipped. The first is line %2: %3</translation>
+    </message>
+    <message>
+        <source>日志：%1</source>
+        <translation>Log: %1</translation>
+    </message>
+    <message>
+        <source>日志：%1（未读完）</source>
+        <translation>Log: %1 (not read to the end)</translation>
+    </message>
+    <message>
+        <source>总览</source>
+        <translation>Overview</translation>
+    </message>
+    <message>
+        <source>按帧ID总览：计数、周期、变化的字节。再按一次回到逐帧列表。</source>
+        <translation>One row per frame ID: counts, cycle times, changing bytes. Press again for the frame list.</translation>
+    </message>
+    <message>
+        <source>另有 %1 帧属于未列出的帧ID：总览最多列出 %2 个帧ID。</source>
+        <translation>%1 more frames belong to frame IDs not listed: the overview lists at most %2 frame IDs.</translation>
+    </message>
+    <message>
+        <source>0</source>
+        <translation>0</translation>
+    </message>
+</context>
+<context>
     <name>CANbaudRateCalculator</name>
     <message>
         <source>Form</source>
@@ -42,6 +220,217 @@
     <message>
         <source> 波特率计算器</source>
         <translation> Bit Rate Calculator</translation>
+    </message>
+</context>
+<context>
+    <name>CommandLine</name>
+    <message>
+        <source>RCAN-U01 双通道 USB-CAN 适配器的 CAN 总线分析仪。</source>
+        <translation>CAN bus analyser for the two-channel RCAN-U01 USB-CAN adapter.</translation>
+    </message>
+    <message>
+        <source>要打开的日志文件。</source>
+        <translation>A log file to open.</translation>
+    </message>
+    <message>
+        <source>在程序内启动一个虚拟 RCAN-U01 适配器，它的端口列在设备页中。</source>
+        <translation>Start a virtual RCAN-U01 adapter inside the program; its port is listed in the device page.</translation>
+    </message>
+    <message>
+        <source>虚拟适配器在每个已启动的通道上每秒产生的帧数（默认 %1）。</source>
+        <translation>Frames per second the virtual adapter generates on each started channel (default %1).</translation>
+    </message>
+    <message>
+        <source>把没有 USB 标识的串口设备（例如伪终端）列在设备页中；可以给出多次。</source>
+        <translation>List a serial device without USB identifiers (a pseudo-terminal, for example) in the device page; may be given more than once.</translation>
+    </message>
+    <message>
+        <source>用 --help 查看用法。</source>
+        <translation>See --help for usage.</translation>
+    </message>
+    <message>
+        <source>--simulate-rate 需要 0 或更大的整数。</source>
+        <translation>--simulate-rate needs a whole number of 0 or more.</translation>
+    </message>
+    <message>
+        <source>--port 需要一个设备路径。</source>
+        <translation>--port needs a device path.</translation>
+    </message>
+    <message>
+        <source>只能给出一个日志文件。</source>
+        <translation>Give at most one log file.</translation>
+    </message>
+</context>
+<context>
+    <name>DatabasesModel</name>
+    <message numerus="yes">
+        <source>已加载，%n 个问题</source>
+        <translation>
+            <numerusform>Loaded, %n problem</numerusform>
+            <numerusform>Loaded, %n problems</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>已加载</source>
+        <translation>Loaded</translation>
+    </message>
+    <message>
+        <source>文件</source>
+        <translation>File</translation>
+    </message>
+    <message>
+        <source>通道</source>
+        <translation>Channels</translation>
+    </message>
+    <message>
+        <source>报文数</source>
+        <translation>Messages</translation>
+    </message>
+    <message>
+        <source>状态</source>
+        <translation>State</translation>
+    </message>
+    <message>
+        <source>通道1</source>
+        <translation>Channel 1</translation>
+    </message>
+    <message>
+        <source>通道2</source>
+        <translation>Channel 2</translation>
+    </message>
+    <message>
+        <source>两个通道</source>
+        <translation>Both channels</translation>
+    </message>
+</context>
+<context>
+    <name>DatabasesWindow</name>
+    <message>
+        <source> CAN数据库</source>
+        <translation> CAN databases</translation>
+    </message>
+    <message>
+        <source>新添加的文件用于哪些通道；已添加文件的通道可在列表中双击修改</source>
+        <translation>The channels the files added next are for; double-click a listed file&apos;s channels to change them</translation>
+    </message>
+    <message>
+        <source>添加...</source>
+        <translation>Add...</translation>
+    </message>
+    <message>
+        <source>重新加载</source>
+        <translation>Reload</translation>
+    </message>
+    <message>
+        <source>移除</source>
+        <translation>Remove</translation>
+    </message>
+    <message>
+        <source>新文件用于:</source>
+        <translation>New files for:</translation>
+    </message>
+    <message>
+        <source>所选文件的问题:</source>
+        <translation>Problems in the chosen file:</translation>
+    </message>
+    <message>
+        <source>选择一个文件以查看其问题。</source>
+        <translation>Choose a file to see its problems.</translation>
+    </message>
+    <message>
+        <source>尚未添加数据库。</source>
+        <translation>No database added yet.</translation>
+    </message>
+    <message>
+        <source>文件读取无误。</source>
+        <translation>The file was read without problems.</translation>
+    </message>
+    <message>
+        <source>添加CAN数据库</source>
+        <translation>Add CAN databases</translation>
+    </message>
+    <message>
+        <source>CAN数据库 (*.dbc);;所有文件 (*)</source>
+        <translation>CAN databases (*.dbc);;All files (*)</translation>
+    </message>
+</context>
+<context>
+    <name>DbcReader</name>
+    <message>
+        <source>没有这个数据库</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>无法识别的内容</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>标识符超出 29 位</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>标识符与前面的报文重复</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>信号超出 64 位</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>信号长度须为 1 到 64 位</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>信号不属于任何报文</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>引用了未定义的报文</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>引用了未定义的信号</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>浮点信号的长度须为 32 或 64 位</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>复用信号没有复用器</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>复用器互相选择，形成循环</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>引号未闭合</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 行无法读取，已跳过：</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>第 %1 行：%2（%3）</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>……</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>无法打开文件 %1：%2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>文件过大，不是 CAN 数据库：%1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>不是 DBC 格式的 CAN 数据库：%1</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 <context>
@@ -224,176 +613,110 @@
     </message>
 </context>
 <context>
-    <name>RAZOradurodMainWindow</name>
+    <name>FileSaveSupport</name>
     <message>
-        <source>RCAN Tools</source>
-        <translation>RCAN Tools</translation>
-    </message>
-    <message>
-        <source>设备管理</source>
-        <translation>Device Manager</translation>
-    </message>
-    <message>
-        <source>发送数据</source>
-        <translation>Send Data</translation>
-    </message>
-    <message>
-        <source>总线利用率</source>
-        <translation>Bus Load</translation>
-    </message>
-    <message>
-        <source>设置&amp;帮助</source>
-        <translation>Settings &amp; Help</translation>
-    </message>
-    <message>
-        <source>切换到中文</source>
-        <translation>Switch to Chinese</translation>
-    </message>
-    <message>
-        <source>切换到英文</source>
-        <translation>Switch to English</translation>
-    </message>
-    <message>
-        <source>关于</source>
-        <translation>About</translation>
+        <source>不是普通文件（文件夹、管道、设备或套接字）</source>
+        <translation>not a regular file (a folder, pipe, device or socket)</translation>
     </message>
 </context>
 <context>
-    <name>RivexAbout</name>
+    <name>FileSave_Widget</name>
     <message>
-        <source> 关于</source>
-        <translation> About</translation>
-    </message>
-    <message>
-        <source>作者：RCAN Tools 开发组</source>
-        <translation>Author: the RCAN Tools developers</translation>
-    </message>
-    <message>
-        <source>技术支持热线：暂未开通，请通过电子邮箱联系</source>
-        <translation>Support hotline: not yet available, please write an e-mail</translation>
-    </message>
-    <message>
-        <source>电子邮箱：support@rcan-tools.example</source>
-        <translation>E-mail: support@rcan-tools.example</translation>
-    </message>
-    <message>
-        <source>通信地址：仅提供线上支持，不接收信件</source>
-        <translation>Postal address: online support only, no letters please</translation>
-    </message>
-    <message>
-        <source>&lt;a href=&quot;https://rcan-tools.example/&quot;&gt;访问项目主页，获取更新和使用说明&lt;/a&gt;</source>
-        <translation>&lt;a href=&quot;https://rcan-tools.example/&quot;&gt;Visit the project page for updates and the user guide&lt;/a&gt;</translation>
-    </message>
-    <message>
-        <source>本软件按现状提供，不附带任何明示或暗示的担保。</source>
-        <translation>This software is provided as is, without any express or implied warranty.</translation>
+        <source> CAN保存</source>
+        <translation> CAN Save</translation>
     </message>
 </context>
 <context>
-    <name>tablePanel_Widget</name>
+    <name>FrameSignalDetail</name>
     <message>
-        <source>帧发送</source>
-        <translation>Frame Send</translation>
+        <source>单击信号以绘制其曲线</source>
+        <translation>Click a signal to plot it</translation>
     </message>
     <message>
-        <source>通道:</source>
-        <translation>Channel:</translation>
+        <source>单击一行以查看其信号</source>
+        <translation>Click a row to see its signals</translation>
     </message>
     <message>
-        <source>帧类型:</source>
-        <translation>Frame type:</translation>
+        <source>数据库中没有此帧的报文</source>
+        <translation>No database describes this frame</translation>
+    </message>
+</context>
+<context>
+    <name>FrameSignalText</name>
+    <message>
+        <source>%1 (缺失)</source>
+        <translation>%1 (missing)</translation>
+    </message>
+</context>
+<context>
+    <name>IdOverviewModel</name>
+    <message>
+        <source>通道</source>
+        <translation>Channel</translation>
     </message>
     <message>
-        <source>帧格式:</source>
-        <translation>Frame format:</translation>
+        <source>帧ID</source>
+        <translation>Frame ID</translation>
     </message>
     <message>
-        <source>帧ID:0x</source>
-        <translation>Frame ID: 0x</translation>
+        <source>类型</source>
+        <translation>Type</translation>
     </message>
     <message>
-        <source>发送次数:</source>
-        <translation>Send count:</translation>
+        <source>方向</source>
+        <translation>Dir</translation>
     </message>
     <message>
-        <source>每次间隔(ms):</source>
-        <translation>Interval (ms):</translation>
-    </message>
-    <message>
-        <source>数据长度:</source>
-        <translation>Data length:</translation>
-    </message>
-    <message>
-        <source>数据:0x</source>
-        <translation>Data: 0x</translation>
-    </message>
-    <message>
-        <source>ID递增</source>
-        <translation>ID increment</translation>
-    </message>
-    <message>
-        <source>数据递增</source>
-        <translation>Data increment</translation>
-    </message>
-    <message>
-        <source>帧名称:</source>
-        <translation>Frame name:</translation>
-    </message>
-    <message>
-        <source>添加到列表</source>
-        <translation>Add to List</translation>
-    </message>
-    <message>
-        <source>立即发送</source>
-        <translation>Send Now</translation>
-    </message>
-    <message>
-        <source>停止发送</source>
-        <translation>Stop Sending</translation>
-    </message>
-    <message>
-        <source>发送时间(s):</source>
-        <translation>Send time (s):</translation>
-    </message>
-    <message>
-        <source>列表发送</source>
-        <translation>List Send</translation>
-    </message>
-    <message>
-        <source>标准帧</source>
-        <translation>Standard frame</translation>
-    </message>
-    <message>
-        <source>扩展帧</source>
-        <translation>Extended frame</translation>
-    </message>
-    <message>
-        <source>数据帧</source>
-        <translation>Data frame</translation>
+        <source>计数</source>
+        <translation>Count</translation>
     </message>
     <message>
         <source>远程帧</source>
-        <translation>Remote frame</translation>
+        <translation>Remote</translation>
     </message>
     <message>
-        <source>通道1</source>
-        <translation>Channel 1</translation>
+        <source>周期(ms)</source>
+        <translation>Cycle (ms)</translation>
     </message>
     <message>
-        <source>通道2</source>
-        <translation>Channel 2</translation>
+        <source>平均(ms)</source>
+        <translation>Mean (ms)</translation>
     </message>
     <message>
-        <source>发送失败 通道</source>
-        <translation>Send failed: channel </translation>
+        <source>最小(ms)</source>
+        <translation>Min (ms)</translation>
     </message>
     <message>
-        <source>设备未响应</source>
-        <translation>The device did not respond.</translation>
+        <source>最大(ms)</source>
+        <translation>Max (ms)</translation>
     </message>
     <message>
-        <source>设备发送失败</source>
-        <translation>The device could not send the frame.</translation>
+        <source>长度</source>
+        <translation>DLC</translation>
+    </message>
+    <message>
+        <source>数据</source>
+        <translation>Data</translation>
+    </message>
+    <message>
+        <source>数据帧数</source>
+        <translation>Data frames</translation>
+    </message>
+    <message>
+        <source>远程帧数</source>
+        <translation>Remote frames</translation>
+    </message>
+    <message>
+        <source>最近两帧数据帧的间隔，按设备时间戳</source>
+        <translation>Gap between the last two data frames, from the device time stamps</translation>
+    </message>
+    <message>
+        <source>报文</source>
+        <translation>Message</translation>
+    </message>
+    <message>
+        <source>信号（最新值）</source>
+        <translation>Signals (latest values)</translation>
     </message>
 </context>
 <context>
@@ -408,18 +731,49 @@
     </message>
 </context>
 <context>
-    <name>generallyFrameSendWidget</name>
+    <name>LogFileDialogs</name>
     <message>
-        <source> CAN发送</source>
-        <translation> CAN Send</translation>
+        <source>RCAN 文本日志 (*.txt)</source>
+        <translation>RCAN text log (*.txt)</translation>
     </message>
     <message>
-        <source>已连接设备：</source>
-        <translation>Connected device: </translation>
+        <source>candump 日志 (*.log)</source>
+        <translation>candump log (*.log)</translation>
     </message>
     <message>
-        <source>列表发送</source>
-        <translation>Transmit list</translation>
+        <source>Vector ASC 日志 (*.asc)</source>
+        <translation>Vector ASC log (*.asc)</translation>
+    </message>
+    <message>
+        <source>PEAK TRC 日志 (*.trc)</source>
+        <translation>PEAK TRC log (*.trc)</translation>
+    </message>
+    <message>
+        <source>保存日志</source>
+        <translation>Save log</translation>
+    </message>
+    <message>
+        <source>打开日志</source>
+        <translation>Open log</translation>
+    </message>
+    <message>
+        <source>CAN 日志 (*.txt *.log *.asc *.trc)</source>
+        <translation>CAN logs (*.txt *.log *.asc *.trc)</translation>
+    </message>
+    <message>
+        <source>所有文件 (*)</source>
+        <translation>All files (*)</translation>
+    </message>
+</context>
+<context>
+    <name>LogOpenProgress</name>
+    <message>
+        <source> 打开日志</source>
+        <translation> Open log</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
     </message>
 </context>
 <context>
@@ -470,276 +824,185 @@
     </message>
 </context>
 <context>
-    <name>CANTableWidget</name>
+    <name>RAZOradurodMainWindow</name>
     <message>
-        <source>序号</source>
-        <translation>No.</translation>
+        <source>RCAN Tools</source>
+        <translation>RCAN Tools</translation>
     </message>
     <message>
-        <source>时间标识</source>
-        <translation>Time</translation>
+        <source>设备管理</source>
+        <translation>Device Manager</translation>
     </message>
     <message>
-        <source>源通道</source>
-        <translation>Channel</translation>
+        <source>发送数据</source>
+        <translation>Send Data</translation>
     </message>
     <message>
-        <source>帧ID</source>
-        <translation>Frame ID</translation>
+        <source>总线利用率</source>
+        <translation>Bus Load</translation>
     </message>
     <message>
-        <source>CAN类型</source>
-        <translation>CAN type</translation>
+        <source>设置&amp;帮助</source>
+        <translation>Settings &amp; Help</translation>
     </message>
     <message>
-        <source>方向</source>
-        <translation>Dir</translation>
+        <source>切换到中文</source>
+        <translation>Switch to Chinese</translation>
     </message>
     <message>
-        <source>长度</source>
-        <translation>Length</translation>
+        <source>切换到英文</source>
+        <translation>Switch to English</translation>
     </message>
     <message>
-        <source>数据</source>
-        <translation>Data</translation>
+        <source>关于</source>
+        <translation>About</translation>
     </message>
     <message>
-        <source>全部</source>
-        <translation>All</translation>
-    </message>
-</context>
-<context>
-    <name>CANView_Widget</name>
-    <message>
-        <source>当前设备：</source>
-        <translation>Current device:</translation>
-    </message>
-    <message>
-        <source>时间类型:</source>
-        <translation>Time type:</translation>
-    </message>
-    <message>
-        <source>系统时间</source>
-        <translation>System time</translation>
-    </message>
-    <message>
-        <source>时间戳(秒)</source>
-        <translation>Time stamp (s)</translation>
-    </message>
-    <message>
-        <source>实时保存</source>
-        <translation>Real-time save</translation>
-    </message>
-    <message>
-        <source>停止实时保存</source>
-        <translation>Stop real-time save</translation>
-    </message>
-    <message>
-        <source>保存</source>
-        <translation>Save</translation>
-    </message>
-    <message>
-        <source>清空</source>
-        <translation>Clear</translation>
-    </message>
-    <message>
-        <source>暂停</source>
-        <translation>Pause</translation>
-    </message>
-    <message>
-        <source>继续</source>
-        <translation>Resume</translation>
-    </message>
-    <message>
-        <source>接收帧计数：</source>
-        <translation>Frames received:</translation>
-    </message>
-    <message>
-        <source>发送帧计数：</source>
-        <translation>Frames sent:</translation>
-    </message>
-    <message>
-        <source>错误帧计数：</source>
-        <translation>Error frames:</translation>
-    </message>
-    <message>
-        <source>保存失败</source>
-        <translation>Saving failed</translation>
-    </message>
-    <message>
-        <source>无法开始实时保存。
-文件：%1
-原因：%2</source>
-        <translation>Real-time saving could not start.
-File: %1
-Reason: %2</translation>
-    </message>
-    <message>
-        <source>实时保存已停止：写入失败。
-文件：%1
-原因：%2</source>
-        <translation>Real-time saving stopped: a write failed.
-File: %1
-Reason: %2</translation>
-    </message>
-    <message>
-        <source>保存失败，文件未被改动。
-文件：%1
-原因：%2</source>
-        <translation>Saving failed; the file was left as it was.
-File: %1
-Reason: %2</translation>
-    </message>
-    <message>
-        <source>打开</source>
-        <translation>Open</translation>
-    </message>
-    <message>
-        <source>通道正在运行，不能打开日志。请先停止通道。</source>
-        <translation>A channel is running, so a log cannot be opened. Stop the channels first.</translation>
-    </message>
-    <message>
-        <source>无法读取文件“%1”。</source>
-        <translation>The file “%1” cannot be read.</translation>
-    </message>
-    <message>
-        <source>“%1”不是可识别的 CAN 日志。可以打开的格式：RCAN 文本日志、candump 日志、Vector ASC 和 PEAK TRC 2.1。</source>
-        <translation>“%1” is not a CAN log this program knows. It opens RCAN text logs, candump logs, Vector ASC and PEAK TRC 2.1.</translation>
-    </message>
-    <message>
-        <source>历史记录中有尚未保存的帧，打开日志会替换它们。仍要打开吗？</source>
-        <translation>The history holds frames that were not saved. Opening a log replaces them. Open it anyway?</translation>
-    </message>
-    <message>
-        <source>打开日志</source>
-        <translation>Open log</translation>
-    </message>
-    <message>
-        <source>文件中有 %1 帧，历史记录最多保存 %2 帧：最早的 %3 帧没有载入。</source>
-        <translation>The file holds %1 frames and the history keeps at most %2: the oldest %3 frames were not loaded.</translation>
-    </message>
-    <message>
-        <source>有 %1 行无法识别，已跳过。第一行是第 %2 行：%3</source>
-        <translation>%1 lines were not understood and were skipped. The first is line %2: %3</translation>
-    </message>
-    <message>
-        <source>日志：%1</source>
-        <translation>Log: %1</translation>
-    </message>
-    <message>
-        <source>日志：%1（未读完）</source>
-        <translation>Log: %1 (not read to the end)</translation>
-    </message>
-    <message>
-        <source>总览</source>
-        <translation>Overview</translation>
-    </message>
-    <message>
-        <source>按帧ID总览：计数、周期、变化的字节。再按一次回到逐帧列表。</source>
-        <translation>One row per frame ID: counts, cycle times, changing bytes. Press again for the frame list.</translation>
-    </message>
-    <message>
-        <source>另有 %1 帧属于未列出的帧ID：总览最多列出 %2 个帧ID。</source>
-        <translation>%1 more frames belong to frame IDs not listed: the overview lists at most %2 frame IDs.</translation>
+        <source>CAN数据库...</source>
+        <translation>CAN databases...</translation>
     </message>
 </context>
 <context>
-    <name>FileSave_Widget</name>
+    <name>RivexAbout</name>
     <message>
-        <source> CAN保存</source>
-        <translation> CAN Save</translation>
+        <source> 关于</source>
+        <translation> About</translation>
+    </message>
+    <message>
+        <source>作者：RCAN Tools 开发组</source>
+        <translation>Author: the RCAN Tools developers</translation>
+    </message>
+    <message>
+        <source>技术支持热线：暂未开通，请通过电子邮箱联系</source>
+        <translation>Support hotline: not yet available, please write an e-mail</translation>
+    </message>
+    <message>
+        <source>电子邮箱：support@rcan-tools.example</source>
+        <translation>E-mail: support@rcan-tools.example</translation>
+    </message>
+    <message>
+        <source>通信地址：仅提供线上支持，不接收信件</source>
+        <translation>Postal address: online support only, no letters please</translation>
+    </message>
+    <message>
+        <source>&lt;a href=&quot;https://rcan-tools.example/&quot;&gt;访问项目主页，获取更新和使用说明&lt;/a&gt;</source>
+        <translation>&lt;a href=&quot;https://rcan-tools.example/&quot;&gt;Visit the project page for updates and the user guide&lt;/a&gt;</translation>
+    </message>
+    <message>
+        <source>本软件按现状提供，不附带任何明示或暗示的担保。</source>
+        <translation>This software is provided as is, without any express or implied warranty.</translation>
     </message>
 </context>
 <context>
-    <name>FileSaveSupport</name>
+    <name>SignalComposer</name>
     <message>
-        <source>不是普通文件（文件夹、管道、设备或套接字）</source>
-        <translation>not a regular file (a folder, pipe, device or socket)</translation>
+        <source>“%1”不是数值。</source>
+        <translation>“%1” is not a number.</translation>
+    </message>
+    <message>
+        <source>“%1”既不是数值，也不是信号 %2 的取值名称。</source>
+        <translation>“%1” is neither a number nor a value name of the signal %2.</translation>
+    </message>
+    <message>
+        <source>信号 %1 超出报文的 %2 字节长度。</source>
+        <translation>The signal %1 reaches past the message&apos;s %2 bytes.</translation>
+    </message>
+    <message>
+        <source>信号 %1 的多路复用器未知。</source>
+        <translation>The multiplexor of the signal %1 is not known.</translation>
+    </message>
+    <message>
+        <source>多路复用器 %1 无法取值 %2。</source>
+        <translation>The multiplexor %1 cannot take the value %2.</translation>
+    </message>
+    <message>
+        <source>%1 超出信号 %2 可表示的范围 %3 .. %4。</source>
+        <translation>%1 is outside what the signal %2 can hold, %3 .. %4.</translation>
+    </message>
+    <message>
+        <source>%1 超出信号 %2 的浮点范围。</source>
+        <translation>%1 is outside the floating-point range of the signal %2.</translation>
     </message>
 </context>
 <context>
-    <name>CommandLine</name>
+    <name>SignalComposerWindow</name>
     <message>
-        <source>RCAN-U01 双通道 USB-CAN 适配器的 CAN 总线分析仪。</source>
-        <translation>CAN bus analyser for the two-channel RCAN-U01 USB-CAN adapter.</translation>
+        <source> 由信号值生成帧</source>
+        <translation> Frame from signal values</translation>
     </message>
     <message>
-        <source>要打开的日志文件。</source>
-        <translation>A log file to open.</translation>
+        <source>通道1</source>
+        <translation>Channel 1</translation>
     </message>
     <message>
-        <source>在程序内启动一个虚拟 RCAN-U01 适配器，它的端口列在设备页中。</source>
-        <translation>Start a virtual RCAN-U01 adapter inside the program; its port is listed in the device page.</translation>
+        <source>通道2</source>
+        <translation>Channel 2</translation>
     </message>
     <message>
-        <source>虚拟适配器在每个已启动的通道上每秒产生的帧数（默认 %1）。</source>
-        <translation>Frames per second the virtual adapter generates on each started channel (default %1).</translation>
+        <source>信号</source>
+        <translation>Signal</translation>
     </message>
     <message>
-        <source>把没有 USB 标识的串口设备（例如伪终端）列在设备页中；可以给出多次。</source>
-        <translation>List a serial device without USB identifiers (a pseudo-terminal, for example) in the device page; may be given more than once.</translation>
+        <source>值</source>
+        <translation>Value</translation>
     </message>
     <message>
-        <source>用 --help 查看用法。</source>
-        <translation>See --help for usage.</translation>
+        <source>单位</source>
+        <translation>Unit</translation>
     </message>
     <message>
-        <source>--simulate-rate 需要 0 或更大的整数。</source>
-        <translation>--simulate-rate needs a whole number of 0 or more.</translation>
+        <source>原始值</source>
+        <translation>Raw</translation>
     </message>
     <message>
-        <source>--port 需要一个设备路径。</source>
-        <translation>--port needs a device path.</translation>
+        <source>范围</source>
+        <translation>Range</translation>
     </message>
     <message>
-        <source>只能给出一个日志文件。</source>
-        <translation>Give at most one log file.</translation>
-    </message>
-</context>
-<context>
-    <name>LogOpenProgress</name>
-    <message>
-        <source> 打开日志</source>
-        <translation> Open log</translation>
+        <source>添加到发送列表</source>
+        <translation>Add to the transmit list</translation>
     </message>
     <message>
-        <source>取消</source>
-        <translation>Cancel</translation>
-    </message>
-</context>
-<context>
-    <name>LogFileDialogs</name>
-    <message>
-        <source>RCAN 文本日志 (*.txt)</source>
-        <translation>RCAN text log (*.txt)</translation>
+        <source>关闭</source>
+        <translation>Close</translation>
     </message>
     <message>
-        <source>candump 日志 (*.log)</source>
-        <translation>candump log (*.log)</translation>
+        <source>报文:</source>
+        <translation>Message:</translation>
     </message>
     <message>
-        <source>Vector ASC 日志 (*.asc)</source>
-        <translation>Vector ASC log (*.asc)</translation>
+        <source>通道:</source>
+        <translation>Channel:</translation>
     </message>
     <message>
-        <source>PEAK TRC 日志 (*.trc)</source>
-        <translation>PEAK TRC log (*.trc)</translation>
+        <source>数据(十六进制):</source>
+        <translation>Data (hex):</translation>
     </message>
     <message>
-        <source>保存日志</source>
-        <translation>Save log</translation>
+        <source>没有已加载的数据库报文：请先在“CAN数据库”中添加DBC文件。</source>
+        <translation>No database messages are loaded: add DBC files under “CAN databases” first.</translation>
     </message>
     <message>
-        <source>打开日志</source>
-        <translation>Open log</translation>
+        <source> (多路复用器)</source>
+        <translation> (multiplexor)</translation>
     </message>
     <message>
-        <source>CAN 日志 (*.txt *.log *.asc *.trc)</source>
-        <translation>CAN logs (*.txt *.log *.asc *.trc)</translation>
+        <source>输入物理值</source>
+        <translation>Enter the physical value</translation>
     </message>
     <message>
-        <source>所有文件 (*)</source>
-        <translation>All files (*)</translation>
+        <source>输入物理值或取值名称:
+</source>
+        <translation>Enter the physical value or a value name:
+</translation>
+    </message>
+    <message>
+        <source>当前多路复用器的值未选中此信号；输入值会同时设置多路复用器。</source>
+        <translation>The multiplexor&apos;s value does not select this signal now; entering a value sets the multiplexor too.</translation>
+    </message>
+    <message>
+        <source>数据只能包含十六进制数字。</source>
+        <translation>The data can only hold hex digits.</translation>
     </message>
 </context>
 <context>
@@ -1000,68 +1263,131 @@ Reason: %2</translation>
         <source>，</source>
         <translation>, </translation>
     </message>
+    <message>
+        <source>从数据库...</source>
+        <translation>From database...</translation>
+    </message>
 </context>
 <context>
-    <name>IdOverviewModel</name>
+    <name>generallyFrameSendWidget</name>
     <message>
-        <source>通道</source>
-        <translation>Channel</translation>
+        <source> CAN发送</source>
+        <translation> CAN Send</translation>
     </message>
     <message>
-        <source>帧ID</source>
-        <translation>Frame ID</translation>
+        <source>已连接设备：</source>
+        <translation>Connected device: </translation>
     </message>
     <message>
-        <source>类型</source>
-        <translation>Type</translation>
+        <source>列表发送</source>
+        <translation>Transmit list</translation>
+    </message>
+</context>
+<context>
+    <name>tablePanel_Widget</name>
+    <message>
+        <source>帧发送</source>
+        <translation>Frame Send</translation>
     </message>
     <message>
-        <source>方向</source>
-        <translation>Dir</translation>
+        <source>通道:</source>
+        <translation>Channel:</translation>
     </message>
     <message>
-        <source>计数</source>
-        <translation>Count</translation>
+        <source>帧类型:</source>
+        <translation>Frame type:</translation>
+    </message>
+    <message>
+        <source>帧格式:</source>
+        <translation>Frame format:</translation>
+    </message>
+    <message>
+        <source>帧ID:0x</source>
+        <translation>Frame ID: 0x</translation>
+    </message>
+    <message>
+        <source>发送次数:</source>
+        <translation>Send count:</translation>
+    </message>
+    <message>
+        <source>每次间隔(ms):</source>
+        <translation>Interval (ms):</translation>
+    </message>
+    <message>
+        <source>数据长度:</source>
+        <translation>Data length:</translation>
+    </message>
+    <message>
+        <source>数据:0x</source>
+        <translation>Data: 0x</translation>
+    </message>
+    <message>
+        <source>ID递增</source>
+        <translation>ID increment</translation>
+    </message>
+    <message>
+        <source>数据递增</source>
+        <translation>Data increment</translation>
+    </message>
+    <message>
+        <source>帧名称:</source>
+        <translation>Frame name:</translation>
+    </message>
+    <message>
+        <source>添加到列表</source>
+        <translation>Add to List</translation>
+    </message>
+    <message>
+        <source>立即发送</source>
+        <translation>Send Now</translation>
+    </message>
+    <message>
+        <source>停止发送</source>
+        <translation>Stop Sending</translation>
+    </message>
+    <message>
+        <source>发送时间(s):</source>
+        <translation>Send time (s):</translation>
+    </message>
+    <message>
+        <source>列表发送</source>
+        <translation>List Send</translation>
+    </message>
+    <message>
+        <source>标准帧</source>
+        <translation>Standard frame</translation>
+    </message>
+    <message>
+        <source>扩展帧</source>
+        <translation>Extended frame</translation>
+    </message>
+    <message>
+        <source>数据帧</source>
+        <translation>Data frame</translation>
     </message>
     <message>
         <source>远程帧</source>
-        <translation>Remote</translation>
+        <translation>Remote frame</translation>
     </message>
     <message>
-        <source>周期(ms)</source>
-        <translation>Cycle (ms)</translation>
+        <source>通道1</source>
+        <translation>Channel 1</translation>
     </message>
     <message>
-        <source>平均(ms)</source>
-        <translation>Mean (ms)</translation>
+        <source>通道2</source>
+        <translation>Channel 2</translation>
     </message>
     <message>
-        <source>最小(ms)</source>
-        <translation>Min (ms)</translation>
+        <source>发送失败 通道</source>
+        <translation>Send failed: channel </translation>
     </message>
     <message>
-        <source>最大(ms)</source>
-        <translation>Max (ms)</translation>
+        <source>设备未响应</source>
+        <translation>The device did not respond.</translation>
     </message>
     <message>
-        <source>长度</source>
-        <translation>DLC</translation>
-    </message>
-    <message>
-        <source>数据</source>
-        <translation>Data</translation>
-    </message>
-    <message>
-        <source>数据帧数</source>
-        <translation>Data frames</translation>
-    </message>
-    <message>
-        <source>远程帧数</source>
-        <translation>Remote frames</translation>
-    </message>
-    <message>
-        <source>最近两帧数据帧的间隔，按设备时间戳</source>
-        <translation>Gap between the last two data frames, from the device time stamps</translation>
+        <source>设备发送失败</source>
+        <translation>The device could not send the frame.</translation>
     </message>
 </context>
 </TS>

@@ -1,5 +1,9 @@
 #include "candb/dbcreader.h"
 #include "display/framesignaltext.h"
+#include "display/idoverviewmodel.h"
+#include "display/rstanditemmodel.h"
+#include "display/signalhub.h"
+#include "support/textfile.h"
 #include "support/vehicledbc.h"
 
 #include <QtTest>
@@ -16,6 +20,7 @@ private slots:
     void describe_data();
     void describe();
     void toolTipStartsWithTheMessage();
+    void viewsShowTheDatabasesInUse();
 
 private:
     CanDatabase m_database;
@@ -126,5 +131,55 @@ void tst_FrameSignalText::toolTipStartsWithTheMessage()
     QCOMPARE(FrameSignalText::toolTip(FrameSignals()), QString());
 }
 
-QTEST_APPLESS_MAIN(tst_FrameSignalText)
+// The trace's tooltip and the overview's columns follow the program's databases as they come
+// and go, on the channels each is for.
+void tst_FrameSignalText::viewsShowTheDatabasesInUse()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("vehicle.dbc"));
+    QVERIFY(writeTestFile(path, vehicleDbc()));
+
+    CanRecord engine;
+    engine.frame.channel = 2;
+    engine.frame.id = 0x100;
+    engine.frame.info = 8;
+    CanRecord other = engine;
+    other.frame.channel = 1;
+    LockedHandoff<CanRecordView> handoff;
+    handoff.set(CanRecordView(CanRecordList { engine, other }));
+    RstandItemModel trace(&handoff);
+    trace.refresh();
+
+    IdOverview overview;
+    IdOverviewModel overviewModel(&overview);
+    overview.add(engine, false);
+    overview.add(other, false);
+    overview.publish();
+    overviewModel.refresh();
+    QCOMPARE(overviewModel.rowCount(), 2);
+    const auto message = [&](int row) {
+        return overviewModel.index(row, IdOverviewModel::MessageColumn).data().toString();
+    };
+
+    QVERIFY(!trace.index(0, 3).data(Qt::ToolTipRole).isValid());
+    QCOMPARE(message(0), QString());
+
+    DatabaseSet *databases = SignalHub::instance()->databases();
+    databases->add(path, DatabaseSet::Channel2);
+    QVERIFY(
+        trace.index(0, 3).data(Qt::ToolTipRole).toString().startsWith(QLatin1String("Engine\n")));
+    QVERIFY(!trace.index(1, 3).data(Qt::ToolTipRole).isValid());
+    QCOMPARE(message(0), QStringLiteral("Engine"));
+    QCOMPARE(message(1), QString());
+    QVERIFY(overviewModel.index(0, IdOverviewModel::SignalsColumn)
+                .data()
+                .toString()
+                .contains(QLatin1String("Gear = Park")));
+
+    databases->remove(0);
+    QCOMPARE(message(0), QString());
+    QVERIFY(!trace.index(0, 3).data(Qt::ToolTipRole).isValid());
+}
+
+QTEST_GUILESS_MAIN(tst_FrameSignalText)
 #include "tst_framesignaltext.moc"
