@@ -6,6 +6,7 @@
 #include <QStringView>
 #include <QTextCodec>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -124,6 +125,29 @@ bool toValueKey(QStringView word, qint64 *value)
     return true;
 }
 
+// True when the line at `at` opens a section that carries values (not a name in NS_'s list).
+bool startsStatement(const QChar *at, const QChar *end)
+{
+    static const char *const sections[]
+        = { "BO_",         "SG_",         "CM_",        "BA_",          "BA_DEF_",
+            "BA_DEF_DEF_", "VAL_",        "VAL_TABLE_", "SIG_VALTYPE_", "BO_TX_BU_",
+            "SIG_GROUP_",  "SG_MUL_VAL_", "BU_",        "BS_",          "EV_" };
+    while (at < end && isBlank(*at))
+        ++at;
+    const QChar *wordEnd = at;
+    while (wordEnd < end && !isSpace(*wordEnd) && !isPunct(*wordEnd))
+        ++wordEnd;
+    if (wordEnd == at || wordEnd >= end
+        || !(wordEnd->unicode() == ' ' || wordEnd->unicode() == '\t' || wordEnd->unicode() == ':'))
+        return false;
+    const QStringView word(at, wordEnd - at);
+    for (const char *section : sections) {
+        if (word == QLatin1String(section))
+            return true;
+    }
+    return false;
+}
+
 // Reads the words, punctuation and quoted strings of one statement.
 class Cursor
 {
@@ -216,20 +240,7 @@ private:
     const QChar *m_end;
 };
 
-enum class Reason {
-    Unreadable,
-    IdentifierTooLong,
-    DuplicateIdentifier,
-    SignalPast64Bits,
-    SignalLength,
-    SignalOutsideMessage,
-    UnknownMessage,
-    UnknownSignal,
-    FloatLength,
-    NoMultiplexor,
-    MultiplexorLoop,
-    UnclosedQuote,
-};
+using Reason = DbcProblem::Kind;
 
 struct AttributeDefinition
 {
@@ -324,29 +335,29 @@ private:
 QString Parser::reasonText(Reason reason) const
 {
     switch (reason) {
-    case Reason::Unreadable:
+    case DbcProblem::Unreadable:
         return tr("无法识别的内容");
-    case Reason::IdentifierTooLong:
+    case DbcProblem::IdentifierTooLong:
         return tr("标识符超出 29 位");
-    case Reason::DuplicateIdentifier:
+    case DbcProblem::DuplicateIdentifier:
         return tr("标识符与前面的报文重复");
-    case Reason::SignalPast64Bits:
+    case DbcProblem::SignalPast64Bits:
         return tr("信号超出 64 位");
-    case Reason::SignalLength:
+    case DbcProblem::SignalLength:
         return tr("信号长度须为 1 到 64 位");
-    case Reason::SignalOutsideMessage:
+    case DbcProblem::SignalOutsideMessage:
         return tr("信号不属于任何报文");
-    case Reason::UnknownMessage:
+    case DbcProblem::UnknownMessage:
         return tr("引用了未定义的报文");
-    case Reason::UnknownSignal:
+    case DbcProblem::UnknownSignal:
         return tr("引用了未定义的信号");
-    case Reason::FloatLength:
+    case DbcProblem::FloatLength:
         return tr("浮点信号的长度须为 32 或 64 位");
-    case Reason::NoMultiplexor:
+    case DbcProblem::NoMultiplexor:
         return tr("复用信号没有复用器");
-    case Reason::MultiplexorLoop:
+    case DbcProblem::MultiplexorLoop:
         return tr("复用器互相选择，形成循环");
-    case Reason::UnclosedQuote:
+    case DbcProblem::UnclosedQuote:
         return tr("引号未闭合");
     }
     return QString();
@@ -367,6 +378,7 @@ void Parser::addProblem(
     DbcProblem problem;
     problem.line = line;
     problem.text = text;
+    problem.kind = reason;
     problem.reason = detail.isEmpty() ? reasonText(reason) : detail;
     m_problems.append(problem);
 }
@@ -380,10 +392,15 @@ const QChar *Parser::statementEnd(const QChar *at, Kind kind) const
     while (at < end) {
         const ushort c = at->unicode();
         if (quoted) {
-            if (c == '\\' && at + 1 < end)
+            if (c == '\\' && at + 1 < end) {
                 ++at;
-            else if (c == '"')
+            } else if (c == '"') {
                 quoted = false;
+            } else if (c == '\n' && startsStatement(at + 1, end)) {
+                // A comment may run over lines, but a line that opens a section means the
+                // quote was never closed: the statement ends before that line.
+                return at;
+            }
             ++at;
             continue;
         }
@@ -484,7 +501,7 @@ void Parser::run(DbcReadResult *result)
                 continue;
             }
             m_inNodes = false;
-            addProblem(line, start, stop, Reason::Unreadable);
+            addProblem(line, start, stop, DbcProblem::Unreadable);
             continue;
         }
         m_inNodes = kind == 4;
@@ -493,7 +510,7 @@ void Parser::run(DbcReadResult *result)
         if (cursor.atEnd())
             continue;
         Cursor statement(wordEnd, stop);
-        Reason reason = Reason::Unreadable;
+        Reason reason = DbcProblem::Unreadable;
         bool ok = true;
         switch (kind) {
         case 1: // VERSION
@@ -547,14 +564,14 @@ void Parser::run(DbcReadResult *result)
         }
         if (!ok) {
             // A quote that never closes is the likelier fault than the words before it.
-            if (reason == Reason::Unreadable && kind >= 7 && kind != 16) {
+            if (reason == DbcProblem::Unreadable && kind >= 7 && kind != 16) {
                 bool quoted = false;
                 for (const QChar *c = wordEnd; c < stop; ++c) {
                     if (c->unicode() == '"')
                         quoted = !quoted;
                 }
                 if (quoted)
-                    reason = Reason::UnclosedQuote;
+                    reason = DbcProblem::UnclosedQuote;
             }
             addProblem(line, start, stop, reason);
         }
@@ -597,7 +614,7 @@ bool Parser::parseMessage(Cursor &cursor, Reason *reason)
     const quint64 id = fileId & ~quint64(0x80000000u);
     if (id > 0x1FFFFFFFu) {
         m_refused.insert(fileId);
-        *reason = Reason::IdentifierTooLong;
+        *reason = DbcProblem::IdentifierTooLong;
         return false;
     }
     PendingMessage pending;
@@ -623,7 +640,7 @@ bool Parser::parseSignal(Cursor &cursor, Reason *reason)
     if (m_current < 0) {
         if (m_skippingSignals)
             return true;
-        *reason = Reason::SignalOutsideMessage;
+        *reason = DbcProblem::SignalOutsideMessage;
         return false;
     }
     DbcSignal signal;
@@ -676,7 +693,7 @@ bool Parser::parseSignal(Cursor &cursor, Reason *reason)
     }
 
     if (signal.length < 1 || signal.length > 64) {
-        *reason = Reason::SignalLength;
+        *reason = DbcProblem::SignalLength;
         return false;
     }
     bool fits = signal.startBit >= 0 && signal.startBit <= 63;
@@ -685,7 +702,7 @@ bool Parser::parseSignal(Cursor &cursor, Reason *reason)
     if (fits && signal.byteOrder == DbcSignal::Motorola)
         fits = (7 - signal.startBit / 8) * 8 + signal.startBit % 8 - signal.length + 1 >= 0;
     if (!fits) {
-        *reason = Reason::SignalPast64Bits;
+        *reason = DbcProblem::SignalPast64Bits;
         return false;
     }
     PendingMessage &message = m_messages[m_current];
@@ -751,13 +768,13 @@ bool Parser::parseComment(Cursor &cursor, Reason *reason)
                 if (signal) {
                     into = &signal->comment;
                 } else {
-                    *reason = Reason::UnknownSignal;
+                    *reason = DbcProblem::UnknownSignal;
                 }
             }
         }
         if (!message) {
             if (!known)
-                *reason = Reason::UnknownMessage;
+                *reason = DbcProblem::UnknownMessage;
             quiet = known;
         }
     } else if (target == QLatin1String("BU_") || target == QLatin1String("EV_")) {
@@ -808,12 +825,12 @@ bool Parser::parseValues(Cursor &cursor, Reason *reason)
     PendingMessage *message = messageFor(fileId, &known);
     if (!message) {
         if (!known)
-            *reason = Reason::UnknownMessage;
+            *reason = DbcProblem::UnknownMessage;
         return known;
     }
     DbcSignal *signal = signalFor(message, name);
     if (!signal) {
-        *reason = Reason::UnknownSignal;
+        *reason = DbcProblem::UnknownSignal;
         return false;
     }
     signal->valueNames = values;
@@ -909,7 +926,7 @@ bool Parser::parseAttribute(Cursor &cursor, Reason *reason)
                 if (message) {
                     signal = signalFor(message, signalName);
                     if (!signal) {
-                        *reason = Reason::UnknownSignal;
+                        *reason = DbcProblem::UnknownSignal;
                         return false;
                     }
                 }
@@ -943,7 +960,7 @@ bool Parser::parseAttribute(Cursor &cursor, Reason *reason)
         return false;
     if ((forMessage || signal || !known) && !message) {
         if (!known)
-            *reason = Reason::UnknownMessage;
+            *reason = DbcProblem::UnknownMessage;
         return known;
     }
 
@@ -984,12 +1001,12 @@ bool Parser::parseValueType(Cursor &cursor, Reason *reason)
     PendingMessage *message = messageFor(fileId, &known);
     if (!message) {
         if (!known)
-            *reason = Reason::UnknownMessage;
+            *reason = DbcProblem::UnknownMessage;
         return known;
     }
     DbcSignal *signal = signalFor(message, name);
     if (!signal) {
-        *reason = Reason::UnknownSignal;
+        *reason = DbcProblem::UnknownSignal;
         return false;
     }
     const DbcSignal::ValueType valueType = type == 1 ? DbcSignal::Float32
@@ -997,7 +1014,7 @@ bool Parser::parseValueType(Cursor &cursor, Reason *reason)
                                                      : DbcSignal::Integer;
     if ((valueType == DbcSignal::Float32 && signal->length != 32)
         || (valueType == DbcSignal::Float64 && signal->length != 64)) {
-        *reason = Reason::FloatLength;
+        *reason = DbcProblem::FloatLength;
         return false;
     }
     signal->valueType = valueType;
@@ -1025,7 +1042,7 @@ bool Parser::parseTransmitters(Cursor &cursor, Reason *reason)
     PendingMessage *message = messageFor(fileId, &known);
     if (!message) {
         if (!known)
-            *reason = Reason::UnknownMessage;
+            *reason = DbcProblem::UnknownMessage;
         return known;
     }
     message->message.transmitters += names;
@@ -1057,7 +1074,7 @@ bool Parser::parseSignalGroup(Cursor &cursor, Reason *reason)
     PendingMessage *message = messageFor(fileId, &known);
     if (!message) {
         if (!known)
-            *reason = Reason::UnknownMessage;
+            *reason = DbcProblem::UnknownMessage;
         return known;
     }
     m_signalGroups.insert(message->message.name + QLatin1Char('/') + group.toString(), names);
@@ -1093,13 +1110,13 @@ bool Parser::parseMultiplexValues(Cursor &cursor, Reason *reason)
     PendingMessage *message = messageFor(fileId, &known);
     if (!message) {
         if (!known)
-            *reason = Reason::UnknownMessage;
+            *reason = DbcProblem::UnknownMessage;
         return known;
     }
     int index = -1;
     DbcSignal *signal = signalFor(message, name, &index);
     if (!signal || !signalFor(message, switchName)) {
-        *reason = Reason::UnknownSignal;
+        *reason = DbcProblem::UnknownSignal;
         return false;
     }
     PendingSignal &pending = message->signalLines[index];
@@ -1166,7 +1183,7 @@ void Parser::finish(DbcReadResult *result)
                 continue;
             if (topSwitch < 0 || topSwitch == i) {
                 const int line = pending.signalLines.at(i).line;
-                addProblem(line, lineText(line), end, Reason::NoMultiplexor);
+                addProblem(line, lineText(line), end, DbcProblem::NoMultiplexor);
                 continue;
             }
             signal.multiplexorName = message.signalList.at(topSwitch).name;
@@ -1182,12 +1199,12 @@ void Parser::finish(DbcReadResult *result)
             }
             if (at >= 0 && steps > message.signalList.size()) {
                 const int line = pending.signalLines.at(i).line;
-                addProblem(line, lineText(line), end, Reason::MultiplexorLoop);
+                addProblem(line, lineText(line), end, DbcProblem::MultiplexorLoop);
                 message.signalList[i].multiplexorName.clear();
             }
         }
         if (!database.addMessage(message))
-            addProblem(pending.line, lineText(pending.line), end, Reason::DuplicateIdentifier);
+            addProblem(pending.line, lineText(pending.line), end, DbcProblem::DuplicateIdentifier);
     }
     database.comment = m_comment;
     database.nodes = m_nodes;

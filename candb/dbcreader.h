@@ -13,6 +13,22 @@
 
 struct DbcProblem
 {
+    enum Kind {
+        Unreadable,
+        IdentifierTooLong, // past 29 bits
+        DuplicateIdentifier,
+        SignalPast64Bits,
+        SignalLength, // not 1..64
+        SignalOutsideMessage,
+        UnknownMessage, // a section names a message no BO_ defines
+        UnknownSignal,
+        FloatLength, // SIG_VALTYPE_ on a signal that is not 32 or 64 bits long
+        NoMultiplexor,
+        MultiplexorLoop,
+        UnclosedQuote,
+    };
+
+    Kind kind = Unreadable;
     int line = 0; // 1-based
     QString text; // the line as read, trimmed and cut to a readable length
     QString reason; // translated

@@ -191,7 +191,10 @@ void SignalCodec::decode(const DbcMessage &message,
         multiplexed |= signal.isMultiplexed;
     }
 
-    out->reserve(n);
+    // Written in place: appending one by one costs more than the decoding.
+    out->resize(n);
+    DecodedSignal *written = out->data();
+    int count = 0;
     for (int i = 0; i < n; ++i) {
         if (!present[i])
             continue;
@@ -212,13 +215,13 @@ void SignalCodec::decode(const DbcMessage &message,
                 continue;
         }
         const DbcSignal &signal = signalData[i];
-        DecodedSignal decoded;
+        DecodedSignal &decoded = written[count++];
         decoded.signalIndex = i;
         decoded.rawBits = bits[i];
         decoded.raw = rawOf(signal, bits[i]);
         decoded.physical = decoded.raw * signal.factor + signal.offset;
-        out->append(decoded);
     }
+    out->resize(count);
 }
 
 bool SignalCodec::bitsForPhysical(const DbcSignal &signal, double physical, quint64 *bits)
