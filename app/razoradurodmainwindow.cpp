@@ -13,6 +13,7 @@
 #include "display/databasesmodel.h"
 #include "display/databaseswindow.h"
 #include "display/signalhub.h"
+#include "display/signalwindows.h"
 #include "send/generallyframesendwidget.h"
 #include "send/transmitlistwidget.h"
 #include "ui_razoradurodmainwindow.h"
@@ -101,6 +102,26 @@ void RAZOradurodMainWindow::buildBand()
     connect(busratio, &QToolButton::triggered, this,
             &RAZOradurodMainWindow::ON_ToolBarTriggered_BusratioHander);
 
+    // Decoded signals: the watch, and plots of the signals picked there.
+    m_signalWindows = new SignalWindows(this);
+    QToolButton *signalsButton = addToolButton(tr("信号"), QStringLiteral("bar_prectV2.png"),
+                                               QStringLiteral("bar_prectV1.jpg"), true);
+    signalsButton->setObjectName(QStringLiteral("toolButton_Signals"));
+    auto *signalsMenu = new QMenu(signalsButton);
+    QAction *databases = signalsMenu->addAction(tr("CAN数据库..."));
+    databases->setObjectName(QStringLiteral("databasesAction"));
+    connect(databases, &QAction::triggered, this, [this] {
+        auto *window = findChild<DatabasesWindow *>();
+        if (!window)
+            window = new DatabasesWindow(SignalHub::instance()->databases(), this);
+        window->showNormal();
+    });
+    signalsMenu->addAction(tr("信号监视"), m_signalWindows, &SignalWindows::showWatch)
+        ->setObjectName(QStringLiteral("signalWatchAction"));
+    signalsMenu->addAction(tr("信号曲线"), m_signalWindows, &SignalWindows::showPlot)
+        ->setObjectName(QStringLiteral("signalPlotAction"));
+    signalsButton->setMenu(signalsMenu);
+
     QToolButton *setting = addToolButton(tr("设置&帮助"), QStringLiteral("bar_helpV2.png"),
                                          QStringLiteral("bar_helpv1.jpg"), true);
     setting->setObjectName(QStringLiteral("toolButton_Setting"));
@@ -113,14 +134,6 @@ void RAZOradurodMainWindow::buildBand()
     m_languageAction->setObjectName(QStringLiteral("languageAction"));
     m_aboutAction = menu->addAction(tr("关于"));
     m_aboutAction->setObjectName(QStringLiteral("aboutAction"));
-    QAction *databases = menu->addAction(tr("CAN数据库..."));
-    databases->setObjectName(QStringLiteral("databasesAction"));
-    connect(databases, &QAction::triggered, this, [this] {
-        auto *window = findChild<DatabasesWindow *>();
-        if (!window)
-            window = new DatabasesWindow(SignalHub::instance()->databases(), this);
-        window->showNormal();
-    });
     setting->setMenu(menu);
     connect(setting, &QToolButton::triggered, this,
             &RAZOradurodMainWindow::ON_ToolBarTriggered_SettingHander);

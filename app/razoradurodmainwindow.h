@@ -12,6 +12,7 @@ class OccupancyRate_Widget;
 class RivexAbout;
 class rFrameLessWidget;
 class Rtitle;
+class SignalWindows;
 
 namespace Ui {
 class RAZOradurodMainWindow;
@@ -58,6 +59,7 @@ private:
 
     DeviceManagement *m_deviceManagement = nullptr;
     OccupancyRate_Widget *m_busLoad = nullptr;
+    SignalWindows *m_signalWindows = nullptr;
     CANView_Widget *m_canView = nullptr;
     RivexAbout *m_about = nullptr;
     Ui::RAZOradurodMainWindow *ui = nullptr;

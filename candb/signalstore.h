@@ -5,11 +5,13 @@
 // in batches from the display thread, read from the GUI thread; one mutex guards it all.
 
 #include "candb/databaseset.h"
+#include "candb/signalcodec.h"
 #include "recording/logframe.h"
 
 #include <QHash>
 #include <QMutex>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QVector>
 
@@ -33,7 +35,9 @@ inline uint qHash(const SignalKey &key, uint seed = 0)
 
 struct SignalSample
 {
-    double time = 0.0; // device time, seconds, unwrapped, from the store's first frame
+    // Device time in seconds, as the trace shows it (the adapter's clock), carried on past the
+    // clock's wrap. A replay of the same frames in another store gives the same times.
+    double time = 0.0;
     double value = 0.0; // physical
 };
 
@@ -71,13 +75,57 @@ public:
     void setTracked(const QVector<SignalKey> &keys);
     // The kept values of `key` from the `from`-th on.
     QVector<SignalSample> samples(const SignalKey &key, int from = 0) const;
+    QVector<SignalKey> tracked() const;
+
+    // Device seconds of `timeStamp` on `channel` (1 or 2) with the clock's wraps seen so far on
+    // that channel; each channel's first frame starts without a wrap.
+    class Timeline
+    {
+    public:
+        double seconds(int channel, quint32 timeStamp);
+        void reset() { *this = Timeline(); }
+
+    private:
+        qint64 m_last[2] = { -1, -1 };
+    };
 
 signals:
     // Queued to the GUI: the store was emptied (a Clear, a log opened).
     void cleared();
 
 private:
+    // One message as seen on one channel: where its signals' states and series are.
+    struct MessageSlot
+    {
+        const DbcMessage *message = nullptr; // null: no database describes it
+        QVector<int> states; // per signal index, into m_states; -1 until first decoded
+        QVector<int> series; // per signal index, into m_series; -1 when not tracked
+    };
+    // What the latest text is made from, kept so that the text is built only when asked for.
+    struct Latest
+    {
+        const DbcSignal *signal = nullptr;
+        DecodedSignal decoded;
+    };
+
+    MessageSlot &slotFor(const LogFrame &frame);
+    int stateFor(MessageSlot &slot, const LogFrame &frame, int signalIndex);
+    void resetSlotsLocked();
+
     DatabaseSet *m_databases;
     mutable QMutex m_mutex;
-    // The rest is the implementation's; guarded by m_mutex.
+    // The rest is guarded by m_mutex.
+    QSharedPointer<const DatabaseSet::Snapshot> m_snapshot;
+    // Every snapshot a state's signal pointer may point into stays alive until a clear.
+    QVector<QSharedPointer<const DatabaseSet::Snapshot>> m_heldSnapshots;
+    QHash<quint64, MessageSlot> m_slots;
+    mutable QVector<SignalState> m_states; // texts filled in when read
+    QVector<Latest> m_latest; // beside m_states
+    QHash<SignalKey, int> m_stateIndex;
+    QSet<SignalKey> m_tracked;
+    QHash<SignalKey, int> m_seriesIndex;
+    QVector<QVector<SignalSample>> m_series;
+    QVector<DecodedSignal> m_decoded;
+    Timeline m_timeline;
+    quint64 m_serial = 0;
 };

@@ -1,5 +1,6 @@
 #include "candatadisplaysupport.h"
 
+#include "candb/signalstore.h"
 #include "protocol/contextprotocol.h"
 
 #include <QCoreApplication>
@@ -123,6 +124,7 @@ int CAN_DataDisplaySupport::drainInbox()
     }
     // The frame texts are freed here, on the thread that made them.
     m_draining.clear();
+    feedSignals();
     if (!m_logBatch.isEmpty() && m_logBatchAge.elapsed() >= LogBatchMs)
         flushLogBatch();
     return drained;
@@ -161,6 +163,7 @@ void CAN_DataDisplaySupport::onFrame(uchar channel,
 {
     drainInbox();
     recordFrame(channel, CanFrame, TimeStamp, dir);
+    feedSignals();
 }
 
 void CAN_DataDisplaySupport::recordFrame(uchar channel,
@@ -183,6 +186,8 @@ void CAN_DataDisplaySupport::recordFrame(uchar channel,
 
     displayBuff.append(m_current);
     m_idOverview.add(m_current, true);
+    if (m_signalStore.load(std::memory_order_relaxed))
+        m_signalBatch.push_back(m_current.frame);
     ++m_changeSerial;
     scheduleTick();
     if (m_realTimeOn) {
@@ -218,6 +223,9 @@ void CAN_DataDisplaySupport::clearHistory()
     m_unsaved = false;
     displayBuff.clear();
     m_idOverview.clear();
+    m_signalBatch.clear();
+    if (SignalStore *store = m_signalStore.load())
+        store->clear();
     m_viewBuff.set(CanRecordView());
     m_retiredView = CanRecordView();
     m_viewNumbersValid = false;
@@ -237,8 +245,11 @@ void CAN_DataDisplaySupport::startLoad()
 void CAN_DataDisplaySupport::appendLoaded(const CanRecordList &records)
 {
     displayBuff.appendBlock(records);
+    const bool decode = m_signalStore.load(std::memory_order_relaxed) != nullptr;
     for (const CanRecord &record : records) {
         m_idOverview.add(record, false);
+        if (decode)
+            m_signalBatch.push_back(record.frame);
         if (record.frame.dir != 0)
             ++m_sendCount;
         else
@@ -246,6 +257,7 @@ void CAN_DataDisplaySupport::appendLoaded(const CanRecordList &records)
     }
     if (displayBuff.size() > m_maxBuffSize)
         displayBuff.removeFirst(displayBuff.size() - m_maxBuffSize);
+    feedSignals();
     ++m_changeSerial;
     scheduleTick();
 }
@@ -528,6 +540,31 @@ void CAN_DataDisplaySupport::handOverLogLines()
             Qt::BlockingQueuedConnection);
     }
     QCoreApplication::sendPostedEvents(m_fileSave, QEvent::MetaCall);
+}
+
+void CAN_DataDisplaySupport::feedSignals()
+{
+    // One call per batch: the store takes its lock and the database snapshot once, not per frame.
+    if (m_signalBatch.empty())
+        return;
+    if (SignalStore *store = m_signalStore.load())
+        store->add(m_signalBatch.data(), int(m_signalBatch.size()));
+    m_signalBatch.clear();
+}
+
+CanRecordBuffer CAN_DataDisplaySupport::historyCopy(const std::function<void()> &atCopy)
+{
+    CanRecordBuffer copy;
+    QMetaObject::invokeMethod(
+        this,
+        [this, &copy, &atCopy] {
+            drainInbox();
+            copy = displayBuff;
+            if (atCopy)
+                atCopy();
+        },
+        Qt::BlockingQueuedConnection);
+    return copy;
 }
 
 void CAN_DataDisplaySupport::drainBeforeQuit()

@@ -16,11 +16,14 @@
 #include <QString>
 #include <QVector>
 
+#include <atomic>
+#include <functional>
 #include <mutex>
 #include <vector>
 
 class QThread;
 class QTimer;
+class SignalStore;
 
 class CAN_DataDisplaySupport : public QObject
 {
@@ -133,6 +136,13 @@ public:
     FileSaveSupport *fileSaveSupport() const { return m_fileSave; }
     // The per-identifier overview, fed from the same frames as the history.
     IdOverview *idOverview() { return &m_idOverview; }
+    // Any thread: every recorded or loaded frame also goes, batch by batch, to `store` for
+    // decoding, and a clear empties it; nullptr stops that.
+    void setSignalStore(SignalStore *store) { m_signalStore.store(store); }
+    // Any thread but the display thread: a copy of the whole history as it is now, oldest first;
+    // it shares the records, so it is cheap. `atCopy` runs on the display thread right after the
+    // copy, before any later frame reaches the store: a plot starts its series there.
+    CanRecordBuffer historyCopy(const std::function<void()> &atCopy = {});
 
     int maxViewSize() const { return m_maxViewSize; }
     int maxBuffSize() const { return m_maxBuffSize; }
@@ -177,6 +187,7 @@ private:
     void publishView(CanRecordView view);
     void publishCounts();
     void drainBeforeQuit();
+    void feedSignals();
 
     FileSaveSupport::CAN_StructureDescription m_current;
     // Filters and the flags below are touched only on the display thread.
@@ -242,4 +253,6 @@ private:
     CanFrameFormatter m_formatter;
     HostClock m_clock;
     IdOverview m_idOverview;
+    std::atomic<SignalStore *> m_signalStore { nullptr };
+    std::vector<LogFrame> m_signalBatch; // display thread only
 };
