@@ -861,6 +861,18 @@ Reason: %2</translation>
         <source>CAN数据库...</source>
         <translation>CAN databases...</translation>
     </message>
+    <message>
+        <source>信号</source>
+        <translation type="unfinished">Signal</translation>
+    </message>
+    <message>
+        <source>信号监视</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>信号曲线</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>RivexAbout</name>
@@ -1003,6 +1015,178 @@ Reason: %2</translation>
     <message>
         <source>数据只能包含十六进制数字。</source>
         <translation>The data can only hold hex digits.</translation>
+    </message>
+</context>
+<context>
+    <name>SignalPlot</name>
+    <message>
+        <source>信号曲线</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>跟随最新</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>时间轴随最新数据移动；拖动或缩放时间轴会停止跟随</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>冻结</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>暂停接收新数据，便于查看；取消冻结后补上期间的数据</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>全部显示</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>移除全部</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>导出PNG…</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>导出CSV…</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>把曲线中的数据导出为CSV（每个时间一行，每个信号一列）</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>在信号监视窗口中选择信号并点击“绘制曲线”。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>单击曲线放置光标，读取该时刻的值；拖动平移、滚轮缩放时间轴。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>光标：%1 s</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>导出曲线为PNG</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>PNG图片 (*.png)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>无法写入文件 %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>导出曲线数据为CSV</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>CSV文件 (*.csv)</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>SignalWatch</name>
+    <message>
+        <source>信号监视</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>按名称过滤（信号或报文）</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>绘制曲线</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>在曲线窗口中绘制选中的信号（双击一行也可）</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>导出CSV…</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>把选中信号（未选中时为显示的全部信号）的历史数据导出为CSV</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>未加载数据库：请先添加DBC数据库，才能解码信号。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message numerus="yes">
+        <source>%n 个信号</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+            <numerusform></numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>没有可导出的信号。</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>宽表：每个时间一行，每个信号一列 (*.csv)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>长表：time,channel,message,signal,value,unit (*.csv)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>导出信号为CSV</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>无法写入文件 %1：%2</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>SignalWatchModel</name>
+    <message>
+        <source>信号</source>
+        <translation type="unfinished">Signal</translation>
+    </message>
+    <message>
+        <source>报文</source>
+        <translation type="unfinished">Message</translation>
+    </message>
+    <message>
+        <source>通道</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>值</source>
+        <translation type="unfinished">Value</translation>
+    </message>
+    <message>
+        <source>原始值</source>
+        <translation type="unfinished">Raw</translation>
+    </message>
+    <message>
+        <source>最小值</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>最大值</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>次数</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>时间(s)</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 <context>

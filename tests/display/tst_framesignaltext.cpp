@@ -3,6 +3,7 @@
 #include "display/idoverviewmodel.h"
 #include "display/rstanditemmodel.h"
 #include "display/signalhub.h"
+#include "support/privatesettingsmain.h"
 #include "support/textfile.h"
 #include "support/vehicledbc.h"
 
@@ -181,5 +182,5 @@ void tst_FrameSignalText::viewsShowTheDatabasesInUse()
     QVERIFY(!trace.index(0, 3).data(Qt::ToolTipRole).isValid());
 }
 
-QTEST_GUILESS_MAIN(tst_FrameSignalText)
+RCAN_TEST_MAIN_PRIVATE_SETTINGS(tst_FrameSignalText)
 #include "tst_framesignaltext.moc"
