@@ -233,6 +233,11 @@ void SignalComposerWindow::onBytesEdited()
     showValues();
 }
 
+void SignalComposerWindow::setActionText(const QString &text)
+{
+    m_addButton->setText(text);
+}
+
 void SignalComposerWindow::showError(const QString &text)
 {
     m_error->setText(text);

@@ -33,6 +33,8 @@ public:
     QLabel *errorLabel() const { return m_error; }
     QComboBox *messageBox() const { return m_messages; }
     TransmitEntry entry() const;
+    // What the button that hands the frame on says.
+    void setActionText(const QString &text);
 
 signals:
     void entryComposed(const TransmitEntry &entry);

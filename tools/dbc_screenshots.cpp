@@ -27,6 +27,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTableView>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -186,6 +187,16 @@ int main(int argc, char *argv[])
             ok &= save(composer, out.filePath(QStringLiteral("composer_mux_%1.png").arg(lang)));
             composer->hide();
         }
+        // Where the composer is reached: the send panels and the transmit list.
+        window->sendPage()->showNormal();
+        common::delayMsec(300);
+        ok &= save(window->sendPage(),
+                   out.filePath(QStringLiteral("send_panels_%1.png").arg(lang)));
+        auto *tabs = window->sendPage()->findChild<QTabWidget *>();
+        if (tabs)
+            tabs->setCurrentWidget(window->sendPage()->listPage());
+        common::delayMsec(300);
+        ok &= save(window->sendPage(), out.filePath(QStringLiteral("send_list_%1.png").arg(lang)));
         window->sendPage()->hide();
         delete window;
     }

@@ -1573,5 +1573,13 @@ Reason: %2</translation>
         <source>设备发送失败</source>
         <translation>The device could not send the frame.</translation>
     </message>
+    <message>
+        <source>从数据库...</source>
+        <translation>From database...</translation>
+    </message>
+    <message>
+        <source>填入发送面板</source>
+        <translation>Fill in the send panel</translation>
+    </message>
 </context>
 </TS>
