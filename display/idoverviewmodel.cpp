@@ -33,6 +33,15 @@ IdOverviewModel::IdOverviewModel(IdOverview *source, QObject *parent)
             [this, databases] { setDatabases(databases->snapshot()); });
 }
 
+QString IdOverviewModel::messageName(const LogFrame &frame) const
+{
+    // Looked up without decoding: sorting by this column asks for it at every comparison.
+    if (!m_databases || m_databases->isEmpty())
+        return QString();
+    const DatabaseSet::Match match = m_databases->find(frame.channel, frame.id, frame.isExtended());
+    return match ? match.message->name : QString();
+}
+
 void IdOverviewModel::setDatabases(QSharedPointer<const DatabaseSet::Snapshot> databases)
 {
     m_databases = std::move(databases);
@@ -85,7 +94,7 @@ QVariant IdOverviewModel::data(const QModelIndex &index, int role) const
         case LengthColumn:
             return r.last.dataLength;
         case MessageColumn:
-            return m_databases ? FrameSignalText::describe(*m_databases, f).messageName : QString();
+            return messageName(f);
         case SignalsColumn:
             if (!m_databases)
                 return QString();
@@ -104,7 +113,7 @@ QVariant IdOverviewModel::data(const QModelIndex &index, int role) const
         if (column == DataColumn)
             return r.last.data;
         if (column == MessageColumn)
-            return data(index, Qt::DisplayRole);
+            return messageName(f);
         return sortKey(r, column);
     case Qt::TextAlignmentRole:
         if (column >= CountColumn && column <= MaxColumn)

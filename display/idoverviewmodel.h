@@ -82,6 +82,7 @@ signals:
     void unlistedFramesChanged(quint64 frames);
 
 private:
+    QString messageName(const LogFrame &frame) const;
     bool isDimmed(const IdOverviewRow &row, qint64 nowUs) const;
     quint64 lookOf(const IdOverviewRow &row, qint64 nowUs) const;
     void emitChanged(const std::vector<int> &rows,
