@@ -5,6 +5,27 @@
 
 #include <QStringList>
 
+namespace {
+// Whether the frame's multiplexors leave signal `index` out: its switch is there and selects
+// another value, or the switch is itself left out by its own. A file whose switches select each
+// other in a loop is cut short rather than followed forever.
+bool notSelected(const DbcMessage &message,
+                 const QVector<const DecodedSignal *> &bySignal,
+                 int index,
+                 int depth = 0)
+{
+    const DbcSignal &signal = message.signalList.at(index);
+    if (!signal.isMultiplexed || depth > message.signalList.size())
+        return false;
+    const int switchIndex = message.signalIndex(signal.multiplexorName);
+    if (switchIndex < 0)
+        return false;
+    if (const DecodedSignal *selector = bySignal.at(switchIndex))
+        return !signal.isSelectedBy(selector->rawBits);
+    return notSelected(message, bySignal, switchIndex, depth + 1);
+}
+} // namespace
+
 FrameSignals FrameSignalText::describe(const DbcMessage &message, const LogFrame &frame)
 {
     FrameSignals result;
@@ -24,12 +45,8 @@ FrameSignals FrameSignalText::describe(const DbcMessage &message, const LogFrame
     for (int i = 0; i < message.signalList.size(); ++i) {
         const DbcSignal &signal = message.signalList.at(i);
         const DecodedSignal *value = bySignal.at(i);
-        if (!value && signal.isMultiplexed) {
-            const int switchIndex = message.signalIndex(signal.multiplexorName);
-            const DecodedSignal *selector = switchIndex >= 0 ? bySignal.at(switchIndex) : nullptr;
-            if (selector && !signal.isSelectedBy(selector->rawBits))
-                continue;
-        }
+        if (!value && notSelected(message, bySignal, i))
+            continue;
         FrameSignalLine line;
         line.key.channel = frame.channel;
         line.key.id = frame.id;

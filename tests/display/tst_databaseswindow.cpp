@@ -76,7 +76,7 @@ void tst_DatabasesWindow::addReloadRemove()
     const DatabaseSet::Entry broken = window.model()->entry(1);
     QCOMPARE(broken.channels, int(DatabaseSet::Channel2));
     QVERIFY(broken.database);
-    QCOMPARE(broken.database->messages().size(), 2);
+    QCOMPARE(broken.database->messages().size(), 3);
     QCOMPARE(broken.problems.size(), 1);
     QCOMPARE(broken.problems.first().line, BrokenLine);
     QVERIFY(window.problemsView()->toPlainText().contains(QString::number(BrokenLine)));
@@ -141,7 +141,7 @@ void tst_DatabasesWindow::settingsRoundTrip()
     QCOMPARE(read.channels, int(DatabaseSet::BothChannels));
     QVERIFY(read.database);
     QCOMPARE(read.problems.size(), 1);
-    QCOMPARE(model.index(1, DatabasesModel::MessagesColumn).data().toString(), QStringLiteral("2"));
+    QCOMPARE(model.index(1, DatabasesModel::MessagesColumn).data().toString(), QStringLiteral("3"));
 }
 
 RCAN_TEST_MAIN_PRIVATE_SETTINGS(tst_DatabasesWindow)

@@ -62,6 +62,15 @@ void tst_FrameSignalText::describe_data()
     QTest::newRow("selector absent: both missing")
         << 0x18FF50E5u << quint8(ext | 0) << QByteArray() << "Mux"
         << "Selector!|Volt!|Count!";
+    QTest::newRow("extended multiplexing: both switches select")
+        << 0x200u << quint8(3) << QByteArray::fromHex("010207") << "Diag"
+        << "Service=1|Sub=2|Value=7";
+    QTest::newRow("extended multiplexing: inner switch selects another")
+        << 0x200u << quint8(3) << QByteArray::fromHex("010307") << "Diag"
+        << "Service=1|Sub=3";
+    QTest::newRow("extended multiplexing: outer switch leaves both out")
+        << 0x200u << quint8(3) << QByteArray::fromHex("020207") << "Diag"
+        << "Service=2";
     QTest::newRow("remote frame says nothing")
         << 0x100u << quint8(LogFrame::Remote | 8) << QByteArray() << ""
         << "";

@@ -63,6 +63,9 @@ void tst_SignalComposer::valuesToBytes_data()
     QTest::newRow("multiplexed signal sets its selector")
         << "Mux"
         << "Count=1234" << QByteArray::fromHex("02D20400");
+    QTest::newRow("extended multiplexing sets both switches")
+        << "Diag"
+        << "Value=7" << QByteArray::fromHex("010207");
     QTest::newRow("other multiplexed signal switches it")
         << "Mux"
         << "Count=1|Volt=12.34" << QByteArray::fromHex("01D20400");
@@ -99,6 +102,8 @@ void tst_SignalComposer::bytesToValues_data()
                                             << "Speed=0|Temp=-168|Gear=Park|Torque=-214.8|Tail=0";
     QTest::newRow("selector 1 carries Volt only")
         << "Mux" << QByteArray::fromHex("01D20400") << "Selector=1|Volt=12.34|Count=";
+    QTest::newRow("inner switch off: Value left out")
+        << "Diag" << QByteArray::fromHex("010307") << "Service=1|Sub=3|Value=";
     QTest::newRow("selector 7 carries neither")
         << "Mux" << QByteArray::fromHex("07D20400") << "Selector=7|Volt=|Count=";
 }

@@ -39,7 +39,7 @@ void tst_SignalComposerWindow::valuesAndBytesFollowEachOther()
 {
     SignalComposerWindow window;
     window.loadMessages();
-    QCOMPARE(window.messageBox()->count(), 2);
+    QCOMPARE(window.messageBox()->count(), 3);
     QTableWidget *table = window.signalTable();
     const auto value
         = [table](int row) { return table->item(row, SignalComposerWindow::ValueColumn); };
