@@ -13,9 +13,17 @@ bool CanDatabase::addMessage(const DbcMessage &message)
         return false;
     DbcMessage added = message;
     // The codec finds each signal's multiplexor by index on every frame, not by name.
+    QHash<QString, int> byName;
+    for (const DbcSignal &signal : qAsConst(added.signalList)) {
+        if (!signal.multiplexorName.isEmpty()) {
+            for (int i = added.signalList.size() - 1; i >= 0; --i)
+                byName.insert(added.signalList.at(i).name, i);
+            break;
+        }
+    }
     for (DbcSignal &signal : added.signalList) {
         signal.multiplexorIndex
-            = signal.multiplexorName.isEmpty() ? -1 : added.signalIndex(signal.multiplexorName);
+            = signal.multiplexorName.isEmpty() ? -1 : byName.value(signal.multiplexorName, -1);
     }
     m_index.insert(k, m_messages.size());
     m_messages.append(added);

@@ -259,6 +259,50 @@ struct PendingMessage
     int line = 0;
     quint64 fileId = 0;
     QVector<PendingSignal> signalLines;
+    // The first signal of each name, as DbcMessage::signalIndex() finds it; built on first use
+    // for messages with many signals.
+    QHash<QString, int> signalIndex;
+    int indexed = 0;
+
+    int find(QStringView name)
+    {
+        const QVector<DbcSignal> &list = message.signalList;
+        if (list.size() <= 16) {
+            for (int i = 0; i < list.size(); ++i) {
+                if (list.at(i).name == name)
+                    return i;
+            }
+            return -1;
+        }
+        if (indexed != list.size()) {
+            signalIndex.clear();
+            for (int i = list.size() - 1; i >= 0; --i)
+                signalIndex.insert(list.at(i).name, i);
+            indexed = list.size();
+        }
+        return signalIndex.value(name.toString(), -1);
+    }
+};
+
+// The sections the reader takes; Unknown ones are skipped.
+enum class Section {
+    Unknown,
+    Version,
+    NameSpace,
+    BitTiming,
+    Nodes,
+    Message,
+    Signal,
+    Comment,
+    Values,
+    ValueTable,
+    AttributeDefinition,
+    AttributeDefault,
+    Attribute,
+    ValueType,
+    Transmitters,
+    SignalGroup,
+    MultiplexValues,
 };
 
 class Parser
@@ -321,7 +365,7 @@ private:
     QHash<QString, AttributeDefinition> m_definitions;
     QHash<QString, QString> m_defaults; // BA_DEF_DEF_, as written
     QVector<QPair<int, QString>> m_frameFormats; // message index -> VFrameFormat value
-    QHash<quint64, bool> m_cycleTimeSet;
+    QSet<quint64> m_cycleTimeSet;
     bool m_sawDbcSection = false;
     int m_statementLine = 0;
     bool m_inNodes = false;
@@ -436,15 +480,23 @@ void Parser::run(DbcReadResult *result)
     const int lastQuote = m_text.lastIndexOf(QLatin1Char('"'));
     m_lastQuote = lastQuote < 0 ? nullptr : begin + lastQuote;
 
-    static const QHash<QString, int> keywords = {
-        { QStringLiteral("VERSION"), 1 },       { QStringLiteral("NS_"), 2 },
-        { QStringLiteral("BS_"), 3 },           { QStringLiteral("BU_"), 4 },
-        { QStringLiteral("BO_"), 5 },           { QStringLiteral("SG_"), 6 },
-        { QStringLiteral("CM_"), 7 },           { QStringLiteral("VAL_"), 8 },
-        { QStringLiteral("VAL_TABLE_"), 9 },    { QStringLiteral("BA_DEF_"), 10 },
-        { QStringLiteral("BA_DEF_DEF_"), 11 },  { QStringLiteral("BA_"), 12 },
-        { QStringLiteral("SIG_VALTYPE_"), 13 }, { QStringLiteral("BO_TX_BU_"), 14 },
-        { QStringLiteral("SIG_GROUP_"), 15 },   { QStringLiteral("SG_MUL_VAL_"), 16 },
+    static const QHash<QString, Section> keywords = {
+        { QStringLiteral("VERSION"), Section::Version },
+        { QStringLiteral("NS_"), Section::NameSpace },
+        { QStringLiteral("BS_"), Section::BitTiming },
+        { QStringLiteral("BU_"), Section::Nodes },
+        { QStringLiteral("BO_"), Section::Message },
+        { QStringLiteral("SG_"), Section::Signal },
+        { QStringLiteral("CM_"), Section::Comment },
+        { QStringLiteral("VAL_"), Section::Values },
+        { QStringLiteral("VAL_TABLE_"), Section::ValueTable },
+        { QStringLiteral("BA_DEF_"), Section::AttributeDefinition },
+        { QStringLiteral("BA_DEF_DEF_"), Section::AttributeDefault },
+        { QStringLiteral("BA_"), Section::Attribute },
+        { QStringLiteral("SIG_VALTYPE_"), Section::ValueType },
+        { QStringLiteral("BO_TX_BU_"), Section::Transmitters },
+        { QStringLiteral("SIG_GROUP_"), Section::SignalGroup },
+        { QStringLiteral("SG_MUL_VAL_"), Section::MultiplexValues },
     };
 
     const QChar *at = begin;
@@ -463,9 +515,9 @@ void Parser::run(DbcReadResult *result)
         while (wordEnd < end && !isSpace(*wordEnd) && !isPunct(*wordEnd))
             ++wordEnd;
         const QStringView keyword(at, wordEnd - at);
-        const int kind = keywords.value(keyword.toString(), 0);
+        const Section kind = keywords.value(keyword.toString(), Section::Unknown);
 
-        bool dbcKeyword = kind != 0;
+        bool dbcKeyword = kind != Section::Unknown;
         if (!dbcKeyword && !keyword.isEmpty()) {
             // Sections this program does not use (EV_, BA_DEF_REL_, SGTYPE_, ...) are skipped.
             dbcKeyword = true;
@@ -478,8 +530,9 @@ void Parser::run(DbcReadResult *result)
                 && (keyword.endsWith(QLatin1Char('_')) || keyword == QLatin1String("FILTER"));
         }
         const bool comment = keyword.startsWith(QLatin1String("//"));
-        const bool lineKind = !dbcKeyword || comment || kind == 1 || kind == 2 || kind == 3
-            || kind == 4 || kind == 5 || kind == 6;
+        const bool lineKind = !dbcKeyword || comment || kind == Section::Version
+            || kind == Section::NameSpace || kind == Section::BitTiming || kind == Section::Nodes
+            || kind == Section::Message || kind == Section::Signal;
         const QChar *stop = statementEnd(wordEnd, lineKind ? Kind::Line : Kind::Statement);
         for (const QChar *c = start; c < stop; ++c) {
             if (c->unicode() == '\n')
@@ -489,7 +542,7 @@ void Parser::run(DbcReadResult *result)
 
         if (comment)
             continue;
-        if (kind != 6) {
+        if (kind != Section::Signal) {
             m_current = -1;
             m_skippingSignals = false;
         }
@@ -504,67 +557,67 @@ void Parser::run(DbcReadResult *result)
             addProblem(line, start, stop, DbcProblem::Unreadable);
             continue;
         }
-        m_inNodes = kind == 4;
-        Cursor cursor(wordEnd, stop);
+        m_inNodes = kind == Section::Nodes;
         // A keyword alone is a name in the NS_ list, or nothing at all.
-        if (cursor.atEnd())
+        if (Cursor(wordEnd, stop).atEnd())
             continue;
         Cursor statement(wordEnd, stop);
         Reason reason = DbcProblem::Unreadable;
         bool ok = true;
         switch (kind) {
-        case 1: // VERSION
-        case 2: // NS_
-        case 3: // BS_
+        case Section::Version:
+        case Section::NameSpace:
+        case Section::BitTiming:
             m_sawDbcSection = true;
             break;
-        case 4:
+        case Section::Nodes:
             m_sawDbcSection = true;
             ok = parseNodes(statement);
             break;
-        case 5:
+        case Section::Message:
             m_sawDbcSection = true;
             ok = parseMessage(statement, &reason);
             break;
-        case 6:
+        case Section::Signal:
             ok = parseSignal(statement, &reason);
             break;
-        case 7:
+        case Section::Comment:
             ok = parseComment(statement, &reason);
             break;
-        case 8:
+        case Section::Values:
             ok = parseValues(statement, &reason);
             break;
-        case 9:
+        case Section::ValueTable:
             ok = parseValueTable(statement);
             break;
-        case 10:
+        case Section::AttributeDefinition:
             ok = parseAttributeDefinition(statement);
             break;
-        case 11:
+        case Section::AttributeDefault:
             ok = parseAttributeDefault(statement);
             break;
-        case 12:
+        case Section::Attribute:
             ok = parseAttribute(statement, &reason);
             break;
-        case 13:
+        case Section::ValueType:
             ok = parseValueType(statement, &reason);
             break;
-        case 14:
+        case Section::Transmitters:
             ok = parseTransmitters(statement, &reason);
             break;
-        case 15:
+        case Section::SignalGroup:
             ok = parseSignalGroup(statement, &reason);
             break;
-        case 16:
+        case Section::MultiplexValues:
             ok = parseMultiplexValues(statement, &reason);
             break;
-        default:
+        case Section::Unknown:
             break; // a section skipped whole
         }
         if (!ok) {
             // A quote that never closes is the likelier fault than the words before it.
-            if (reason == DbcProblem::Unreadable && kind >= 7 && kind != 16) {
+            if (reason == DbcProblem::Unreadable && int(kind) >= int(Section::Comment)
+                && kind != Section::MultiplexValues) {
                 bool quoted = false;
                 for (const QChar *c = wordEnd; c < stop; ++c) {
                     if (c->unicode() == '"')
@@ -727,15 +780,13 @@ PendingMessage *Parser::messageFor(quint64 fileId, bool *known)
 
 DbcSignal *Parser::signalFor(PendingMessage *message, QStringView name, int *index)
 {
-    QVector<DbcSignal> &list = message->message.signalList;
-    for (int i = 0; i < list.size(); ++i) {
-        if (list.at(i).name == name) {
-            if (index)
-                *index = i;
-            return &list[i];
-        }
-    }
-    return nullptr;
+    // Files with thousands of signals in one message and a comment for each stay linear.
+    const int found = message->find(name);
+    if (found < 0)
+        return nullptr;
+    if (index)
+        *index = found;
+    return &message->message.signalList[found];
 }
 
 bool Parser::parseComment(Cursor &cursor, Reason *reason)
@@ -966,7 +1017,7 @@ bool Parser::parseAttribute(Cursor &cursor, Reason *reason)
 
     if (forMessage && name == QLatin1String("GenMsgCycleTime") && isNumber) {
         message->message.cycleTimeMs = int(qBound(0.0, number, 1e9));
-        m_cycleTimeSet.insert(message->fileId, true);
+        m_cycleTimeSet.insert(message->fileId);
     } else if (forMessage && name == QLatin1String("VFrameFormat")) {
         QString value = text;
         if (isNumber) {
@@ -1188,20 +1239,32 @@ void Parser::finish(DbcReadResult *result)
             }
             signal.multiplexorName = message.signalList.at(topSwitch).name;
         }
-        // A chain of multiplexors that comes back on itself selects nothing.
-        for (int i = 0; i < message.signalList.size(); ++i) {
+        // A chain of multiplexors that comes back on itself selects nothing. Each signal is
+        // walked once: 1 marks the chain being followed, 2 one already cleared.
+        const int count = message.signalList.size();
+        QVector<int> up(count, -1);
+        for (int i = 0; i < count; ++i) {
+            const DbcSignal &signal = message.signalList.at(i);
+            if (signal.isMultiplexed && !signal.multiplexorName.isEmpty())
+                up[i] = pending.find(signal.multiplexorName);
+        }
+        QVector<char> state(count, 0);
+        QVector<int> path;
+        for (int i = 0; i < count; ++i) {
+            path.clear();
             int at = i;
-            int steps = 0;
-            while (at >= 0 && message.signalList.at(at).isMultiplexed
-                   && steps <= message.signalList.size()) {
-                at = message.signalIndex(message.signalList.at(at).multiplexorName);
-                ++steps;
+            while (at >= 0 && state.at(at) == 0) {
+                state[at] = 1;
+                path.append(at);
+                at = up.at(at);
             }
-            if (at >= 0 && steps > message.signalList.size()) {
-                const int line = pending.signalLines.at(i).line;
+            if (at >= 0 && state.at(at) == 1) {
+                const int line = pending.signalLines.at(at).line;
                 addProblem(line, lineText(line), end, DbcProblem::MultiplexorLoop);
-                message.signalList[i].multiplexorName.clear();
+                message.signalList[at].multiplexorName.clear();
             }
+            for (int visited : qAsConst(path))
+                state[visited] = 2;
         }
         if (!database.addMessage(message))
             addProblem(pending.line, lineText(pending.line), end, DbcProblem::DuplicateIdentifier);
@@ -1247,7 +1310,18 @@ DbcReadResult DbcReader::readFile(const QString &path)
         result.error = tr("文件过大，不是 CAN 数据库：%1").arg(path);
         return result;
     }
-    const QByteArray data = file.read(MaxFileBytes + 1);
+    // A device rather than a file (a pipe, /dev/zero) is read in pieces up to the limit.
+    QByteArray data;
+    if (!file.isSequential()) {
+        data = file.readAll();
+    } else {
+        while (data.size() <= MaxFileBytes) {
+            const QByteArray piece = file.read(1 << 20);
+            if (piece.isEmpty())
+                break;
+            data += piece;
+        }
+    }
     if (data.size() > MaxFileBytes) {
         result.error = tr("文件过大，不是 CAN 数据库：%1").arg(path);
         return result;

@@ -53,8 +53,8 @@ test)
     cmake -S . -B "$build_dir-fuzz" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++-14 \
         -DRCAN_FUZZ=ON -DRCAN_BUILD_TESTS=OFF -DRCAN_BUILD_TOOLS=OFF
     cmake --build "$build_dir-fuzz" -j"$(nproc)" --target fuzz-framing-codec fuzz-adapter-device \
-        fuzz-log-readers
-    for target in framing-codec adapter-device log-readers; do
+        fuzz-log-readers fuzz-dbc-reader
+    for target in framing-codec adapter-device log-readers dbc-reader; do
         scratch=$(mktemp -d)
         "$build_dir-fuzz/bin/fuzz-$target" -max_total_time="${RCAN_FUZZ_SECONDS:-45}" \
             -print_final_stats=1 "$scratch" "tests/fuzz/corpus/$target"
@@ -63,8 +63,8 @@ test)
 
     # Any failure above has already ended the script; say what ran, in one closing line.
     suite=$(ctest --test-dir "$build_dir" -N | awk '/Total Tests:/ {print $3}')
-    echo "${suite} test programs, plain and sanitized, and 3 fuzz targets"
-    echo "summary: $((2 * suite + 3)) passed, 0 failed"
+    echo "${suite} test programs, plain and sanitized, and 4 fuzz targets"
+    echo "summary: $((2 * suite + 4)) passed, 0 failed"
     ;;
 run)
     exec bash tools/run-analyser.sh "$build_dir"

@@ -1582,4 +1582,83 @@ Reason: %2</translation>
         <translation>Fill in the send panel</translation>
     </message>
 </context>
+<context>
+    <name>DbcReader</name>
+    <message>
+        <source>没有这个数据库</source>
+        <translation>There is no such database</translation>
+    </message>
+    <message>
+        <source>无法识别的内容</source>
+        <translation>Cannot be read</translation>
+    </message>
+    <message>
+        <source>标识符超出 29 位</source>
+        <translation>Identifier does not fit 29 bits</translation>
+    </message>
+    <message>
+        <source>标识符与前面的报文重复</source>
+        <translation>Identifier already used by an earlier message</translation>
+    </message>
+    <message>
+        <source>信号超出 64 位</source>
+        <translation>Signal reaches past 64 bits</translation>
+    </message>
+    <message>
+        <source>信号长度须为 1 到 64 位</source>
+        <translation>Signal length must be 1 to 64 bits</translation>
+    </message>
+    <message>
+        <source>信号不属于任何报文</source>
+        <translation>Signal outside any message</translation>
+    </message>
+    <message>
+        <source>引用了未定义的报文</source>
+        <translation>Names a message that is not defined</translation>
+    </message>
+    <message>
+        <source>引用了未定义的信号</source>
+        <translation>Names a signal that is not defined</translation>
+    </message>
+    <message>
+        <source>浮点信号的长度须为 32 或 64 位</source>
+        <translation>A float signal must be 32 or 64 bits long</translation>
+    </message>
+    <message>
+        <source>复用信号没有复用器</source>
+        <translation>Multiplexed signal without a multiplexor</translation>
+    </message>
+    <message>
+        <source>复用器互相选择，形成循环</source>
+        <translation>Multiplexors select each other in a loop</translation>
+    </message>
+    <message>
+        <source>引号未闭合</source>
+        <translation>Quote not closed</translation>
+    </message>
+    <message>
+        <source>%1 行无法读取，已跳过：</source>
+        <translation>%1 line(s) could not be read and were skipped:</translation>
+    </message>
+    <message>
+        <source>第 %1 行：%2（%3）</source>
+        <translation>Line %1: %2 (%3)</translation>
+    </message>
+    <message>
+        <source>……</source>
+        <translation>...</translation>
+    </message>
+    <message>
+        <source>无法打开文件 %1：%2</source>
+        <translation>Cannot open the file %1: %2</translation>
+    </message>
+    <message>
+        <source>文件过大，不是 CAN 数据库：%1</source>
+        <translation>The file is too large to be a CAN database: %1</translation>
+    </message>
+    <message>
+        <source>不是 DBC 格式的 CAN 数据库：%1</source>
+        <translation>Not a CAN database in DBC format: %1</translation>
+    </message>
+</context>
 </TS>

@@ -191,6 +191,8 @@ void tst_DbcReader::sections()
     QCOMPARE(db.messages().size(), 12);
     QCOMPARE(db.nodes, nameList({ "ECU1", "ECU2" }));
     QCOMPARE(db.comment, QStringLiteral("Edge cases for the decoder"));
+    QCOMPARE(db.valueTables.value(QStringLiteral("OnOff")).value(1), QStringLiteral("On"));
+    QCOMPARE(db.valueTables.value(QStringLiteral("OnOff")).size(), 2);
 
     const DbcMessage *moto = db.message(100, false);
     QVERIFY(moto);
