@@ -58,7 +58,7 @@ SignalStore::MessageSlot &SignalStore::slotFor(const LogFrame &frame)
             if (slot.series[i] < 0 && m_tracked.contains(signalKey)) {
                 slot.series[i] = m_series.size();
                 m_seriesIndex.insert(signalKey, slot.series[i]);
-                m_series.append(QVector<SignalSample>());
+                m_series.append(Series());
             }
         }
     }
@@ -124,7 +124,7 @@ void SignalStore::add(const LogFrame *frames, int count)
             latest.decoded = decoded;
             const int series = slot.series.at(decoded.signalIndex);
             if (series >= 0)
-                m_series[series].append(SignalSample { time, decoded.physical });
+                m_series[series].samples.append(SignalSample { time, decoded.physical });
             changed = true;
         }
     }
@@ -180,7 +180,7 @@ void SignalStore::setTracked(const QVector<SignalKey> &keys)
         return;
     // Kept series of keys still tracked stay; the slots are rebuilt so that new keys get theirs.
     QHash<SignalKey, int> seriesIndex;
-    QVector<QVector<SignalSample>> series;
+    QVector<Series> series;
     for (auto it = m_seriesIndex.cbegin(); it != m_seriesIndex.cend(); ++it) {
         if (!tracked.contains(it.key()))
             continue;
@@ -206,9 +206,24 @@ QVector<SignalSample> SignalStore::samples(const SignalKey &key, int from) const
     const int index = m_seriesIndex.value(key, -1);
     if (index < 0)
         return {};
-    const QVector<SignalSample> &series = m_series.at(index);
-    from = qMax(0, from);
-    if (from >= series.size())
+    const Series &series = m_series.at(index);
+    const int start = qMax(0, from - series.forgotten);
+    if (start >= series.samples.size())
         return {};
-    return from == 0 ? series : series.mid(from);
+    return start == 0 ? series.samples : series.samples.mid(start);
+}
+
+void SignalStore::forget(const SignalKey &key, int before)
+{
+    QMutexLocker locker(&m_mutex);
+    const int index = m_seriesIndex.value(key, -1);
+    if (index < 0)
+        return;
+    Series &series = m_series[index];
+    const int drop = qMin(before - series.forgotten, series.samples.size());
+    // Dropped in lumps: moving the rest down for every few values would cost more than it frees.
+    if (drop <= 0 || (drop < ForgetLump && drop < series.samples.size()))
+        return;
+    series.samples.remove(0, drop);
+    series.forgotten += drop;
 }

@@ -73,8 +73,12 @@ public:
 
     // From now on the values of `keys` are kept over time (others are dropped).
     void setTracked(const QVector<SignalKey> &keys);
-    // The kept values of `key` from the `from`-th on.
+    // The kept values of `key` from the `from`-th on (counted since tracking or a clear began).
     QVector<SignalSample> samples(const SignalKey &key, int from = 0) const;
+    // The values of `key` before the `before`-th are no longer needed: the one reader has them.
+    // The numbering of later values stays.
+    void forget(const SignalKey &key, int before);
+    static constexpr int ForgetLump = 4096;
     QVector<SignalKey> tracked() const;
 
     // Device seconds of `timeStamp` on `channel` (1 or 2) with the clock's wraps seen so far on
@@ -102,6 +106,11 @@ private:
         QVector<int> series; // per signal index, into m_series; -1 when not tracked
     };
     // What the latest text is made from, kept so that the text is built only when asked for.
+    struct Series
+    {
+        QVector<SignalSample> samples;
+        int forgotten = 0; // values dropped from the front
+    };
     struct Latest
     {
         const DbcSignal *signal = nullptr;
@@ -124,7 +133,7 @@ private:
     QHash<SignalKey, int> m_stateIndex;
     QSet<SignalKey> m_tracked;
     QHash<SignalKey, int> m_seriesIndex;
-    QVector<QVector<SignalSample>> m_series;
+    QVector<Series> m_series;
     QVector<DecodedSignal> m_decoded;
     Timeline m_timeline;
     quint64 m_serial = 0;

@@ -112,7 +112,7 @@ void SignalPlot::retranslate()
     m_png->setText(tr("导出PNG…"));
     m_csv->setText(tr("导出CSV…"));
     m_csv->setToolTip(tr("把曲线中的数据导出为CSV（每个时间一行，每个信号一列）"));
-    updateCursorTexts();
+    relayout();
 }
 
 void SignalPlot::changeEvent(QEvent *event)
@@ -179,7 +179,8 @@ SignalPlot::Trace *SignalPlot::makeTrace(const SignalKey &key)
     value->setTickLabelColor(colour);
     value->setPadding(4);
     trace->graph = m_plot->addGraph(time, value);
-    trace->graph->setPen(QPen(colour, 1.5));
+    // A one-pixel pen: wider ones go through the stroker, many times slower on dense data.
+    trace->graph->setPen(QPen(colour, 1));
     trace->graph->setAdaptiveSampling(true);
     if (!trace->names.isEmpty()) {
         // A named signal jumps between states: drawn as steps, its states named on the axis.
@@ -221,7 +222,9 @@ void SignalPlot::relayout()
     for (int i = 0; i < m_traces.size(); ++i) {
         layout->addElement(i, 0, m_traces.at(i)->rect);
         // One time scale for all: its numbers under the lowest strip only.
-        m_traces.at(i)->rect->axis(QCPAxis::atBottom)->setTickLabels(i == m_traces.size() - 1);
+        QCPAxis *time = m_traces.at(i)->rect->axis(QCPAxis::atBottom);
+        time->setTickLabels(i == m_traces.size() - 1);
+        time->setLabel(i == m_traces.size() - 1 ? tr("设备时间 (s)") : QString());
     }
     updateCursorTexts();
 }
@@ -316,7 +319,11 @@ void SignalPlot::append(Trace &trace, const QVector<SignalSample> &samples, bool
     }
     // Older values go in front: the container takes them there without sorting.
     Q_UNUSED(before)
-    trace.graph->data()->add(data, true);
+    const QSharedPointer<QCPGraphDataContainer> container = trace.graph->data();
+    container->add(data, true);
+    // A long live session keeps as many values as the history holds frames.
+    if (container->size() > MaxPoints + MaxPoints / 10)
+        container->removeBefore((container->constBegin() + (container->size() - MaxPoints))->key);
     if (!trace.hasRange || low < trace.low || high > trace.high) {
         trace.low = low;
         trace.high = high;
@@ -393,6 +400,7 @@ void SignalPlot::update()
             if (samples.isEmpty())
                 continue;
             trace->taken += samples.size();
+            m_store->forget(trace->key, trace->taken);
             append(*trace, samples, false);
             grew = true;
         }

@@ -63,8 +63,11 @@ public:
     QCPGraph *graph(const SignalKey &key) const;
     bool backfillPending() const { return m_backfills > 0; }
 
-    static constexpr int RedrawMs = 100;
+    // Following live redraws the whole plot; four times a second keeps it moving smoothly enough
+    // at a fraction of the cost of ten. Zooming and panning redraw at once, not on this timer.
+    static constexpr int RedrawMs = 250;
     static constexpr double DefaultSpanSeconds = 10.0;
+    static constexpr int MaxPoints = 1000000; // per signal
 
 signals:
     // A history fill has arrived and is drawn.

@@ -121,7 +121,11 @@ void SignalWatch::hideEvent(QHideEvent *event)
 
 void SignalWatch::refresh()
 {
+    const bool wasEmpty = m_model->rowCount() == 0;
     m_model->refresh();
+    // Columns fit the first rows; after that the user's widths stay.
+    if (wasEmpty && m_model->rowCount() > 0)
+        m_table->resizeColumnsToContents();
     if (m_databases->snapshot()->isEmpty())
         m_status->setText(tr("未加载数据库：请先添加DBC数据库，才能解码信号。"));
     else

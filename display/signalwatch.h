@@ -37,7 +37,7 @@ public:
     // Writes the history of `keys` to `path`; false with a message shown when it could not.
     bool exportCsv(const QString &path, const QVector<SignalKey> &keys, bool wide);
 
-    static constexpr int RefreshMs = 250;
+    static constexpr int RefreshMs = 500;
 
 signals:
     void plotRequested(const QVector<SignalKey> &keys);

@@ -5,14 +5,19 @@
 // with --latency, how late a 10 ms GUI timer fired. tools/bench-live.sh runs it beside pty-reader.
 //
 //   bench-live <port> [--seconds S] [--settle S] [--latency] [--no-log] [--idle] [--paints]
-//     --idle   opens the device but starts no channel
-//     --paints counts paint events per widget class
+//              [--signals]
+//     --idle    opens the device but starts no channel
+//     --paints  counts paint events per widget class
+//     --signals loads a database describing every identifier the virtual adapter sends (eight
+//               signals each), shows the signal watch and plots ten signals following live
 // Runs offscreen unless QT_QPA_PLATFORM says otherwise (xcb under xvfb-run).
 
 #include "app/razoradurodmainwindow.h"
 #include "device/devicemanagement.h"
 #include "display/candatadisplaysupport.h"
 #include "display/canview_widget.h"
+#include "display/signalhub.h"
+#include "display/signalplot.h"
 #include "link/serialcontrol.h"
 #include "support/soakrun.h"
 #include "tools/toolenvironment.h"
@@ -23,10 +28,13 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QMap>
+#include <QMenu>
+
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <QTimer>
+#include <qcustomplot.h>
 
 #include <unistd.h>
 
@@ -138,6 +146,32 @@ protected:
         return false;
     }
 };
+// Eight signals for each identifier the virtual adapter sends: Intel and Motorola, signed and
+// scaled, one with named values, so that decoding costs what a real database costs.
+QByteArray simulatorDatabase()
+{
+    const quint32 ids[]
+        = { 0x100,      0x101,      0x18F,      0x1A0,      0x200,      0x2F0,
+            0x321,      0x3E8,      0x400,      0x555,      0x6FF,      0x7DF,
+            0x98FF50E5, 0x98FEF100, 0x8CF00400, 0x98FEE000, 0x9CECFF00, 0x90FF1234 };
+    QByteArray dbc = "VERSION \"\"\nNS_ :\nBS_:\nBU_: ECU\n";
+    QByteArray names;
+    for (quint32 id : ids) {
+        const QByteArray m = "M" + QByteArray::number(id & 0x1FFFFFFF, 16).toUpper();
+        dbc += "\nBO_ " + QByteArray::number(id) + " " + m + ": 8 ECU\n";
+        dbc += " SG_ " + m + "_speed : 0|16@1+ (0.25,0) [0|16383.75] \"rpm\" ECU\n";
+        dbc += " SG_ " + m + "_temp : 16|8@1- (1,-40) [-168|87] \"degC\" ECU\n";
+        dbc += " SG_ " + m + "_state : 24|3@1+ (1,0) [0|7] \"\" ECU\n";
+        dbc += " SG_ " + m + "_flag : 27|1@1+ (1,0) [0|1] \"\" ECU\n";
+        dbc += " SG_ " + m + "_torque : 39|12@0- (0.1,-10) [-214.8|194.7] \"Nm\" ECU\n";
+        dbc += " SG_ " + m + "_level : 40|4@1+ (6.25,0) [0|93.75] \"%\" ECU\n";
+        dbc += " SG_ " + m + "_count : 48|8@1+ (1,0) [0|255] \"\" ECU\n";
+        dbc += " SG_ " + m + "_volt : 63|8@0+ (0.1,0) [0|25.5] \"V\" ECU\n";
+        names += "VAL_ " + QByteArray::number(id) + " " + m
+            + "_state 0 \"Off\" 1 \"Idle\" 2 \"Run\" 3 \"Fault\" ;\n";
+    }
+    return dbc + "\n" + names;
+}
 } // namespace
 
 int main(int argc, char *argv[])
@@ -151,6 +185,7 @@ int main(int argc, char *argv[])
     bool log = true;
     bool idle = false;
     bool paints = false;
+    bool decode = false;
     const QStringList args = QApplication::arguments();
     for (int i = 1; i < args.size(); ++i) {
         const QString &arg = args.at(i);
@@ -167,6 +202,8 @@ int main(int argc, char *argv[])
             idle = true;
         else if (arg == QLatin1String("--paints"))
             paints = true;
+        else if (arg == QLatin1String("--signals"))
+            decode = true;
         else if (port.isEmpty() && !arg.startsWith(QLatin1Char('-')))
             port = arg;
         else
@@ -174,7 +211,7 @@ int main(int argc, char *argv[])
     }
     if (port.isEmpty()) {
         out << "usage: bench-live <port> [--seconds S] [--settle S] [--latency] [--no-log] "
-               "[--idle] [--paints]"
+               "[--idle] [--paints] [--signals]"
             << Qt::endl;
         return 2;
     }
@@ -217,6 +254,32 @@ int main(int argc, char *argv[])
             out << "the channels did not start" << Qt::endl;
             return 1;
         }
+    }
+
+    if (decode) {
+        const QString path = folder.filePath(QStringLiteral("simulator.dbc"));
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(simulatorDatabase()) < 0) {
+            out << "cannot write the database" << Qt::endl;
+            return 1;
+        }
+        file.close();
+        const DbcReadResult read
+            = SignalHub::instance()->databases()->add(path, DatabaseSet::BothChannels);
+        if (!read.ok || !read.problems.isEmpty()) {
+            out << "the database did not load cleanly: " << read.error << read.problemSummary()
+                << Qt::endl;
+            return 1;
+        }
+        child<QAction>(window.get(), "signalWatchAction")->trigger();
+        QVector<SignalKey> keys;
+        for (const char *name :
+             { "M100_speed", "M100_temp", "M100_state", "M100_torque", "M200_volt" }) {
+            const QString signal = QLatin1String(name);
+            const quint32 id = signal.mid(1, 3).toUInt(nullptr, 16);
+            keys << SignalKey { 1, id, false, signal } << SignalKey { 2, id, false, signal };
+        }
+        SignalHub::instance()->requestPlot(keys);
     }
 
     Soak::wait(int(settle * 1000));
@@ -265,6 +328,21 @@ int main(int argc, char *argv[])
                    .arg(probe.percentileMs(0.99))
                    .arg(probe.percentileMs(0.999))
                    .arg(probe.worstMs, 0, 'f', 1);
+    }
+    if (decode) {
+        // Proof that the plot followed: the values it holds and the newest time it shows.
+        for (QWidget *top : QApplication::topLevelWidgets()) {
+            if (auto *plot = qobject_cast<SignalPlot *>(top)) {
+                int values = 0;
+                for (const SignalKey &key : plot->plotted())
+                    values += plot->graph(key)->data()->size();
+                out << QStringLiteral("  plot: %1 signals, %2 values, time axis ends at %3 s\n")
+                           .arg(plot->plotted().size())
+                           .arg(values)
+                           .arg(plot->graph(plot->plotted().constFirst())->keyAxis()->range().upper,
+                                0, 'f', 1);
+            }
+        }
     }
     for (auto it = paintCounter.counts.cbegin(); it != paintCounter.counts.cend(); ++it)
         out << QStringLiteral("  paints/s %1: %2\n")

@@ -618,6 +618,18 @@ Reason: %2</translation>
         <source>不是普通文件（文件夹、管道、设备或套接字）</source>
         <translation>not a regular file (a folder, pipe, device or socket)</translation>
     </message>
+    <message>
+        <source>信号</source>
+        <translation>Signals</translation>
+    </message>
+    <message>
+        <source>信号监视</source>
+        <translation>Signal watch</translation>
+    </message>
+    <message>
+        <source>信号曲线</source>
+        <translation>Signal plot</translation>
+    </message>
 </context>
 <context>
     <name>FileSave_Widget</name>
@@ -1659,6 +1671,182 @@ Reason: %2</translation>
     <message>
         <source>不是 DBC 格式的 CAN 数据库：%1</source>
         <translation>Not a CAN database in DBC format: %1</translation>
+    </message>
+</context>
+<context>
+    <name>SignalPlot</name>
+    <message>
+        <source>信号曲线</source>
+        <translation>Signal plot</translation>
+    </message>
+    <message>
+        <source>跟随最新</source>
+        <translation>Follow live</translation>
+    </message>
+    <message>
+        <source>时间轴随最新数据移动；拖动或缩放时间轴会停止跟随</source>
+        <translation>The time axis moves with the newest values; dragging or zooming the time axis stops following</translation>
+    </message>
+    <message>
+        <source>冻结</source>
+        <translation>Freeze</translation>
+    </message>
+    <message>
+        <source>暂停接收新数据，便于查看；取消冻结后补上期间的数据</source>
+        <translation>Stops taking new values so you can look; unfreezing catches up on what came meanwhile</translation>
+    </message>
+    <message>
+        <source>全部显示</source>
+        <translation>Show all</translation>
+    </message>
+    <message>
+        <source>移除全部</source>
+        <translation>Remove all</translation>
+    </message>
+    <message>
+        <source>导出PNG…</source>
+        <translation>Export PNG…</translation>
+    </message>
+    <message>
+        <source>导出CSV…</source>
+        <translation>Export CSV…</translation>
+    </message>
+    <message>
+        <source>把曲线中的数据导出为CSV（每个时间一行，每个信号一列）</source>
+        <translation>Exports the plotted data as CSV (one row per time, one column per signal)</translation>
+    </message>
+    <message>
+        <source>设备时间 (s)</source>
+        <translation>Device time (s)</translation>
+    </message>
+    <message>
+        <source>在信号监视窗口中选择信号并点击“绘制曲线”。</source>
+        <translation>Pick signals in the signal watch and click “Plot”.</translation>
+    </message>
+    <message>
+        <source>单击曲线放置光标，读取该时刻的值；拖动平移、滚轮缩放时间轴。</source>
+        <translation>Click a plot to place the cursor and read the values at that time; drag to pan, use the wheel to zoom the time axis.</translation>
+    </message>
+    <message>
+        <source>光标：%1 s</source>
+        <translation>Cursor: %1 s</translation>
+    </message>
+    <message>
+        <source>导出曲线为PNG</source>
+        <translation>Export plot as PNG</translation>
+    </message>
+    <message>
+        <source>PNG图片 (*.png)</source>
+        <translation>PNG images (*.png)</translation>
+    </message>
+    <message>
+        <source>无法写入文件 %1</source>
+        <translation>Cannot write the file %1</translation>
+    </message>
+    <message>
+        <source>导出曲线数据为CSV</source>
+        <translation>Export plotted data as CSV</translation>
+    </message>
+    <message>
+        <source>CSV文件 (*.csv)</source>
+        <translation>CSV files (*.csv)</translation>
+    </message>
+</context>
+<context>
+    <name>SignalWatch</name>
+    <message>
+        <source>信号监视</source>
+        <translation>Signal watch</translation>
+    </message>
+    <message>
+        <source>按名称过滤（信号或报文）</source>
+        <translation>Filter by name (signal or message)</translation>
+    </message>
+    <message>
+        <source>绘制曲线</source>
+        <translation>Plot</translation>
+    </message>
+    <message>
+        <source>在曲线窗口中绘制选中的信号（双击一行也可）</source>
+        <translation>Plots the selected signals in the plot window (or double-click a row)</translation>
+    </message>
+    <message>
+        <source>导出CSV…</source>
+        <translation>Export CSV…</translation>
+    </message>
+    <message>
+        <source>把选中信号（未选中时为显示的全部信号）的历史数据导出为CSV</source>
+        <translation>Exports the history of the selected signals (of all shown signals when none is selected) as CSV</translation>
+    </message>
+    <message>
+        <source>未加载数据库：请先添加DBC数据库，才能解码信号。</source>
+        <translation>No database loaded: add a DBC database to decode signals.</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n 个信号</source>
+        <translation>
+            <numerusform>%n signal</numerusform>
+            <numerusform>%n signals</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>没有可导出的信号。</source>
+        <translation>There are no signals to export.</translation>
+    </message>
+    <message>
+        <source>宽表：每个时间一行，每个信号一列 (*.csv)</source>
+        <translation>Wide: one row per time, one column per signal (*.csv)</translation>
+    </message>
+    <message>
+        <source>长表：time,channel,message,signal,value,unit (*.csv)</source>
+        <translation>Long: time,channel,message,signal,value,unit (*.csv)</translation>
+    </message>
+    <message>
+        <source>导出信号为CSV</source>
+        <translation>Export signals as CSV</translation>
+    </message>
+    <message>
+        <source>无法写入文件 %1：%2</source>
+        <translation>Cannot write the file %1: %2</translation>
+    </message>
+</context>
+<context>
+    <name>SignalWatchModel</name>
+    <message>
+        <source>信号</source>
+        <translation>Signal</translation>
+    </message>
+    <message>
+        <source>报文</source>
+        <translation>Message</translation>
+    </message>
+    <message>
+        <source>通道</source>
+        <translation>Channel</translation>
+    </message>
+    <message>
+        <source>值</source>
+        <translation>Value</translation>
+    </message>
+    <message>
+        <source>原始值</source>
+        <translation>Raw</translation>
+    </message>
+    <message>
+        <source>最小值</source>
+        <translation>Minimum</translation>
+    </message>
+    <message>
+        <source>最大值</source>
+        <translation>Maximum</translation>
+    </message>
+    <message>
+        <source>次数</source>
+        <translation>Count</translation>
+    </message>
+    <message>
+        <source>时间(s)</source>
+        <translation>Time (s)</translation>
     </message>
 </context>
 </TS>

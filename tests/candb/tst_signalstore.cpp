@@ -169,6 +169,13 @@ private slots:
         QCOMPARE(text(store.samples(speed)), QStringLiteral("0.0020=2 0.0040=3"));
         QCOMPARE(text(store.samples(speed, 1)), QStringLiteral("0.0040=3"));
         QCOMPARE(text(store.samples(a)), QStringLiteral("0.0030=6"));
+        // The reader drops what it took; later values keep their numbers.
+        store.forget(a, 1);
+        const FrameList third = frames({ QStringLiteral("1 200 50 01 07 00") });
+        store.add(third.constData(), third.size());
+        QCOMPARE(text(store.samples(a)), QStringLiteral("0.0050=7"));
+        QCOMPARE(text(store.samples(a, 1)), QStringLiteral("0.0050=7"));
+        QVERIFY(store.samples(a, 2).isEmpty());
         // Dropping a key drops its series; the one still tracked keeps what it had.
         store.setTracked({ speed });
         QVERIFY(store.samples(a).isEmpty());
