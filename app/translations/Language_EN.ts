@@ -358,79 +358,79 @@ Reason: %2</translation>
     <name>DbcReader</name>
     <message>
         <source>没有这个数据库</source>
-        <translation type="unfinished"></translation>
+        <translation>There is no such database</translation>
     </message>
     <message>
         <source>无法识别的内容</source>
-        <translation type="unfinished"></translation>
+        <translation>Cannot be read</translation>
     </message>
     <message>
         <source>标识符超出 29 位</source>
-        <translation type="unfinished"></translation>
+        <translation>Identifier does not fit 29 bits</translation>
     </message>
     <message>
         <source>标识符与前面的报文重复</source>
-        <translation type="unfinished"></translation>
+        <translation>Identifier already used by an earlier message</translation>
     </message>
     <message>
         <source>信号超出 64 位</source>
-        <translation type="unfinished"></translation>
+        <translation>Signal reaches past 64 bits</translation>
     </message>
     <message>
         <source>信号长度须为 1 到 64 位</source>
-        <translation type="unfinished"></translation>
+        <translation>Signal length must be 1 to 64 bits</translation>
     </message>
     <message>
         <source>信号不属于任何报文</source>
-        <translation type="unfinished"></translation>
+        <translation>Signal outside any message</translation>
     </message>
     <message>
         <source>引用了未定义的报文</source>
-        <translation type="unfinished"></translation>
+        <translation>Names a message that is not defined</translation>
     </message>
     <message>
         <source>引用了未定义的信号</source>
-        <translation type="unfinished"></translation>
+        <translation>Names a signal that is not defined</translation>
     </message>
     <message>
         <source>浮点信号的长度须为 32 或 64 位</source>
-        <translation type="unfinished"></translation>
+        <translation>A float signal must be 32 or 64 bits long</translation>
     </message>
     <message>
         <source>复用信号没有复用器</source>
-        <translation type="unfinished"></translation>
+        <translation>Multiplexed signal without a multiplexor</translation>
     </message>
     <message>
         <source>复用器互相选择，形成循环</source>
-        <translation type="unfinished"></translation>
+        <translation>Multiplexors select each other in a loop</translation>
     </message>
     <message>
         <source>引号未闭合</source>
-        <translation type="unfinished"></translation>
+        <translation>Quote not closed</translation>
     </message>
     <message>
         <source>%1 行无法读取，已跳过：</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 line(s) could not be read and were skipped:</translation>
     </message>
     <message>
         <source>第 %1 行：%2（%3）</source>
-        <translation type="unfinished"></translation>
+        <translation>Line %1: %2 (%3)</translation>
     </message>
     <message>
         <source>……</source>
-        <translation type="unfinished"></translation>
+        <translation>...</translation>
     </message>
     <message>
         <source>无法打开文件 %1：%2</source>
-        <translation type="unfinished"></translation>
+        <translation>Cannot open the file %1: %2</translation>
     </message>
     <message>
         <source>文件过大，不是 CAN 数据库：%1</source>
-        <translation type="unfinished"></translation>
+        <translation>The file is too large to be a CAN database: %1</translation>
     </message>
     <message>
         <source>不是 DBC 格式的 CAN 数据库：%1</source>
-        <translation type="unfinished"></translation>
+        <translation>Not a CAN database in DBC format: %1</translation>
     </message>
 </context>
 <context>
@@ -617,18 +617,6 @@ Reason: %2</translation>
     <message>
         <source>不是普通文件（文件夹、管道、设备或套接字）</source>
         <translation>not a regular file (a folder, pipe, device or socket)</translation>
-    </message>
-    <message>
-        <source>信号</source>
-        <translation>Signals</translation>
-    </message>
-    <message>
-        <source>信号监视</source>
-        <translation>Signal watch</translation>
-    </message>
-    <message>
-        <source>信号曲线</source>
-        <translation>Signal plot</translation>
     </message>
 </context>
 <context>
@@ -870,20 +858,20 @@ Reason: %2</translation>
         <translation>About</translation>
     </message>
     <message>
+        <source>信号</source>
+        <translation>Signals</translation>
+    </message>
+    <message>
         <source>CAN数据库...</source>
         <translation>CAN databases...</translation>
     </message>
     <message>
-        <source>信号</source>
-        <translation type="unfinished">Signal</translation>
-    </message>
-    <message>
         <source>信号监视</source>
-        <translation type="unfinished"></translation>
+        <translation>Signal watch</translation>
     </message>
     <message>
         <source>信号曲线</source>
-        <translation type="unfinished"></translation>
+        <translation>Signal plot</translation>
     </message>
 </context>
 <context>
@@ -928,6 +916,14 @@ Reason: %2</translation>
         <translation>“%1” is neither a number nor a value name of the signal %2.</translation>
     </message>
     <message>
+        <source>%1 超出信号 %2 可表示的范围 %3 .. %4。</source>
+        <translation>%1 is outside what the signal %2 can hold, %3 .. %4.</translation>
+    </message>
+    <message>
+        <source>%1 超出信号 %2 的浮点范围。</source>
+        <translation>%1 is outside the floating-point range of the signal %2.</translation>
+    </message>
+    <message>
         <source>信号 %1 超出报文的 %2 字节长度。</source>
         <translation>The signal %1 reaches past the message&apos;s %2 bytes.</translation>
     </message>
@@ -938,14 +934,6 @@ Reason: %2</translation>
     <message>
         <source>多路复用器 %1 无法取值 %2。</source>
         <translation>The multiplexor %1 cannot take the value %2.</translation>
-    </message>
-    <message>
-        <source>%1 超出信号 %2 可表示的范围 %3 .. %4。</source>
-        <translation>%1 is outside what the signal %2 can hold, %3 .. %4.</translation>
-    </message>
-    <message>
-        <source>%1 超出信号 %2 的浮点范围。</source>
-        <translation>%1 is outside the floating-point range of the signal %2.</translation>
     </message>
 </context>
 <context>
@@ -1033,172 +1021,176 @@ Reason: %2</translation>
     <name>SignalPlot</name>
     <message>
         <source>信号曲线</source>
-        <translation type="unfinished"></translation>
+        <translation>Signal plot</translation>
     </message>
     <message>
         <source>跟随最新</source>
-        <translation type="unfinished"></translation>
+        <translation>Follow live</translation>
     </message>
     <message>
         <source>时间轴随最新数据移动；拖动或缩放时间轴会停止跟随</source>
-        <translation type="unfinished"></translation>
+        <translation>The time axis moves with the newest values; dragging or zooming the time axis stops following</translation>
     </message>
     <message>
         <source>冻结</source>
-        <translation type="unfinished"></translation>
+        <translation>Freeze</translation>
     </message>
     <message>
         <source>暂停接收新数据，便于查看；取消冻结后补上期间的数据</source>
-        <translation type="unfinished"></translation>
+        <translation>Stops taking new values so you can look; unfreezing catches up on what came meanwhile</translation>
     </message>
     <message>
         <source>全部显示</source>
-        <translation type="unfinished"></translation>
+        <translation>Show all</translation>
     </message>
     <message>
         <source>移除全部</source>
-        <translation type="unfinished"></translation>
+        <translation>Remove all</translation>
     </message>
     <message>
         <source>导出PNG…</source>
-        <translation type="unfinished"></translation>
+        <translation>Export PNG…</translation>
     </message>
     <message>
         <source>导出CSV…</source>
-        <translation type="unfinished"></translation>
+        <translation>Export CSV…</translation>
     </message>
     <message>
         <source>把曲线中的数据导出为CSV（每个时间一行，每个信号一列）</source>
-        <translation type="unfinished"></translation>
+        <translation>Exports the plotted data as CSV (one row per time, one column per signal)</translation>
+    </message>
+    <message>
+        <source>设备时间 (s)</source>
+        <translation>Device time (s)</translation>
     </message>
     <message>
         <source>在信号监视窗口中选择信号并点击“绘制曲线”。</source>
-        <translation type="unfinished"></translation>
+        <translation>Pick signals in the signal watch and click “Plot”.</translation>
     </message>
     <message>
         <source>单击曲线放置光标，读取该时刻的值；拖动平移、滚轮缩放时间轴。</source>
-        <translation type="unfinished"></translation>
+        <translation>Click a plot to place the cursor and read the values at that time; drag to pan, use the wheel to zoom the time axis.</translation>
     </message>
     <message>
         <source>光标：%1 s</source>
-        <translation type="unfinished"></translation>
+        <translation>Cursor: %1 s</translation>
     </message>
     <message>
         <source>导出曲线为PNG</source>
-        <translation type="unfinished"></translation>
+        <translation>Export plot as PNG</translation>
     </message>
     <message>
         <source>PNG图片 (*.png)</source>
-        <translation type="unfinished"></translation>
+        <translation>PNG images (*.png)</translation>
     </message>
     <message>
         <source>无法写入文件 %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Cannot write the file %1</translation>
     </message>
     <message>
         <source>导出曲线数据为CSV</source>
-        <translation type="unfinished"></translation>
+        <translation>Export plotted data as CSV</translation>
     </message>
     <message>
         <source>CSV文件 (*.csv)</source>
-        <translation type="unfinished"></translation>
+        <translation>CSV files (*.csv)</translation>
     </message>
 </context>
 <context>
     <name>SignalWatch</name>
     <message>
         <source>信号监视</source>
-        <translation type="unfinished"></translation>
+        <translation>Signal watch</translation>
     </message>
     <message>
         <source>按名称过滤（信号或报文）</source>
-        <translation type="unfinished"></translation>
+        <translation>Filter by name (signal or message)</translation>
     </message>
     <message>
         <source>绘制曲线</source>
-        <translation type="unfinished"></translation>
+        <translation>Plot</translation>
     </message>
     <message>
         <source>在曲线窗口中绘制选中的信号（双击一行也可）</source>
-        <translation type="unfinished"></translation>
+        <translation>Plots the selected signals in the plot window (or double-click a row)</translation>
     </message>
     <message>
         <source>导出CSV…</source>
-        <translation type="unfinished"></translation>
+        <translation>Export CSV…</translation>
     </message>
     <message>
         <source>把选中信号（未选中时为显示的全部信号）的历史数据导出为CSV</source>
-        <translation type="unfinished"></translation>
+        <translation>Exports the history of the selected signals (of all shown signals when none is selected) as CSV</translation>
     </message>
     <message>
         <source>未加载数据库：请先添加DBC数据库，才能解码信号。</source>
-        <translation type="unfinished"></translation>
+        <translation>No database loaded: add a DBC database to decode signals.</translation>
     </message>
     <message numerus="yes">
         <source>%n 个信号</source>
-        <translation type="unfinished">
-            <numerusform></numerusform>
-            <numerusform></numerusform>
+        <translation>
+            <numerusform>%n signal</numerusform>
+            <numerusform>%n signals</numerusform>
         </translation>
     </message>
     <message>
         <source>没有可导出的信号。</source>
-        <translation type="unfinished"></translation>
+        <translation>There are no signals to export.</translation>
     </message>
     <message>
         <source>宽表：每个时间一行，每个信号一列 (*.csv)</source>
-        <translation type="unfinished"></translation>
+        <translation>Wide: one row per time, one column per signal (*.csv)</translation>
     </message>
     <message>
         <source>长表：time,channel,message,signal,value,unit (*.csv)</source>
-        <translation type="unfinished"></translation>
+        <translation>Long: time,channel,message,signal,value,unit (*.csv)</translation>
     </message>
     <message>
         <source>导出信号为CSV</source>
-        <translation type="unfinished"></translation>
+        <translation>Export signals as CSV</translation>
     </message>
     <message>
         <source>无法写入文件 %1：%2</source>
-        <translation type="unfinished"></translation>
+        <translation>Cannot write the file %1: %2</translation>
     </message>
 </context>
 <context>
     <name>SignalWatchModel</name>
     <message>
         <source>信号</source>
-        <translation type="unfinished">Signal</translation>
+        <translation>Signal</translation>
     </message>
     <message>
         <source>报文</source>
-        <translation type="unfinished">Message</translation>
+        <translation>Message</translation>
     </message>
     <message>
         <source>通道</source>
-        <translation type="unfinished"></translation>
+        <translation>Channel</translation>
     </message>
     <message>
         <source>值</source>
-        <translation type="unfinished">Value</translation>
+        <translation>Value</translation>
     </message>
     <message>
         <source>原始值</source>
-        <translation type="unfinished">Raw</translation>
+        <translation>Raw</translation>
     </message>
     <message>
         <source>最小值</source>
-        <translation type="unfinished"></translation>
+        <translation>Minimum</translation>
     </message>
     <message>
         <source>最大值</source>
-        <translation type="unfinished"></translation>
+        <translation>Maximum</translation>
     </message>
     <message>
         <source>次数</source>
-        <translation type="unfinished"></translation>
+        <translation>Count</translation>
     </message>
     <message>
         <source>时间(s)</source>
-        <translation type="unfinished"></translation>
+        <translation>Time (s)</translation>
     </message>
 </context>
 <context>
@@ -1592,261 +1584,6 @@ Reason: %2</translation>
     <message>
         <source>填入发送面板</source>
         <translation>Fill in the send panel</translation>
-    </message>
-</context>
-<context>
-    <name>DbcReader</name>
-    <message>
-        <source>没有这个数据库</source>
-        <translation>There is no such database</translation>
-    </message>
-    <message>
-        <source>无法识别的内容</source>
-        <translation>Cannot be read</translation>
-    </message>
-    <message>
-        <source>标识符超出 29 位</source>
-        <translation>Identifier does not fit 29 bits</translation>
-    </message>
-    <message>
-        <source>标识符与前面的报文重复</source>
-        <translation>Identifier already used by an earlier message</translation>
-    </message>
-    <message>
-        <source>信号超出 64 位</source>
-        <translation>Signal reaches past 64 bits</translation>
-    </message>
-    <message>
-        <source>信号长度须为 1 到 64 位</source>
-        <translation>Signal length must be 1 to 64 bits</translation>
-    </message>
-    <message>
-        <source>信号不属于任何报文</source>
-        <translation>Signal outside any message</translation>
-    </message>
-    <message>
-        <source>引用了未定义的报文</source>
-        <translation>Names a message that is not defined</translation>
-    </message>
-    <message>
-        <source>引用了未定义的信号</source>
-        <translation>Names a signal that is not defined</translation>
-    </message>
-    <message>
-        <source>浮点信号的长度须为 32 或 64 位</source>
-        <translation>A float signal must be 32 or 64 bits long</translation>
-    </message>
-    <message>
-        <source>复用信号没有复用器</source>
-        <translation>Multiplexed signal without a multiplexor</translation>
-    </message>
-    <message>
-        <source>复用器互相选择，形成循环</source>
-        <translation>Multiplexors select each other in a loop</translation>
-    </message>
-    <message>
-        <source>引号未闭合</source>
-        <translation>Quote not closed</translation>
-    </message>
-    <message>
-        <source>%1 行无法读取，已跳过：</source>
-        <translation>%1 line(s) could not be read and were skipped:</translation>
-    </message>
-    <message>
-        <source>第 %1 行：%2（%3）</source>
-        <translation>Line %1: %2 (%3)</translation>
-    </message>
-    <message>
-        <source>……</source>
-        <translation>...</translation>
-    </message>
-    <message>
-        <source>无法打开文件 %1：%2</source>
-        <translation>Cannot open the file %1: %2</translation>
-    </message>
-    <message>
-        <source>文件过大，不是 CAN 数据库：%1</source>
-        <translation>The file is too large to be a CAN database: %1</translation>
-    </message>
-    <message>
-        <source>不是 DBC 格式的 CAN 数据库：%1</source>
-        <translation>Not a CAN database in DBC format: %1</translation>
-    </message>
-</context>
-<context>
-    <name>SignalPlot</name>
-    <message>
-        <source>信号曲线</source>
-        <translation>Signal plot</translation>
-    </message>
-    <message>
-        <source>跟随最新</source>
-        <translation>Follow live</translation>
-    </message>
-    <message>
-        <source>时间轴随最新数据移动；拖动或缩放时间轴会停止跟随</source>
-        <translation>The time axis moves with the newest values; dragging or zooming the time axis stops following</translation>
-    </message>
-    <message>
-        <source>冻结</source>
-        <translation>Freeze</translation>
-    </message>
-    <message>
-        <source>暂停接收新数据，便于查看；取消冻结后补上期间的数据</source>
-        <translation>Stops taking new values so you can look; unfreezing catches up on what came meanwhile</translation>
-    </message>
-    <message>
-        <source>全部显示</source>
-        <translation>Show all</translation>
-    </message>
-    <message>
-        <source>移除全部</source>
-        <translation>Remove all</translation>
-    </message>
-    <message>
-        <source>导出PNG…</source>
-        <translation>Export PNG…</translation>
-    </message>
-    <message>
-        <source>导出CSV…</source>
-        <translation>Export CSV…</translation>
-    </message>
-    <message>
-        <source>把曲线中的数据导出为CSV（每个时间一行，每个信号一列）</source>
-        <translation>Exports the plotted data as CSV (one row per time, one column per signal)</translation>
-    </message>
-    <message>
-        <source>设备时间 (s)</source>
-        <translation>Device time (s)</translation>
-    </message>
-    <message>
-        <source>在信号监视窗口中选择信号并点击“绘制曲线”。</source>
-        <translation>Pick signals in the signal watch and click “Plot”.</translation>
-    </message>
-    <message>
-        <source>单击曲线放置光标，读取该时刻的值；拖动平移、滚轮缩放时间轴。</source>
-        <translation>Click a plot to place the cursor and read the values at that time; drag to pan, use the wheel to zoom the time axis.</translation>
-    </message>
-    <message>
-        <source>光标：%1 s</source>
-        <translation>Cursor: %1 s</translation>
-    </message>
-    <message>
-        <source>导出曲线为PNG</source>
-        <translation>Export plot as PNG</translation>
-    </message>
-    <message>
-        <source>PNG图片 (*.png)</source>
-        <translation>PNG images (*.png)</translation>
-    </message>
-    <message>
-        <source>无法写入文件 %1</source>
-        <translation>Cannot write the file %1</translation>
-    </message>
-    <message>
-        <source>导出曲线数据为CSV</source>
-        <translation>Export plotted data as CSV</translation>
-    </message>
-    <message>
-        <source>CSV文件 (*.csv)</source>
-        <translation>CSV files (*.csv)</translation>
-    </message>
-</context>
-<context>
-    <name>SignalWatch</name>
-    <message>
-        <source>信号监视</source>
-        <translation>Signal watch</translation>
-    </message>
-    <message>
-        <source>按名称过滤（信号或报文）</source>
-        <translation>Filter by name (signal or message)</translation>
-    </message>
-    <message>
-        <source>绘制曲线</source>
-        <translation>Plot</translation>
-    </message>
-    <message>
-        <source>在曲线窗口中绘制选中的信号（双击一行也可）</source>
-        <translation>Plots the selected signals in the plot window (or double-click a row)</translation>
-    </message>
-    <message>
-        <source>导出CSV…</source>
-        <translation>Export CSV…</translation>
-    </message>
-    <message>
-        <source>把选中信号（未选中时为显示的全部信号）的历史数据导出为CSV</source>
-        <translation>Exports the history of the selected signals (of all shown signals when none is selected) as CSV</translation>
-    </message>
-    <message>
-        <source>未加载数据库：请先添加DBC数据库，才能解码信号。</source>
-        <translation>No database loaded: add a DBC database to decode signals.</translation>
-    </message>
-    <message numerus="yes">
-        <source>%n 个信号</source>
-        <translation>
-            <numerusform>%n signal</numerusform>
-            <numerusform>%n signals</numerusform>
-        </translation>
-    </message>
-    <message>
-        <source>没有可导出的信号。</source>
-        <translation>There are no signals to export.</translation>
-    </message>
-    <message>
-        <source>宽表：每个时间一行，每个信号一列 (*.csv)</source>
-        <translation>Wide: one row per time, one column per signal (*.csv)</translation>
-    </message>
-    <message>
-        <source>长表：time,channel,message,signal,value,unit (*.csv)</source>
-        <translation>Long: time,channel,message,signal,value,unit (*.csv)</translation>
-    </message>
-    <message>
-        <source>导出信号为CSV</source>
-        <translation>Export signals as CSV</translation>
-    </message>
-    <message>
-        <source>无法写入文件 %1：%2</source>
-        <translation>Cannot write the file %1: %2</translation>
-    </message>
-</context>
-<context>
-    <name>SignalWatchModel</name>
-    <message>
-        <source>信号</source>
-        <translation>Signal</translation>
-    </message>
-    <message>
-        <source>报文</source>
-        <translation>Message</translation>
-    </message>
-    <message>
-        <source>通道</source>
-        <translation>Channel</translation>
-    </message>
-    <message>
-        <source>值</source>
-        <translation>Value</translation>
-    </message>
-    <message>
-        <source>原始值</source>
-        <translation>Raw</translation>
-    </message>
-    <message>
-        <source>最小值</source>
-        <translation>Minimum</translation>
-    </message>
-    <message>
-        <source>最大值</source>
-        <translation>Maximum</translation>
-    </message>
-    <message>
-        <source>次数</source>
-        <translation>Count</translation>
-    </message>
-    <message>
-        <source>时间(s)</source>
-        <translation>Time (s)</translation>
     </message>
 </context>
 </TS>
