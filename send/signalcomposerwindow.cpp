@@ -140,7 +140,13 @@ void SignalComposerWindow::loadMessages()
     }
     const int keep = m_messages->findText(before);
     m_messages->setCurrentIndex(keep >= 0 ? keep : 0);
+    // Shown again over the same message, the window keeps what the user composed.
+    const QByteArray composed = m_composer.bytes();
     pickMessage(m_messages->currentIndex());
+    if (keep >= 0) {
+        m_composer.setBytes(composed);
+        showValues();
+    }
 }
 
 void SignalComposerWindow::pickMessage(int index)

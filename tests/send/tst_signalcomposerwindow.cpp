@@ -74,6 +74,10 @@ void tst_SignalComposerWindow::valuesAndBytesFollowEachOther()
     QCOMPARE(entry.dlc, 8);
     QCOMPARE(entry.data, QByteArray::fromHex("0000F60100000000"));
 
+    // Listed again, as when the window is shown again, the work stays.
+    window.loadMessages();
+    QCOMPARE(window.bytesEdit()->text(), QStringLiteral("00 00 F6 01 00 00 00 00"));
+
     window.messageBox()->setCurrentIndex(1);
     value(2)->setText(QStringLiteral("1234"));
     QCOMPARE(window.bytesEdit()->text(), QStringLiteral("02 D2 04 00"));
