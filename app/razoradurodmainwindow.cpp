@@ -10,6 +10,9 @@
 #include "busload/occupancyrate_widget.h"
 #include "device/devicemanagement.h"
 #include "display/canview_widget.h"
+#include "display/databasesmodel.h"
+#include "display/databaseswindow.h"
+#include "display/signalhub.h"
 #include "display/signalwindows.h"
 #include "send/generallyframesendwidget.h"
 #include "send/transmitlistwidget.h"
@@ -105,6 +108,14 @@ void RAZOradurodMainWindow::buildBand()
                                                QStringLiteral("bar_prectV1.jpg"), true);
     signalsButton->setObjectName(QStringLiteral("toolButton_Signals"));
     auto *signalsMenu = new QMenu(signalsButton);
+    QAction *databases = signalsMenu->addAction(tr("CAN数据库..."));
+    databases->setObjectName(QStringLiteral("databasesAction"));
+    connect(databases, &QAction::triggered, this, [this] {
+        auto *window = findChild<DatabasesWindow *>();
+        if (!window)
+            window = new DatabasesWindow(SignalHub::instance()->databases(), this);
+        window->showNormal();
+    });
     signalsMenu->addAction(tr("信号监视"), m_signalWindows, &SignalWindows::showWatch)
         ->setObjectName(QStringLiteral("signalWatchAction"));
     signalsMenu->addAction(tr("信号曲线"), m_signalWindows, &SignalWindows::showPlot)
@@ -204,6 +215,11 @@ void RAZOradurodMainWindow::buildPages()
 
     if (!m_about)
         m_about = new RivexAbout(this);
+
+    // The databases outlive main windows; only the first one reads them from the settings.
+    DatabaseSet *databases = SignalHub::instance()->databases();
+    if (databases->entries().isEmpty())
+        DatabasesModel::restore(databases);
 
     // The panel outlives main windows: its texts follow the translator just installed.
     m_deviceManagement->retranslate();

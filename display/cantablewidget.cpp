@@ -1,5 +1,6 @@
 #include "cantablewidget.h"
 
+#include "display/framesignaldetail.h"
 #include "display/rstanditemmodel.h"
 
 #include <QApplication>
@@ -175,8 +176,8 @@ public:
 
 private:
     // One line of `text` laid out as a cell would, as a single run of the font's own glyphs.
-    bool shape(const QFont &font, const QRawFont &raw, const QString &text, QGlyphRun &run,
-               qreal &width)
+    bool
+    shape(const QFont &font, const QRawFont &raw, const QString &text, QGlyphRun &run, qreal &width)
     {
         QTextLayout layout(text, font);
         layout.beginLayout();
@@ -284,7 +285,8 @@ private:
         if (group == QPalette::Normal && !(opt.state & QStyle::State_Active))
             group = QPalette::Inactive;
         if (opt.direction == Qt::LeftToRight
-            && (opt.displayAlignment & Qt::AlignHorizontal_Mask & ~Qt::AlignAbsolute) == Qt::AlignLeft
+            && (opt.displayAlignment & Qt::AlignHorizontal_Mask & ~Qt::AlignAbsolute)
+                == Qt::AlignLeft
             && painter->transform().type() <= QTransform::TxTranslate) {
             if (!m_glyphs || m_glyphs->font() != opt.font)
                 m_glyphs.reset(new PlainGlyphs(opt.font));
@@ -417,6 +419,12 @@ CANTableWidget::CANTableWidget(QWidget *parent, const LockedHandoff<CanRecordVie
     m_layout->addWidget(tableView, 1, 0);
     m_layout->setContentsMargins(5, 0, 5, 0);
     m_layout->setVerticalSpacing(0);
+    detail = new FrameSignalDetail(this);
+    m_layout->addWidget(detail, 3, 0);
+    connect(tableView, &QTableView::clicked, detail, [this](const QModelIndex &index) {
+        if (const CanRecord *record = m_model->record(index.row()))
+            detail->showFrame(record->frame);
+    });
 
     headerTable->setColumnCount(RstandItemModel::ColumnCount);
     headerTable->setRowCount(2);

@@ -8,6 +8,7 @@
 
 #include <QWidget>
 
+class FrameSignalDetail;
 class QComboBox;
 class QGridLayout;
 class QLineEdit;
@@ -33,6 +34,8 @@ public:
     QLineEdit *dataEdit = nullptr;
     QTableWidget *headerTable = nullptr;
     QTableView *tableView = nullptr;
+    // The signals of the frame last clicked, under the table.
+    FrameSignalDetail *detail = nullptr;
 
 private:
     RstandItemModel *m_model = nullptr;

@@ -322,6 +322,7 @@ void CANView_Widget::setUpOverview()
     if (auto *grid = qobject_cast<QGridLayout *>(m_table->layout()))
         grid->addWidget(m_overview, 1, 0);
     m_overview->followFilters(m_table);
+    m_overview->showDetailIn(m_table->detail);
     // Says so when identifiers arrive beyond what the overview lists.
     auto *unlisted = new QLabel(m_table);
     unlisted->setObjectName(QStringLiteral("label_overviewUnlisted"));

@@ -34,5 +34,8 @@ bool IdOverviewFilter::lessThan(const QModelIndex &left, const QModelIndex &righ
     const IdOverviewRow &b = m_source->row(right.row());
     if (column == IdOverviewModel::DataColumn)
         return a.last.data < b.last.data;
+    if (column == IdOverviewModel::MessageColumn)
+        return left.data(IdOverviewModel::SortRole).toString()
+            < right.data(IdOverviewModel::SortRole).toString();
     return IdOverviewModel::sortKey(a, column) < IdOverviewModel::sortKey(b, column);
 }

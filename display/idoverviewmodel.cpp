@@ -1,5 +1,8 @@
 #include "idoverviewmodel.h"
 
+#include "display/framesignaltext.h"
+#include "display/signalhub.h"
+
 #include <QColor>
 #include <QDateTime>
 #include <QTimer>
@@ -24,6 +27,26 @@ IdOverviewModel::IdOverviewModel(IdOverview *source, QObject *parent)
     m_lookTimer = new QTimer(this);
     m_lookTimer->setInterval(LookIntervalMs);
     connect(m_lookTimer, &QTimer::timeout, this, &IdOverviewModel::updateLooks);
+    DatabaseSet *databases = SignalHub::instance()->databases();
+    m_databases = databases->snapshot();
+    connect(databases, &DatabaseSet::changed, this,
+            [this, databases] { setDatabases(databases->snapshot()); });
+}
+
+QString IdOverviewModel::messageName(const LogFrame &frame) const
+{
+    // Looked up without decoding: sorting by this column asks for it at every comparison.
+    if (!m_databases || m_databases->isEmpty())
+        return QString();
+    const DatabaseSet::Match match = m_databases->find(frame.channel, frame.id, frame.isExtended());
+    return match ? match.message->name : QString();
+}
+
+void IdOverviewModel::setDatabases(QSharedPointer<const DatabaseSet::Snapshot> databases)
+{
+    m_databases = std::move(databases);
+    if (!m_rows.empty())
+        emit dataChanged(index(0, MessageColumn), index(rowCount() - 1, SignalsColumn));
 }
 
 int IdOverviewModel::rowCount(const QModelIndex &parent) const
@@ -70,12 +93,27 @@ QVariant IdOverviewModel::data(const QModelIndex &index, int role) const
             return hasCycle ? milliseconds(r.maxCycleUs) : QString();
         case LengthColumn:
             return r.last.dataLength;
+        case MessageColumn:
+            return messageName(f);
+        case SignalsColumn:
+            if (!m_databases)
+                return QString();
+            return FrameSignalText::signalsText(FrameSignalText::describe(*m_databases, f));
         default:
             return r.last.data;
         }
+    case Qt::ToolTipRole: {
+        // Over any cell: the signals column is often scrolled out of sight.
+        if (!m_databases)
+            return QVariant();
+        const QString tip = FrameSignalText::toolTip(FrameSignalText::describe(*m_databases, f));
+        return tip.isEmpty() ? QVariant() : tip;
+    }
     case SortRole:
         if (column == DataColumn)
             return r.last.data;
+        if (column == MessageColumn)
+            return messageName(f);
         return sortKey(r, column);
     case Qt::TextAlignmentRole:
         if (column >= CountColumn && column <= MaxColumn)
@@ -160,6 +198,10 @@ QVariant IdOverviewModel::headerData(int section, Qt::Orientation orientation, i
             return tr("最大(ms)");
         case LengthColumn:
             return tr("长度");
+        case MessageColumn:
+            return tr("报文");
+        case SignalsColumn:
+            return tr("信号（最新值）");
         default:
             return tr("数据");
         }

@@ -5,6 +5,7 @@
 // timer of its own fades the changed-byte marks and dims rows gone quiet, repainting only the
 // cells whose look changed.
 
+#include "candb/databaseset.h"
 #include "display/idoverview.h"
 
 #include <QAbstractTableModel>
@@ -31,6 +32,9 @@ public:
         MaxColumn,
         LengthColumn,
         DataColumn,
+        // From the databases in use: the message's name and its signals in the newest frame.
+        MessageColumn,
+        SignalsColumn,
         ColumnCount
     };
     enum Role {
@@ -70,11 +74,15 @@ public:
     void updateLooks();
     // Frames of identifiers the overview had no more rows for, since the last clear.
     quint64 unlistedFrames() const { return m_unlistedFrames; }
+    // The databases the message and signal columns decode with; the program's own by default.
+    void setDatabases(QSharedPointer<const DatabaseSet::Snapshot> databases);
+    bool hasDatabases() const { return m_databases && !m_databases->isEmpty(); }
 
 signals:
     void unlistedFramesChanged(quint64 frames);
 
 private:
+    QString messageName(const LogFrame &frame) const;
     bool isDimmed(const IdOverviewRow &row, qint64 nowUs) const;
     quint64 lookOf(const IdOverviewRow &row, qint64 nowUs) const;
     void emitChanged(const std::vector<int> &rows,
@@ -94,4 +102,5 @@ private:
     qint64 m_pausedHostUs = 0;
     std::function<qint64()> m_hostClock;
     QTimer *m_lookTimer = nullptr;
+    QSharedPointer<const DatabaseSet::Snapshot> m_databases;
 };

@@ -2,8 +2,10 @@
 
 #include "display/candatadisplaysupport.h"
 #include "display/cantablewidget.h"
+#include "display/framesignaldetail.h"
 #include "display/idoverviewfilter.h"
 #include "display/idoverviewmodel.h"
+#include "display/signalhub.h"
 
 #include <QComboBox>
 #include <QHeaderView>
@@ -12,7 +14,7 @@
 #include <QStyledItemDelegate>
 
 namespace {
-constexpr int ColumnWidths[] = { 64, 100, 66, 66, 72, 64, 84, 84, 80, 80, 50, 200 };
+constexpr int ColumnWidths[] = { 64, 100, 66, 66, 72, 64, 84, 84, 80, 80, 50, 200, 140, 300 };
 const QColor ChangedColour(0xFF, 0xB0, 0x30);
 
 // Paints every cell as plain text, without the style's item layout and eliding, which cost more
@@ -153,6 +155,10 @@ IdOverviewTable::IdOverviewTable(CAN_DataDisplaySupport *display, QWidget *paren
     horizontalHeader()->setHighlightSections(false);
     horizontalHeader()->setSortIndicator(IdOverviewModel::IdColumn, Qt::AscendingOrder);
     setSortingEnabled(true);
+    // Without a database the message and signal columns would only be empty.
+    showDatabaseColumns();
+    connect(SignalHub::instance()->databases(), &DatabaseSet::changed, this,
+            &IdOverviewTable::showDatabaseColumns);
 
     connect(display, &CAN_DataDisplaySupport::signal_DisplayBuff_Changed, m_model,
             &IdOverviewModel::refresh);
@@ -223,4 +229,20 @@ void IdOverviewTable::updateFilter()
     CAN_DataDisplaySupport::ViewFilter filter = m_display->filterInForce();
     filter.timeStampeFormat = unsigned(m_timeStampeFormat);
     m_filter->setFilter(filter);
+}
+
+void IdOverviewTable::showDatabaseColumns()
+{
+    const bool shown = m_model->hasDatabases();
+    setColumnHidden(IdOverviewModel::MessageColumn, !shown);
+    setColumnHidden(IdOverviewModel::SignalsColumn, !shown);
+}
+
+void IdOverviewTable::showDetailIn(FrameSignalDetail *detail)
+{
+    connect(this, &QTableView::clicked, detail, [this, detail](const QModelIndex &index) {
+        const QModelIndex source = m_filter->mapToSource(index);
+        if (source.isValid())
+            detail->showFrame(m_model->row(source.row()).last.frame);
+    });
 }

@@ -8,6 +8,7 @@
 
 class CAN_DataDisplaySupport;
 class CANTableWidget;
+class FrameSignalDetail;
 class IdOverviewFilter;
 class IdOverviewModel;
 
@@ -24,9 +25,12 @@ public:
     // them, so that the texts in force are already the new ones.
     void followFilters(CANTableWidget *table);
     void setTimeStampeFormat(int format);
+    // A row the user clicks shows its newest frame's signals in `detail`.
+    void showDetailIn(FrameSignalDetail *detail);
 
 private:
     void updateFilter();
+    void showDatabaseColumns();
 
     CAN_DataDisplaySupport *m_display = nullptr;
     IdOverviewModel *m_model = nullptr;

@@ -1,5 +1,7 @@
 #include "rstanditemmodel.h"
 
+#include "display/framesignaltext.h"
+
 RstandItemModel::RstandItemModel(const LockedHandoff<CanRecordView> *viewBuff, QObject *parent)
     : QAbstractTableModel(parent)
     , m_source(viewBuff)
@@ -19,6 +21,12 @@ int RstandItemModel::columnCount(const QModelIndex &parent) const
 
 QVariant RstandItemModel::data(const QModelIndex &index, int role) const
 {
+    // The message and its signals, decoded only for the row the mouse rests on.
+    if (role == Qt::ToolTipRole && index.isValid() && index.row() < rows.size()) {
+        const QString tip
+            = FrameSignalText::toolTip(FrameSignalText::describe(rows.at(index.row()).frame));
+        return tip.isEmpty() ? QVariant() : tip;
+    }
     if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::EditRole))
         return QVariant();
     const int row = index.row();

@@ -21,6 +21,12 @@ public:
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
 
+    // The frame shown in `row`, or null past the end.
+    const CanRecord *record(int row) const
+    {
+        return row >= 0 && row < rows.size() ? &rows.at(row) : nullptr;
+    }
+
     void refresh();
     void setTimeStampeFormat(unsigned int format);
 

@@ -2,8 +2,11 @@
 
 #include "ui_tablepanel_widget.h"
 
+#include "app/widgets/rpushbutton.h"
 #include "device/devicemanagement.h"
 #include "send/keyboard.h"
+#include "send/signalcomposerwindow.h"
+#include "send/transmitlistwidget.h"
 
 #include <QDateTime>
 #include <QMessageBox>
@@ -55,6 +58,40 @@ tablePanel_Widget::tablePanel_Widget(QWidget *parent)
 
     ui->groupBox_2->hide();
     ui->Button_add->hide();
+
+    // The fields can be filled from a database message's signal values.
+    auto *fromDatabase = new RPushButton(this);
+    fromDatabase->setObjectName(QStringLiteral("panelFromDatabase"));
+    fromDatabase->setText(tr("从数据库..."));
+    ui->gridLayout_group->addWidget(fromDatabase, 3, 5, 1, 2);
+    connect(fromDatabase, &QPushButton::clicked, this, [this] {
+        auto *composer = findChild<SignalComposerWindow *>();
+        if (!composer) {
+            composer = new SignalComposerWindow(this);
+            composer->setActionText(tr("填入发送面板"));
+            connect(composer, &SignalComposerWindow::entryComposed, this,
+                    [this, composer](const TransmitEntry &entry) {
+                        fillFrom(entry);
+                        composer->hide();
+                    });
+        }
+        composer->showNormal();
+    });
+}
+
+void tablePanel_Widget::fillFrom(const TransmitEntry &entry)
+{
+    // Type and length first: they bound what the identifier and data fields accept.
+    ui->canType->setCurrentIndex(entry.extended ? 1 : 0);
+    ui->canFormat->setCurrentIndex(entry.remote ? 1 : 0);
+    ui->canDataLength->setCurrentIndex(qBound(0, entry.dlc, 8));
+    ui->canID->setText(QString::number(entry.id, 16).toUpper());
+    ui->canData->setText(TransmitListWidget::dataText(entry.data, entry.dlc));
+    lastAcceptedData = ui->canData->text();
+    const int channel
+        = ui->devicec_hannel->findText(entry.channel == 2 ? tr("通道2") : tr("通道1"));
+    if (channel >= 0)
+        ui->devicec_hannel->setCurrentIndex(channel);
 }
 
 tablePanel_Widget::~tablePanel_Widget()

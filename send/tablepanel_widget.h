@@ -5,6 +5,7 @@
 // it ended when the adapter did not answer or refused the frame.
 
 #include "link/trans_cansendsupport.h"
+#include "link/transmitlistscheduler.h"
 
 #include <QString>
 #include <QWidget>
@@ -72,6 +73,8 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    // Takes a frame built from signal values into the fields.
+    void fillFrom(const TransmitEntry &entry);
     void checkIdentifier();
     int channelNumber(const QString &text) const;
     void showSendFailure(const QString &text);

@@ -6,6 +6,7 @@
 #include "display/logopenprogress.h"
 #include "protocol/canframe.h"
 #include "send/keyboard.h"
+#include "send/signalcomposerwindow.h"
 
 #include <QDir>
 #include <QFile>
@@ -315,6 +316,20 @@ void TransmitListWidget::buildUi()
     });
 
     connect(m_add, &QPushButton::clicked, this, [this] { addEntry(TransmitEntry()); });
+    // An entry built from a database message's signal values.
+    auto *fromDatabase = new QPushButton(tr("从数据库..."), this);
+    fromDatabase->setObjectName(QStringLiteral("listFromDatabase"));
+    fromDatabase->setStyleSheet(m_add->styleSheet());
+    ui->listButtons->insertWidget(ui->listButtons->indexOf(m_copy), fromDatabase);
+    connect(fromDatabase, &QPushButton::clicked, this, [this] {
+        auto *composer = findChild<SignalComposerWindow *>();
+        if (!composer) {
+            composer = new SignalComposerWindow(this);
+            connect(composer, &SignalComposerWindow::entryComposed, this,
+                    &TransmitListWidget::addEntry);
+        }
+        composer->showNormal();
+    });
     connect(m_copy, &QPushButton::clicked, this, [this] {
         const int row = m_table->currentRow();
         if (row >= 0 && row < m_entries.size())

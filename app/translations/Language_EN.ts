@@ -269,6 +269,10 @@
         <source>信号曲线</source>
         <translation>Signal plot</translation>
     </message>
+    <message>
+        <source>CAN数据库...</source>
+        <translation>CAN databases...</translation>
+    </message>
 </context>
 <context>
     <name>RivexAbout</name>
@@ -410,6 +414,14 @@
     <message>
         <source>设备已断开，发送已停止</source>
         <translation>The device is disconnected; sending has stopped</translation>
+    </message>
+    <message>
+        <source>从数据库...</source>
+        <translation>From database...</translation>
+    </message>
+    <message>
+        <source>填入发送面板</source>
+        <translation>Fill in the send panel</translation>
     </message>
 </context>
 <context>
@@ -685,6 +697,10 @@ Reason: %2</translation>
     <message>
         <source>正在打开日志，现在保存只能存下其中一部分。请等日志读完或取消后再保存。</source>
         <translation>A log is being opened; saving now would save only part of it. Wait until the log is read or cancel it, then save.</translation>
+    </message>
+    <message>
+        <source>0</source>
+        <translation>0</translation>
     </message>
 </context>
 <context>
@@ -1167,6 +1183,18 @@ Reason: %2</translation>
         <source>设备已断开，回放已停止</source>
         <translation>The device is disconnected; the replay has stopped</translation>
     </message>
+    <message>
+        <source>, 失败 %1</source>
+        <translation>, %1 failed</translation>
+    </message>
+    <message>
+        <source>无法读取列表</source>
+        <translation>Cannot read the list</translation>
+    </message>
+    <message>
+        <source>从数据库...</source>
+        <translation>From database...</translation>
+    </message>
 </context>
 <context>
     <name>IdOverviewModel</name>
@@ -1229,6 +1257,14 @@ Reason: %2</translation>
     <message>
         <source>最近两帧数据帧的间隔，按设备时间戳</source>
         <translation>Gap between the last two data frames, from the device time stamps</translation>
+    </message>
+    <message>
+        <source>报文</source>
+        <translation>Message</translation>
+    </message>
+    <message>
+        <source>信号（最新值）</source>
+        <translation>Signals (latest values)</translation>
     </message>
 </context>
 <context>
@@ -1484,6 +1520,233 @@ Reason: %2</translation>
     <message>
         <source>时间(s)</source>
         <translation>Time (s)</translation>
+    </message>
+</context>
+<context>
+    <name>DatabasesModel</name>
+    <message numerus="yes">
+        <source>已加载，%n 个问题</source>
+        <translation>
+            <numerusform>Loaded, %n problem</numerusform>
+            <numerusform>Loaded, %n problems</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>已加载</source>
+        <translation>Loaded</translation>
+    </message>
+    <message>
+        <source>文件</source>
+        <translation>File</translation>
+    </message>
+    <message>
+        <source>通道</source>
+        <translation>Channels</translation>
+    </message>
+    <message>
+        <source>报文数</source>
+        <translation>Messages</translation>
+    </message>
+    <message>
+        <source>状态</source>
+        <translation>State</translation>
+    </message>
+    <message>
+        <source>通道1</source>
+        <translation>Channel 1</translation>
+    </message>
+    <message>
+        <source>通道2</source>
+        <translation>Channel 2</translation>
+    </message>
+    <message>
+        <source>两个通道</source>
+        <translation>Both channels</translation>
+    </message>
+</context>
+<context>
+    <name>DatabasesWindow</name>
+    <message>
+        <source> CAN数据库</source>
+        <translation> CAN databases</translation>
+    </message>
+    <message>
+        <source>新添加的文件用于哪些通道；已添加文件的通道可在列表中双击修改</source>
+        <translation>The channels the files added next are for; double-click a listed file's channels to change them</translation>
+    </message>
+    <message>
+        <source>添加...</source>
+        <translation>Add...</translation>
+    </message>
+    <message>
+        <source>重新加载</source>
+        <translation>Reload</translation>
+    </message>
+    <message>
+        <source>移除</source>
+        <translation>Remove</translation>
+    </message>
+    <message>
+        <source>新文件用于:</source>
+        <translation>New files for:</translation>
+    </message>
+    <message>
+        <source>所选文件的问题:</source>
+        <translation>Problems in the chosen file:</translation>
+    </message>
+    <message>
+        <source>选择一个文件以查看其问题。</source>
+        <translation>Choose a file to see its problems.</translation>
+    </message>
+    <message>
+        <source>尚未添加数据库。</source>
+        <translation>No database added yet.</translation>
+    </message>
+    <message>
+        <source>文件读取无误。</source>
+        <translation>The file was read without problems.</translation>
+    </message>
+    <message>
+        <source>添加CAN数据库</source>
+        <translation>Add CAN databases</translation>
+    </message>
+    <message>
+        <source>CAN数据库 (*.dbc);;所有文件 (*)</source>
+        <translation>CAN databases (*.dbc);;All files (*)</translation>
+    </message>
+</context>
+<context>
+    <name>FrameSignalDetail</name>
+    <message>
+        <source>单击信号以绘制其曲线</source>
+        <translation>Click a signal to plot it</translation>
+    </message>
+    <message>
+        <source>单击一行以查看其信号</source>
+        <translation>Click a row to see its signals</translation>
+    </message>
+    <message>
+        <source>数据库中没有此帧的报文</source>
+        <translation>No database describes this frame</translation>
+    </message>
+</context>
+<context>
+    <name>FrameSignalText</name>
+    <message>
+        <source>%1 (缺失)</source>
+        <translation>%1 (missing)</translation>
+    </message>
+</context>
+<context>
+    <name>SignalComposer</name>
+    <message>
+        <source>“%1”不是数值。</source>
+        <translation>“%1” is not a number.</translation>
+    </message>
+    <message>
+        <source>“%1”既不是数值，也不是信号 %2 的取值名称。</source>
+        <translation>“%1” is neither a number nor a value name of the signal %2.</translation>
+    </message>
+    <message>
+        <source>%1 超出信号 %2 可表示的范围 %3 .. %4。</source>
+        <translation>%1 is outside what the signal %2 can hold, %3 .. %4.</translation>
+    </message>
+    <message>
+        <source>%1 超出信号 %2 的浮点范围。</source>
+        <translation>%1 is outside the floating-point range of the signal %2.</translation>
+    </message>
+    <message>
+        <source>信号 %1 超出报文的 %2 字节长度。</source>
+        <translation>The signal %1 reaches past the message's %2 bytes.</translation>
+    </message>
+    <message>
+        <source>信号 %1 的多路复用器未知。</source>
+        <translation>The multiplexor of the signal %1 is not known.</translation>
+    </message>
+    <message>
+        <source>多路复用器 %1 无法取值 %2。</source>
+        <translation>The multiplexor %1 cannot take the value %2.</translation>
+    </message>
+</context>
+<context>
+    <name>SignalComposerWindow</name>
+    <message>
+        <source> 由信号值生成帧</source>
+        <translation> Frame from signal values</translation>
+    </message>
+    <message>
+        <source>通道1</source>
+        <translation>Channel 1</translation>
+    </message>
+    <message>
+        <source>通道2</source>
+        <translation>Channel 2</translation>
+    </message>
+    <message>
+        <source>信号</source>
+        <translation>Signal</translation>
+    </message>
+    <message>
+        <source>值</source>
+        <translation>Value</translation>
+    </message>
+    <message>
+        <source>单位</source>
+        <translation>Unit</translation>
+    </message>
+    <message>
+        <source>原始值</source>
+        <translation>Raw</translation>
+    </message>
+    <message>
+        <source>范围</source>
+        <translation>Range</translation>
+    </message>
+    <message>
+        <source>添加到发送列表</source>
+        <translation>Add to the transmit list</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>Close</translation>
+    </message>
+    <message>
+        <source>报文:</source>
+        <translation>Message:</translation>
+    </message>
+    <message>
+        <source>通道:</source>
+        <translation>Channel:</translation>
+    </message>
+    <message>
+        <source>数据(十六进制):</source>
+        <translation>Data (hex):</translation>
+    </message>
+    <message>
+        <source>没有已加载的数据库报文：请先在“CAN数据库”中添加DBC文件。</source>
+        <translation>No database messages are loaded: add DBC files under “CAN databases” first.</translation>
+    </message>
+    <message>
+        <source> (多路复用器)</source>
+        <translation> (multiplexor)</translation>
+    </message>
+    <message>
+        <source>输入物理值</source>
+        <translation>Enter the physical value</translation>
+    </message>
+    <message>
+        <source>输入物理值或取值名称:
+</source>
+        <translation>Enter the physical value or a value name:
+</translation>
+    </message>
+    <message>
+        <source>当前多路复用器的值未选中此信号；输入值会同时设置多路复用器。</source>
+        <translation>The multiplexor's value does not select this signal now; entering a value sets the multiplexor too.</translation>
+    </message>
+    <message>
+        <source>数据只能包含十六进制数字。</source>
+        <translation>The data can only hold hex digits.</translation>
     </message>
 </context>
 </TS>
