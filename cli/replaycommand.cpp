@@ -26,7 +26,8 @@ int ReplayCommand::run(const QStringList &arguments)
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Sends the frames of a log (any format the program reads) with the log's timing, and "
-        "prints each frame the adapter confirmed in candump form with the adapter's time "
+        "prints each frame the adapter confirmed in candump form (with candump -x's T mark) "
+        "and the adapter's time "
         "stamps. Exits with 1 when the adapter refused or did not confirm a frame."));
     CliDevice device;
     device.addOptions(parser);
@@ -115,7 +116,7 @@ int ReplayCommand::run(const QStringList &arguments)
             channels.append({ channel, code });
     }
 
-    m_output.open(QStringLiteral("-"), LogFormat::Candump, nullptr);
+    m_output.open(QStringLiteral("-"), LogFormat::CandumpWithDirection, nullptr);
     if (!device.open(&error) || !device.startChannels(channels, &error)) {
         Cli::printError(error);
         return Cli::Failure;

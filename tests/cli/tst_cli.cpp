@@ -451,13 +451,14 @@ void tst_Cli::convertRoundTrips()
         if (chain.at(step) != QLatin1String("txt")) {
             const QList<QByteArrayList> judged = pythonFrames(next);
             int row = 0;
-            for (const auto &record : records) {
+            // The native log's line has no remote mark, so the chain carries what it read back.
+            for (const LogFrame &frame : original) {
                 // python-can 4.1 neither reads nor writes remote frames in TRC.
-                if (chain.at(step) == QLatin1String("trc") && record.frame.isRemote())
+                if (chain.at(step) == QLatin1String("trc") && frame.isRemote())
                     continue;
                 QVERIFY(row < judged.size());
-                QCOMPARE(judged.at(row).at(1), QByteArray::number(record.frame.id, 16));
-                QCOMPARE(judged.at(row).at(2).toInt(), int(record.frame.isExtended()));
+                QCOMPARE(judged.at(row).at(1), QByteArray::number(frame.id, 16));
+                QCOMPARE(judged.at(row).at(2).toInt(), int(frame.isExtended()));
                 ++row;
             }
             QCOMPARE(judged.size(), row);
@@ -473,7 +474,9 @@ void tst_Cli::convertRoundTrips()
         QCOMPARE(got.id, want.id);
         QCOMPARE(got.info, want.info);
         QCOMPARE(got.channel, want.channel);
-        QCOMPARE(got.dir, want.dir);
+        // The plain candump line has no direction; every reader takes it as received.
+        if (!chain.contains(QLatin1String("log")))
+            QCOMPARE(got.dir, want.dir);
         for (int b = 0; b < want.dataCount(); ++b)
             QCOMPARE(got.data[b], want.data[b]);
         // The native log writes milliseconds: the gaps survive to within one.
