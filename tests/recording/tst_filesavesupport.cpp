@@ -2,6 +2,7 @@
 #include "display/lockedhandoff.h"
 #include "recording/filesave_widget.h"
 #include "recording/filesavesupport.h"
+#include "support/testdatapath.h"
 
 #include <QtTest>
 
@@ -113,7 +114,7 @@ void tst_FileSaveSupport::realTimeLogOfTwoFrames()
     QVERIFY(!m_writer->isRealTimeSaving());
 
     const QByteArray actual = readAll(file);
-    QCOMPARE(actual, expectedWithDate(QFINDTESTDATA("expected/realtime_two_frames.log"), actual));
+    QCOMPARE(actual, expectedWithDate(RCAN_TESTDATA("expected/realtime_two_frames.log"), actual));
 
     // Lines after a stop go nowhere.
     m_writer->writeFrame(a);
@@ -128,7 +129,7 @@ void tst_FileSaveSupport::dlcZeroLineEndsInBlank()
     m_writer->writeFrame(r);
     m_writer->realTimeSaveCommand(QString(), false);
     const QByteArray actual = readAll(file);
-    QCOMPARE(actual, expectedWithDate(QFINDTESTDATA("expected/realtime_dlc_zero.log"), actual));
+    QCOMPARE(actual, expectedWithDate(RCAN_TESTDATA("expected/realtime_dlc_zero.log"), actual));
     QVERIFY(actual.endsWith(" 0 \r\n"));
 }
 
@@ -233,7 +234,7 @@ void tst_FileSaveSupport::globalSave()
 
     const QByteArray actual = readAll(file);
     if (!expectedFile.isEmpty())
-        QCOMPARE(actual, expectedWithDate(QFINDTESTDATA(expectedFile), actual));
+        QCOMPARE(actual, expectedWithDate(testDataPath(expectedFile, __FILE__), actual));
     const QList<QByteArray> lines = actual.split('\n');
     QCOMPARE(lines.size(), FileSaveSupport::HeaderLines + frames + 1);
     QCOMPARE(lines.at(1), "base hex timestamps system toltal " + QByteArray::number(frames) + '\r');
