@@ -242,6 +242,21 @@ private:
 
 using Reason = DbcProblem::Kind;
 
+// The names up to the line's closing ';', separated by commas or spaces; nothing may follow.
+bool nameList(Cursor &cursor, QStringList *names)
+{
+    while (!cursor.atEnd() && !cursor.peekPunct(';')) {
+        if (cursor.punct(','))
+            continue;
+        const QStringView name = cursor.word();
+        if (name.isEmpty())
+            return false;
+        names->append(name.toString());
+    }
+    cursor.punct(';');
+    return cursor.atEnd();
+}
+
 struct AttributeDefinition
 {
     QStringList enumValues;
@@ -1077,16 +1092,7 @@ bool Parser::parseTransmitters(Cursor &cursor, Reason *reason)
     if (!cursor.uint64(&fileId) || !cursor.punct(':'))
         return false;
     QStringList names;
-    while (!cursor.atEnd() && !cursor.peekPunct(';')) {
-        if (cursor.punct(','))
-            continue;
-        const QStringView name = cursor.word();
-        if (name.isEmpty())
-            return false;
-        names.append(name.toString());
-    }
-    cursor.punct(';');
-    if (!cursor.atEnd())
+    if (!nameList(cursor, &names))
         return false;
     bool known = false;
     PendingMessage *message = messageFor(fileId, &known);
@@ -1109,16 +1115,7 @@ bool Parser::parseSignalGroup(Cursor &cursor, Reason *reason)
     if (group.isEmpty() || !cursor.integer(&repetitions) || !cursor.punct(':'))
         return false;
     QStringList names;
-    while (!cursor.atEnd() && !cursor.peekPunct(';')) {
-        if (cursor.punct(','))
-            continue;
-        const QStringView name = cursor.word();
-        if (name.isEmpty())
-            return false;
-        names.append(name.toString());
-    }
-    cursor.punct(';');
-    if (!cursor.atEnd())
+    if (!nameList(cursor, &names))
         return false;
     bool known = false;
     PendingMessage *message = messageFor(fileId, &known);
