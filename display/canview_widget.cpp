@@ -488,7 +488,7 @@ void CANView_Widget::openLogFile(const QString &path)
     LogFormat format = LogFormat::Native;
     if (!LogCodec::detect(file.peek(LogFileReader::DetectBytes), &format)) {
         inform(tr("“%1”不是可识别的 CAN 日志。可以打开的格式：RCAN 文本日志、candump 日志、"
-                  "Vector ASC 和 PEAK TRC 2.1。")
+                  "Vector ASC 和 PEAK TRC 1.0 至 2.1。")
                    .arg(name));
         return;
     }

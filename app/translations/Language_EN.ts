@@ -631,8 +631,8 @@ Reason: %2</translation>
         <translation>The file “%1” cannot be read.</translation>
     </message>
     <message>
-        <source>“%1”不是可识别的 CAN 日志。可以打开的格式：RCAN 文本日志、candump 日志、Vector ASC 和 PEAK TRC 2.1。</source>
-        <translation>“%1” is not a CAN log this program knows. It opens RCAN text logs, candump logs, Vector ASC and PEAK TRC 2.1.</translation>
+        <source>“%1”不是可识别的 CAN 日志。可以打开的格式：RCAN 文本日志、candump 日志、Vector ASC 和 PEAK TRC 1.0 至 2.1。</source>
+        <translation>“%1” is not a CAN log this program knows. It opens RCAN text logs, candump logs, Vector ASC and PEAK TRC 1.0 to 2.1.</translation>
     </message>
     <message>
         <source>历史记录中有尚未保存的帧，打开日志会替换它们。仍要打开吗？</source>
