@@ -272,6 +272,7 @@ void CAN_DataDisplaySupport::clearNow()
     m_sendCount = 0;
     ++m_changeSerial;
     publishCounts();
+    emit signal_HistoryCleared();
     emit signal_DisplayBuff_Changed();
     scheduleTick();
 }

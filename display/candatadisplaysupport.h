@@ -161,6 +161,8 @@ signals:
     void signal_DisplayBuff_Changed();
     void signal_DisplayCount_Changed();
     void signal_GlobalSave_CopyCopmpelt();
+    // On the display thread, as a clear is carried out at its place among the frames.
+    void signal_HistoryCleared();
     void signal_realTime_FrameSave(FileSaveSupport::CAN_StructureDescription &frameStr);
     // Live frames came while the history holds an opened log, and were not recorded.
     void signal_LiveFramesRefused();

@@ -476,9 +476,19 @@ SoakResult run(const SoakOptions &options)
     QPushButton *pause = child<QPushButton>(view, "Button_pause");
     QPushButton *clear = child<QPushButton>(view, "button_clear");
     QComboBox *timeColumn = child<QComboBox>(view, "comboBox");
-    // Taken on the display thread right behind the request, so they count what the buffer
-    // held when it carried the request out.
+    // Taken on the display thread: the clear's count as the clear is carried out at its place
+    // among the frames, the save's right behind its request (the copy takes in every frame that
+    // came before it), so both count what the buffer held then.
     std::atomic<quint64> recordedAtClear { 0 };
+    std::atomic<bool> clearAsked { false };
+    QObject clearWatch;
+    QObject::connect(
+        display, &CAN_DataDisplaySupport::signal_HistoryCleared, &clearWatch,
+        [&clearAsked, &recordedAtClear, counters] {
+            if (clearAsked.exchange(false))
+                recordedAtClear = counters->recordedRx();
+        },
+        Qt::DirectConnection);
     std::atomic<quint64> recordedAtSave { 0 };
     std::atomic<quint64> clearBeforeSave { 0 };
     const auto countBehindRequest = [display, counters](std::atomic<quint64> *target) {
@@ -490,8 +500,8 @@ SoakResult run(const SoakOptions &options)
     QVector<Step> steps;
     if (options.scenario && options.frames > 0) {
         const auto clearNow = [&] {
+            clearAsked = true;
             clear->click();
-            countBehindRequest(&recordedAtClear);
         };
         steps = {
             { 0.10, [&] { pause->click(); } },
