@@ -361,6 +361,9 @@ private:
     // The message a statement refers to by the identifier the file writes; nullptr with
     // `reason` set when there is none (quietly, without a reason, for one already reported).
     PendingMessage *messageFor(quint64 fileId, bool *known);
+    // The message a line refers to; when there is none, *skip says the line goes quietly with a
+    // message already reported and left out, else *reason says the file never defined it.
+    PendingMessage *referredMessage(quint64 fileId, Reason *reason, bool *skip);
     DbcSignal *signalFor(PendingMessage *message, QStringView name, int *index = nullptr);
 
     void finish(DbcReadResult *result);
@@ -793,6 +796,14 @@ PendingMessage *Parser::messageFor(quint64 fileId, bool *known)
     return nullptr;
 }
 
+PendingMessage *Parser::referredMessage(quint64 fileId, Reason *reason, bool *skip)
+{
+    PendingMessage *message = messageFor(fileId, skip);
+    if (!message && !*skip)
+        *reason = DbcProblem::UnknownMessage;
+    return message;
+}
+
 DbcSignal *Parser::signalFor(PendingMessage *message, QStringView name, int *index)
 {
     // Files with thousands of signals in one message and a comment for each stay linear.
@@ -887,13 +898,10 @@ bool Parser::parseValues(Cursor &cursor, Reason *reason)
     QMap<qint64, QString> values;
     if (!parseNamedValues(cursor, &values))
         return false;
-    bool known = false;
-    PendingMessage *message = messageFor(fileId, &known);
-    if (!message) {
-        if (!known)
-            *reason = DbcProblem::UnknownMessage;
-        return known;
-    }
+    bool skip = false;
+    PendingMessage *message = referredMessage(fileId, reason, &skip);
+    if (!message)
+        return skip;
     DbcSignal *signal = signalFor(message, name);
     if (!signal) {
         *reason = DbcProblem::UnknownSignal;
@@ -1062,13 +1070,10 @@ bool Parser::parseValueType(Cursor &cursor, Reason *reason)
         return false;
     if (!cursor.punct(';') && !cursor.atEnd())
         return false;
-    bool known = false;
-    PendingMessage *message = messageFor(fileId, &known);
-    if (!message) {
-        if (!known)
-            *reason = DbcProblem::UnknownMessage;
-        return known;
-    }
+    bool skip = false;
+    PendingMessage *message = referredMessage(fileId, reason, &skip);
+    if (!message)
+        return skip;
     DbcSignal *signal = signalFor(message, name);
     if (!signal) {
         *reason = DbcProblem::UnknownSignal;
@@ -1094,13 +1099,10 @@ bool Parser::parseTransmitters(Cursor &cursor, Reason *reason)
     QStringList names;
     if (!nameList(cursor, &names))
         return false;
-    bool known = false;
-    PendingMessage *message = messageFor(fileId, &known);
-    if (!message) {
-        if (!known)
-            *reason = DbcProblem::UnknownMessage;
-        return known;
-    }
+    bool skip = false;
+    PendingMessage *message = referredMessage(fileId, reason, &skip);
+    if (!message)
+        return skip;
     message->message.transmitters += names;
     return true;
 }
@@ -1117,13 +1119,10 @@ bool Parser::parseSignalGroup(Cursor &cursor, Reason *reason)
     QStringList names;
     if (!nameList(cursor, &names))
         return false;
-    bool known = false;
-    PendingMessage *message = messageFor(fileId, &known);
-    if (!message) {
-        if (!known)
-            *reason = DbcProblem::UnknownMessage;
-        return known;
-    }
+    bool skip = false;
+    PendingMessage *message = referredMessage(fileId, reason, &skip);
+    if (!message)
+        return skip;
     m_signalGroups.insert(message->message.name + QLatin1Char('/') + group.toString(), names);
     return true;
 }
@@ -1153,13 +1152,10 @@ bool Parser::parseMultiplexValues(Cursor &cursor, Reason *reason)
     cursor.punct(';');
     if (!cursor.atEnd() || ranges.isEmpty())
         return false;
-    bool known = false;
-    PendingMessage *message = messageFor(fileId, &known);
-    if (!message) {
-        if (!known)
-            *reason = DbcProblem::UnknownMessage;
-        return known;
-    }
+    bool skip = false;
+    PendingMessage *message = referredMessage(fileId, reason, &skip);
+    if (!message)
+        return skip;
     int index = -1;
     DbcSignal *signal = signalFor(message, name, &index);
     if (!signal || !signalFor(message, switchName)) {
