@@ -21,6 +21,7 @@
 #include "send/generallyframesendwidget.h"
 #include "send/signalcomposerwindow.h"
 #include "send/transmitlistwidget.h"
+#include "tools/toolenvironment.h"
 
 #include <QAction>
 #include <QApplication>
@@ -36,12 +37,7 @@
 #include <cstdio>
 
 namespace {
-bool save(QWidget *w, const QString &path)
-{
-    const bool ok = w && w->grab().save(path);
-    std::fprintf(stderr, "%s %s\n", ok ? "wrote" : "FAILED", qPrintable(path));
-    return ok;
-}
+using Screenshots::save;
 
 bool write(const QString &path, const QByteArray &bytes)
 {
@@ -91,12 +87,9 @@ int main(int argc, char *argv[])
     rcanInitResources();
     QApplication app(argc, argv);
     ApplicationShell::setUpApplicationFont();
-    if (app.arguments().size() != 2) {
-        std::fprintf(stderr, "usage: rcan-dbc-screenshots <output-dir>\n");
+    QDir out;
+    if (!Screenshots::outputDir("rcan-dbc-screenshots", &out))
         return 2;
-    }
-    const QDir out(app.arguments().at(1));
-    QDir().mkpath(out.path());
     QTemporaryDir files;
     const QString vehicle = files.filePath(QStringLiteral("vehicle.dbc"));
     const QString broken = files.filePath(QStringLiteral("body_broken.dbc"));

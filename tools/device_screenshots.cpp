@@ -12,6 +12,7 @@
 #include "link/serialcontrol.h"
 #include "protocol/common.h"
 #include "simulator/virtualadapter.h"
+#include "tools/toolenvironment.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -26,12 +27,7 @@
 
 namespace {
 
-bool save(QWidget *w, const QString &path)
-{
-    const bool ok = w->grab().save(path);
-    std::fprintf(stderr, "%s %s\n", ok ? "wrote" : "FAILED", qPrintable(path));
-    return ok;
-}
+using Screenshots::save;
 
 template<typename T>
 T *child(QWidget *parent, const char *name)

@@ -23,6 +23,7 @@
 #include "recording/filesave_widget.h"
 #include "recording/filesavesupport.h"
 #include "simulator/virtualadapter.h"
+#include "tools/toolenvironment.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -37,12 +38,7 @@
 #include <cstdio>
 
 namespace {
-bool save(QWidget *w, const QString &path)
-{
-    const bool ok = w->grab().save(path);
-    std::fprintf(stderr, "%s %s\n", ok ? "wrote" : "FAILED", qPrintable(path));
-    return ok;
-}
+using Screenshots::save;
 
 template<typename T>
 T *child(QWidget *parent, const char *name)
@@ -68,12 +64,9 @@ int main(int argc, char *argv[])
     rcanInitResources();
     QApplication app(argc, argv);
     ApplicationShell::setUpApplicationFont();
-    if (app.arguments().size() != 2) {
-        std::fprintf(stderr, "usage: rcan-display-screenshots <output-dir>\n");
+    QDir out;
+    if (!Screenshots::outputDir("rcan-display-screenshots", &out))
         return 2;
-    }
-    const QDir out(app.arguments().at(1));
-    QDir().mkpath(out.path());
     QTemporaryDir files;
 
     VirtualAdapter adapter;

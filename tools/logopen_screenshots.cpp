@@ -13,6 +13,7 @@
 #include "display/logopenprogress.h"
 #include "protocol/common.h"
 #include "protocol/contextprotocol.h"
+#include "tools/toolenvironment.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -27,12 +28,7 @@
 #include <cstdio>
 
 namespace {
-bool save(QWidget *w, const QString &path)
-{
-    const bool ok = w->grab().save(path);
-    std::fprintf(stderr, "%s %s\n", ok ? "wrote" : "FAILED", qPrintable(path));
-    return ok;
-}
+using Screenshots::save;
 } // namespace
 
 int main(int argc, char *argv[])
@@ -42,12 +38,9 @@ int main(int argc, char *argv[])
     rcanInitResources();
     QApplication app(argc, argv);
     ApplicationShell::setUpApplicationFont();
-    if (app.arguments().size() != 2) {
-        std::fprintf(stderr, "usage: rcan-logopen-screenshots <output-dir>\n");
+    QDir out;
+    if (!Screenshots::outputDir("rcan-logopen-screenshots", &out))
         return 2;
-    }
-    const QDir out(app.arguments().at(1));
-    QDir().mkpath(out.path());
     QTemporaryDir files;
     const QString log = files.filePath(QStringLiteral("engine_bus_2026-12-08.asc"));
     QFile file(log);

@@ -15,6 +15,7 @@
 #include "send/tablepanel_widget.h"
 #include "send/transmitlistwidget.h"
 #include "simulator/virtualadapter.h"
+#include "tools/toolenvironment.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -33,12 +34,7 @@
 
 namespace {
 
-bool save(QWidget *w, const QString &path)
-{
-    const bool ok = w->grab().save(path);
-    std::fprintf(stderr, "%s %s\n", ok ? "wrote" : "FAILED", qPrintable(path));
-    return ok;
-}
+using Screenshots::save;
 
 template<typename T>
 T *child(QWidget *parent, const char *name)
@@ -72,13 +68,9 @@ int main(int argc, char *argv[])
     rcanInitResources();
     QApplication app(argc, argv);
     ApplicationShell::setUpApplicationFont();
-    const QStringList args = app.arguments();
-    if (args.size() != 2) {
-        std::fprintf(stderr, "usage: rcan-send-screenshots <output-dir>\n");
+    QDir out;
+    if (!Screenshots::outputDir("rcan-send-screenshots", &out))
         return 2;
-    }
-    const QDir out(args.at(1));
-    QDir().mkpath(out.path());
 
     VirtualAdapter adapter;
     if (!adapter.start())

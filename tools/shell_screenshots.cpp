@@ -16,6 +16,7 @@
 #include "protocol/common.h"
 #include "send/generallyframesendwidget.h"
 #include "simulator/virtualadapter.h"
+#include "tools/toolenvironment.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -32,12 +33,7 @@
 
 namespace {
 
-bool save(QWidget *w, const QString &path)
-{
-    const bool ok = w->grab().save(path);
-    std::fprintf(stderr, "%s %s\n", ok ? "wrote" : "FAILED", qPrintable(path));
-    return ok;
-}
+using Screenshots::save;
 
 template<typename T>
 T *child(QWidget *parent, const char *name)
@@ -76,13 +72,9 @@ int main(int argc, char *argv[])
     rcanInitResources();
     QApplication app(argc, argv);
     ApplicationShell::setUpApplicationFont();
-    const QStringList args = app.arguments();
-    if (args.size() != 2) {
-        std::fprintf(stderr, "usage: rcan-shell-screenshots <output-dir>\n");
+    QDir out;
+    if (!Screenshots::outputDir("rcan-shell-screenshots", &out))
         return 2;
-    }
-    const QDir out(args.at(1));
-    QDir().mkpath(out.path());
 
     VirtualAdapter adapter;
     adapter.setFrameRate(1, 40);

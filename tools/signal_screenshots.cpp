@@ -44,12 +44,7 @@ BO_ 768 WheelSpeeds: 8 ABS
 VAL_ 512 GearSelected 0 "Park" 1 "Reverse" 2 "Neutral" 3 "Drive" ;
 )";
 
-bool save(QWidget *w, const QString &path)
-{
-    const bool ok = w->grab().save(path);
-    std::fprintf(stderr, "%s %s\n", ok ? "wrote" : "FAILED", qPrintable(path));
-    return ok;
-}
+using Screenshots::save;
 
 LogFrame frame(int channel, quint32 id, double seconds, quint64 bits)
 {
@@ -92,12 +87,9 @@ QVector<LogFrame> traffic()
 int main(int argc, char *argv[])
 {
     ProgramTool tool(argc, argv);
-    if (QCoreApplication::arguments().size() != 2) {
-        std::fprintf(stderr, "usage: rcan-signal-screenshots <output-dir>\n");
+    QDir out;
+    if (!Screenshots::outputDir("rcan-signal-screenshots", &out))
         return 2;
-    }
-    const QDir out(QCoreApplication::arguments().at(1));
-    QDir().mkpath(out.path());
     QTemporaryDir files;
     const QString dbc = files.filePath(QStringLiteral("vehicle.dbc"));
     QFile file(dbc);

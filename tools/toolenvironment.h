@@ -4,9 +4,13 @@
 #include "app/rcanresources.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QWidget>
 #include <QtGlobal>
+
+#include <cstdio>
 
 namespace ToolEnvironment {
 
@@ -20,6 +24,32 @@ inline void quietOffscreen()
 }
 
 } // namespace ToolEnvironment
+
+// What the screenshot tools share: each takes one output folder and writes PNGs into it.
+namespace Screenshots {
+
+// Saves what `w` shows and says so on standard error, so a missing picture is seen at once.
+inline bool save(QWidget *w, const QString &path)
+{
+    const bool ok = w && w->grab().save(path);
+    std::fprintf(stderr, "%s %s\n", ok ? "wrote" : "FAILED", qPrintable(path));
+    return ok;
+}
+
+// The output folder named on the command line, made if missing; false after printing the usage.
+inline bool outputDir(const char *tool, QDir *out)
+{
+    const QStringList arguments = QCoreApplication::arguments();
+    if (arguments.size() != 2) {
+        std::fprintf(stderr, "usage: %s <output-dir>\n", tool);
+        return false;
+    }
+    *out = QDir(arguments.at(1));
+    QDir().mkpath(out->path());
+    return true;
+}
+
+} // namespace Screenshots
 
 // A tool that runs the whole program: quiet and offscreen as above, with settings in a folder of
 // its own so that the user's are neither read nor changed, and the program's resources and font.
