@@ -87,16 +87,6 @@ inline qint64 integerKey(const DbcSignal &signal, quint64 bits)
     return qint64(bits);
 }
 
-int multiplexorOf(const DbcMessage &message, const DbcSignal &signal)
-{
-    const int n = message.signalList.size();
-    if (signal.multiplexorIndex >= 0 && signal.multiplexorIndex < n)
-        return signal.multiplexorIndex;
-    if (signal.multiplexorName.isEmpty())
-        return -1;
-    return message.signalIndex(signal.multiplexorName);
-}
-
 // Digits after the point that the factor and offset can produce, so 0.1 shows "12.3" and not
 // "12.300000000000001".
 int decimalsFor(double number)
@@ -189,7 +179,7 @@ DbcSignalLayout layoutOf(const DbcMessage &message, const DbcSignal &signal)
         layout.flags |= DbcSignalLayout::Float64;
     if (signal.isMultiplexed) {
         layout.flags |= DbcSignalLayout::Multiplexed;
-        layout.multiplexor = multiplexorOf(message, signal);
+        layout.multiplexor = SignalCodec::multiplexorOf(message, signal);
     }
     return layout;
 }
@@ -381,4 +371,14 @@ QString SignalCodec::valueText(const DbcSignal &signal, const DecodedSignal &dec
         return QString::number(decoded.physical, 'g', QLocale::FloatingPointShortest);
     const int decimals = qMax(decimalsFor(signal.factor), decimalsFor(signal.offset));
     return trimmedNumber(decoded.physical, decimals);
+}
+
+int SignalCodec::multiplexorOf(const DbcMessage &message, const DbcSignal &signal)
+{
+    const int n = message.signalList.size();
+    if (signal.multiplexorIndex >= 0 && signal.multiplexorIndex < n)
+        return signal.multiplexorIndex;
+    if (signal.multiplexorName.isEmpty())
+        return -1;
+    return message.signalIndex(signal.multiplexorName);
 }

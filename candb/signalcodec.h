@@ -33,6 +33,9 @@ public:
     // Resolves each signal's multiplexor to its index and fills message->layout.
     static void prepare(DbcMessage *message);
 
+    // Index of the switch that selects `signal` in message.signalList, or -1.
+    static int multiplexorOf(const DbcMessage &message, const DbcSignal &signal);
+
     // Every signal of `message` the frame carries, in signalList order, into `out` (cleared
     // first). Remote frames are not passed here: they carry no signals.
     static void

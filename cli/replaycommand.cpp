@@ -129,6 +129,12 @@ int ReplayCommand::run(const QStringList &arguments)
     connect(&m_timer, &QTimer::timeout, this, &ReplayCommand::sendDue);
     m_lastAnswers.setSingleShot(true);
     connect(&m_lastAnswers, &QTimer::timeout, this, &ReplayCommand::finish);
+    // A pulled cable ends the replay at once instead of sending the rest of the log into nothing.
+    connect(SerialControl::instance(), &SerialControl::signal_portClosed, this, [this] {
+        m_portGone = true;
+        m_timer.stop();
+        finish();
+    });
 
     m_clock.start();
     if (m_frames.isEmpty())
@@ -138,6 +144,8 @@ int ReplayCommand::run(const QStringList &arguments)
     if (!TerminationSignals::closeRequested())
         QCoreApplication::exec();
     m_timer.stop();
+    // Closing the port on purpose is no failure.
+    disconnect(SerialControl::instance(), &SerialControl::signal_portClosed, this, nullptr);
     device.close();
     if (m_outputOpen)
         m_output.close();
@@ -147,6 +155,11 @@ int ReplayCommand::run(const QStringList &arguments)
                        .arg(m_confirmed)
                        .arg(m_refused)
                        .arg(unanswered));
+    if (m_portGone) {
+        Cli::printError(QStringLiteral("the adapter's port closed: the adapter was unplugged or "
+                                       "failed"));
+        return Cli::Failure;
+    }
     if (TerminationSignals::closeRequested() && !m_allSent)
         return Cli::Done;
     return m_refused == 0 && unanswered == 0 ? Cli::Done : Cli::Failure;

@@ -39,6 +39,7 @@ private:
     qint64 m_refused = 0;
     qint64 m_lost = 0;
     bool m_allSent = false;
+    bool m_portGone = false; // the adapter went away during the replay
     CliLogOutput m_output;
     bool m_outputOpen = true;
     QTimer m_lastAnswers;

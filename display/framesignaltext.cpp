@@ -17,7 +17,7 @@ bool notSelected(const DbcMessage &message,
     const DbcSignal &signal = message.signalList.at(index);
     if (!signal.isMultiplexed || depth > message.signalList.size())
         return false;
-    const int switchIndex = message.signalIndex(signal.multiplexorName);
+    const int switchIndex = SignalCodec::multiplexorOf(message, signal);
     if (switchIndex < 0)
         return false;
     if (const DecodedSignal *selector = bySignal.at(switchIndex))

@@ -126,7 +126,7 @@ bool SignalComposer::put(int signal, quint64 bits, QString *error)
     // A multiplexed signal is only in the frame when its switch selects it: set the switch first,
     // to the lowest value that does, unless it already does.
     if (s.isMultiplexed && !carries(signal)) {
-        const int switchIndex = m_message.signalIndex(s.multiplexorName);
+        const int switchIndex = SignalCodec::multiplexorOf(m_message, s);
         if (switchIndex < 0 || s.muxRanges.isEmpty()) {
             if (error)
                 *error = tr("信号 %1 的多路复用器未知。").arg(s.name);

@@ -108,6 +108,9 @@ void SignalComposerWindow::showEvent(QShowEvent *event)
 void SignalComposerWindow::loadMessages()
 {
     const QString before = m_messages->currentText();
+    // Shown again over the same message, the window keeps what the user composed; taken before
+    // the list changes, since picking the message again starts it afresh.
+    const QByteArray composed = m_composer.bytes();
     m_listed.clear();
     m_listedChannels.clear();
     QStringList names;
@@ -139,9 +142,9 @@ void SignalComposerWindow::loadMessages()
         return;
     }
     const int keep = m_messages->findText(before);
+    m_messages->blockSignals(true);
     m_messages->setCurrentIndex(keep >= 0 ? keep : 0);
-    // Shown again over the same message, the window keeps what the user composed.
-    const QByteArray composed = m_composer.bytes();
+    m_messages->blockSignals(false);
     pickMessage(m_messages->currentIndex());
     if (keep >= 0) {
         m_composer.setBytes(composed);
