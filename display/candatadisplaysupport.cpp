@@ -310,7 +310,13 @@ bool CAN_DataDisplaySupport::hasUnsavedFrames()
 {
     bool unsaved = false;
     QMetaObject::invokeMethod(
-        this, [this, &unsaved] { unsaved = m_unsaved; }, Qt::BlockingQueuedConnection);
+        this,
+        [this, &unsaved] {
+            // A clear or frames still in the inbox change the answer.
+            drainInbox();
+            unsaved = m_unsaved;
+        },
+        Qt::BlockingQueuedConnection);
     return unsaved;
 }
 
@@ -321,14 +327,9 @@ void CAN_DataDisplaySupport::setPause(bool pause)
 
 void CAN_DataDisplaySupport::pauseNow(bool pause)
 {
-    if (pause && !pauseFlag && (m_changeSerial != m_lastSerial || refreshRequest)) {
-        // The table holds what had come in up to the pause, not what the next tick would find.
-        publishCounts();
-        emit signal_DisplayCount_Changed();
-        rebuildView();
-        refreshRequest = false;
-        m_lastSerial = m_changeSerial;
-    }
+    // The table holds what had come in up to the pause, not what the next tick would find.
+    if (pause && !pauseFlag)
+        onRefreshTick();
     pauseFlag = pause;
     // Frames held back by the pause show at once.
     scheduleTick();
