@@ -4,11 +4,13 @@
 #include "display/signalhistory.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QEvent>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPointer>
 #include <QSaveFile>
 #include <QThread>
 #include <QTimer>
@@ -266,19 +268,25 @@ void SignalPlot::addSignals(const QVector<SignalKey> &keys)
     if (!history.isEmpty() && generation == m_generation) {
         ++m_backfills;
         DatabaseSet *databases = m_databases;
-        QThread *thread = QThread::create([this, databases, history, added, generation] {
+        // The decoding thread outlives a window closed meanwhile: it reaches the window only
+        // through the guard, on the GUI thread, and deletes itself when done. A "Remove all"
+        // meanwhile makes its result stale like a newer set of store values does.
+        const QPointer<SignalPlot> guard(this);
+        const int removals = m_removals;
+        QThread *thread = QThread::create([guard, databases, history, added, generation, removals] {
             const QHash<SignalKey, QVector<SignalSample>> series
                 = SignalHistory::decode(databases, history, added);
             QMetaObject::invokeMethod(
-                this,
-                [this, series, generation] {
-                    --m_backfills;
-                    if (generation == m_generation)
-                        onBackfill(series);
+                QCoreApplication::instance(),
+                [guard, series, generation, removals] {
+                    if (!guard)
+                        return;
+                    --guard->m_backfills;
+                    if (generation == guard->m_generation && removals == guard->m_removals)
+                        guard->onBackfill(series);
                 },
                 Qt::QueuedConnection);
         });
-        thread->setParent(this);
         thread->setObjectName(QStringLiteral("plot history"));
         connect(thread, &QThread::finished, thread, &QObject::deleteLater);
         thread->start(QThread::LowPriority);
@@ -288,6 +296,7 @@ void SignalPlot::addSignals(const QVector<SignalKey> &keys)
 
 void SignalPlot::removeAll()
 {
+    ++m_removals;
     m_plot->clearItems();
     m_plot->clearGraphs();
     m_plot->plotLayout()->clear();

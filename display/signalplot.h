@@ -134,5 +134,6 @@ private:
     QPoint m_pressAt;
     bool m_dirty = false;
     int m_backfills = 0;
+    int m_removals = 0; // "Remove all" presses, so a history decoded before one is dropped
     quint64 m_generation = 0; // of the store's values drawn
 };
