@@ -91,9 +91,15 @@ void SignalStore::add(const LogFrame *frames, int count)
         = m_databases ? m_databases->snapshot() : QSharedPointer<const DatabaseSet::Snapshot>();
     QMutexLocker locker(&m_mutex);
     if (snapshot != m_snapshot) {
+        // The latest values point into the old databases: give them their texts now, so the
+        // old snapshot can go instead of piling up with every reload.
+        for (int i = 0; i < m_latest.size(); ++i) {
+            Latest &latest = m_latest[i];
+            if (m_states[i].text.isNull() && latest.signal)
+                m_states[i].text = SignalCodec::valueText(*latest.signal, latest.decoded);
+            latest.signal = nullptr;
+        }
         m_snapshot = snapshot;
-        if (snapshot)
-            m_heldSnapshots.append(snapshot);
         resetSlotsLocked();
     }
     bool changed = false;
@@ -143,9 +149,6 @@ void SignalStore::clear()
         m_seriesIndex.clear();
         m_series.clear();
         m_timeline.reset();
-        m_heldSnapshots.clear();
-        if (m_snapshot)
-            m_heldSnapshots.append(m_snapshot);
         ++m_serial;
         ++m_generation;
     }

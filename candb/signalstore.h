@@ -129,8 +129,6 @@ private:
     mutable QMutex m_mutex;
     // The rest is guarded by m_mutex.
     QSharedPointer<const DatabaseSet::Snapshot> m_snapshot;
-    // Every snapshot a state's signal pointer may point into stays alive until a clear.
-    QVector<QSharedPointer<const DatabaseSet::Snapshot>> m_heldSnapshots;
     QHash<quint64, MessageSlot> m_slots;
     mutable QVector<SignalState> m_states; // texts filled in when read
     QVector<Latest> m_latest; // beside m_states
