@@ -42,22 +42,22 @@ AdapterSession::AdapterSession(QObject *parent)
                 if (m_pending != Pending::Open)
                     return;
                 m_reportedChannels = channelNums;
-                if (channelNums != 2)
-                    return;
-                m_model = model;
-                m_accepted = true;
-                m_waiting = false;
+                // A device of another kind is an answer too: refused at once, not at the time-out.
+                m_accepted = channelNums == 2;
+                if (m_accepted)
+                    m_model = model;
+                answered();
             });
     connect(codec, &contextProtocol::signal_RSP_BaudRateConfig, this,
             [this](uchar channel, bool state) {
                 if (m_pending != Pending::BaudConfig || channel != m_pendingChannel)
                     return;
                 m_accepted = state;
-                m_waiting = false;
+                answered();
             });
     connect(codec, &contextProtocol::signal_RSP_DeviceClose, this, [this] {
         if (m_pending == Pending::Close)
-            m_waiting = false;
+            answered();
     });
 }
 
@@ -80,16 +80,19 @@ bool AdapterSession::waitForAnswer(int timeoutMs)
     QTimer timer;
     timer.setSingleShot(true);
     connect(&timer, &QTimer::timeout, &loop, &QEventLoop::quit);
-    // The answers arrive as queued calls on this thread; check after each one.
-    QTimer poll;
-    connect(&poll, &QTimer::timeout, &loop, [this, &loop] {
-        if (!m_waiting)
-            loop.quit();
-    });
     timer.start(timeoutMs);
-    poll.start(1);
+    // The answers arrive as queued calls on this thread and end the wait themselves.
+    m_loop = &loop;
     loop.exec(QEventLoop::ExcludeUserInputEvents);
+    m_loop = nullptr;
     return !m_waiting;
+}
+
+void AdapterSession::answered()
+{
+    m_waiting = false;
+    if (m_loop)
+        m_loop->quit();
 }
 
 bool AdapterSession::open(const QString &port, QString *error)

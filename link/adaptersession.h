@@ -7,6 +7,8 @@
 #include <QObject>
 #include <QString>
 
+class QEventLoop;
+
 class AdapterSession : public QObject
 {
     Q_OBJECT
@@ -40,6 +42,8 @@ public:
     static quint32 calculatedTimingCode(int kbps);
 
 private:
+    // An awaited answer came: ends the wait.
+    void answered();
     // Runs the event loop until `m_waiting` is cleared by an answer or the time-out passes.
     bool waitForAnswer(int timeoutMs);
     void send(const QByteArray &command);
@@ -53,6 +57,7 @@ private:
     Pending m_pending = Pending::None;
     uchar m_pendingChannel = 0;
     bool m_waiting = false;
+    QEventLoop *m_loop = nullptr; // the wait in progress, ended by an answer
     bool m_accepted = false;
     uchar m_reportedChannels = 0;
 };
