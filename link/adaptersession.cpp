@@ -38,14 +38,12 @@ AdapterSession::AdapterSession(QObject *parent)
 {
     contextProtocol *codec = contextProtocol::instance();
     connect(codec, &contextProtocol::signal_RSP_DeviceOpen, this,
-            [this](uchar, uchar channelNums, const QString &model) {
+            [this](uchar, uchar channelNums, const QString &) {
                 if (m_pending != Pending::Open)
                     return;
                 m_reportedChannels = channelNums;
                 // A device of another kind is an answer too: refused at once, not at the time-out.
                 m_accepted = channelNums == 2;
-                if (m_accepted)
-                    m_model = model;
                 answered();
             });
     connect(codec, &contextProtocol::signal_RSP_BaudRateConfig, this,
@@ -161,27 +159,6 @@ bool AdapterSession::startChannel(uchar channel, quint32 timingCode, QString *er
                           : QStringLiteral("the adapter did not answer the bit rate of channel %1")
                                 .arg(int(channel));
     return false;
-}
-
-bool AdapterSession::stopChannel(uchar channel)
-{
-    if (!m_open || (channel != 1 && channel != 2))
-        return false;
-    m_pending = Pending::BaudConfig;
-    m_pendingChannel = channel;
-    m_waiting = true;
-    send(contextProtocol::buildBaudRateConfig(channel, littleEndian(0)));
-    const bool answered = waitForAnswer(ResponseTimeoutMs);
-    m_pending = Pending::None;
-    m_waiting = false;
-    // A stop counts as done whatever the adapter reports: the channel is of no use either way.
-    m_running[channel - 1] = false;
-    return answered;
-}
-
-bool AdapterSession::isChannelRunning(uchar channel) const
-{
-    return (channel == 1 || channel == 2) && m_running[channel - 1];
 }
 
 void AdapterSession::close(int budgetMs)

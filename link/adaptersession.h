@@ -25,13 +25,8 @@ public:
     // refused. On failure the port is closed again and `error` holds the reason.
     bool open(const QString &port, QString *error);
     bool startChannel(uchar channel, quint32 timingCode, QString *error);
-    bool stopChannel(uchar channel);
     // Stops the running channels and closes the device, giving the adapter at most `budgetMs`.
     void close(int budgetMs = 300);
-
-    bool isOpen() const { return m_open; }
-    bool isChannelRunning(uchar channel) const;
-    QString deviceModel() const { return m_model; }
 
     // The timing code for a bit rate written as "500k", "500", "1M" or "500kbps": the standard
     // code for the ten standard rates, the first calculated candidate for any other rate the
@@ -50,7 +45,6 @@ private:
 
     bool m_open = false;
     bool m_running[2] = { false, false };
-    QString m_model;
 
     // What the pending request waits for.
     enum class Pending { None, Open, BaudConfig, Close };
