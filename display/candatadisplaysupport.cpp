@@ -199,7 +199,7 @@ void CAN_DataDisplaySupport::recordFrame(uchar channel,
         }
         return;
     }
-    if (displayBuff.size() >= m_maxBuffSize)
+    if (displayBuff.size() >= maxBuffSize())
         displayBuff.removeFirst(TrimCount);
 
     m_formatter.format(m_current, channel, CanFrame, TimeStamp, dir, m_clock.msecsOfDay());
@@ -299,8 +299,8 @@ void CAN_DataDisplaySupport::appendLoaded(const CanRecordList &records)
         else
             ++m_recvCount;
     }
-    if (displayBuff.size() > m_maxBuffSize)
-        displayBuff.removeFirst(displayBuff.size() - m_maxBuffSize);
+    if (displayBuff.size() > maxBuffSize())
+        displayBuff.removeFirst(displayBuff.size() - maxBuffSize());
     feedSignals();
     ++m_changeSerial;
     scheduleTick();
@@ -403,6 +403,28 @@ void CAN_DataDisplaySupport::setFilterText(FilterField field, const QString &tex
             scheduleTick();
         },
         Qt::QueuedConnection);
+}
+
+void CAN_DataDisplaySupport::setMaxBuffSize(int records)
+{
+    records = qBound(MinBuffSize, records, MaxBuffSize);
+    m_maxBuffSize.store(records, std::memory_order_relaxed);
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            const int limit = maxBuffSize();
+            if (displayBuff.size() > limit) {
+                displayBuff.removeFirst(displayBuff.size() - limit);
+                ++m_changeSerial;
+                scheduleTick();
+            }
+        },
+        Qt::QueuedConnection);
+}
+
+qint64 CAN_DataDisplaySupport::historyBytes(qint64 records)
+{
+    return records * qint64(sizeof(CanRecord));
 }
 
 void CAN_DataDisplaySupport::announceView()

@@ -150,7 +150,15 @@ public:
     CanRecordBuffer historyCopy(const std::function<void()> &atCopy = {});
 
     int maxViewSize() const { return m_maxViewSize; }
-    int maxBuffSize() const { return m_maxBuffSize; }
+    // The history size: the number of records at which the oldest are trimmed. Safe from any
+    // thread; a smaller size than the history holds trims it at once.
+    int maxBuffSize() const { return m_maxBuffSize.load(std::memory_order_relaxed); }
+    void setMaxBuffSize(int records);
+    static constexpr int DefaultMaxBuffSize = 1000000;
+    static constexpr int MinBuffSize = 10000;
+    static constexpr int MaxBuffSize = 50000000;
+    // About what a history of `records` frames takes in memory, for the user choosing its size.
+    static qint64 historyBytes(qint64 records);
     static constexpr int TrimCount = 10000;
     static constexpr int RefreshIntervalMs = 150;
     static constexpr int DrainIntervalMs = 20;
@@ -228,7 +236,7 @@ private:
     CanRecordBuffer displayBuff;
     LockedHandoff<CanRecordBuffer> historyBuff;
     int m_maxViewSize = 100000;
-    int m_maxBuffSize = 1000000;
+    std::atomic<int> m_maxBuffSize { DefaultMaxBuffSize };
     QTimer *refreshTimer = nullptr;
     bool m_refreshOn = false;
     unsigned int timeStampeFormat = 0;
