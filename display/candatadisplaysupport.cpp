@@ -7,12 +7,14 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDebug>
+#include <QMetaMethod>
 #include <QMetaType>
 #include <QThread>
 #include <QTime>
 #include <QTimer>
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 
 CAN_DataDisplaySupport *CAN_DataDisplaySupport::instance()
@@ -169,10 +171,10 @@ void CAN_DataDisplaySupport::flushLogBatch()
 {
     if (m_logBatch.isEmpty())
         return;
-    QVector<FileSaveSupport::CAN_StructureDescription> batch;
+    QVector<CanRecord> batch;
     batch.swap(m_logBatch);
     QMetaObject::invokeMethod(
-        m_fileSave, [writer = m_fileSave, batch] { writer->writeFrames(batch); },
+        m_fileSave, [writer = m_fileSave, batch] { writer->writeRecords(batch); },
         Qt::QueuedConnection);
 }
 
@@ -202,9 +204,9 @@ void CAN_DataDisplaySupport::recordFrame(uchar channel,
     if (displayBuff.size() >= maxBuffSize())
         displayBuff.removeFirst(TrimCount);
 
-    m_formatter.format(m_current, channel, CanFrame, TimeStamp, dir, m_clock.msecsOfDay());
-    m_current.frame = LogFrame::fromDevice(channel, CanFrame, TimeStamp, dir,
-                                           m_clock.lastMsecsSinceEpoch() * 1000);
+    const int msecsOfDay = m_clock.msecsOfDay();
+    const CanRecord record = CanFrameFormatter::recordOf(
+        channel, CanFrame, TimeStamp, dir, msecsOfDay, m_clock.lastMsecsSinceEpoch() * 1000);
     if (!m_realTimeOn)
         m_unsaved = true;
     if (dir != 0)
@@ -212,10 +214,10 @@ void CAN_DataDisplaySupport::recordFrame(uchar channel,
     else
         ++m_recvCount;
 
-    displayBuff.append(m_current);
-    m_idOverview.add(m_current, true);
+    displayBuff.append(record);
+    m_idOverview.add(record, true);
     if (m_signalStore.load(std::memory_order_relaxed))
-        m_signalBatch.push_back(m_current.frame);
+        m_signalBatch.push_back(record.frame());
     ++m_changeSerial;
     scheduleTick();
     if (m_realTimeOn) {
@@ -226,9 +228,15 @@ void CAN_DataDisplaySupport::recordFrame(uchar channel,
             if (!m_drainTimer->isActive())
                 m_drainTimer->start();
         }
-        m_logBatch.append(m_current);
+        m_logBatch.append(record);
     }
-    emit signal_realTime_FrameSave(m_current);
+    // Texts for every frame cost more than the rest of its way here: made only for a listener.
+    static const QMetaMethod frameSave
+        = QMetaMethod::fromSignal(&CAN_DataDisplaySupport::signal_realTime_FrameSave);
+    if (isSignalConnected(frameSave)) {
+        m_formatter.format(m_current, record);
+        emit signal_realTime_FrameSave(m_current);
+    }
 }
 
 void CAN_DataDisplaySupport::startRefresh()
@@ -268,6 +276,7 @@ void CAN_DataDisplaySupport::clearNow()
     m_viewBuff.set(CanRecordView());
     m_retiredView = CanRecordView();
     m_viewNumbersValid = false;
+    dropRebuild();
     m_recvCount = 0;
     m_sendCount = 0;
     ++m_changeSerial;
@@ -293,8 +302,8 @@ void CAN_DataDisplaySupport::appendLoaded(const CanRecordList &records)
     for (const CanRecord &record : records) {
         m_idOverview.add(record, false);
         if (decode)
-            m_signalBatch.push_back(record.frame);
-        if (record.frame.dir != 0)
+            m_signalBatch.push_back(record.frame());
+        if (record.dir != 0)
             ++m_sendCount;
         else
             ++m_recvCount;
@@ -399,6 +408,12 @@ void CAN_DataDisplaySupport::setFilterText(FilterField field, const QString &tex
             }
             if (target)
                 *target = text;
+            if (m_rebuild.active) {
+                // The rebuild under way is for a filter no longer asked for: the new one takes
+                // its place at once.
+                rebuildView();
+                return;
+            }
             refreshRequest = true;
             scheduleTick();
         },
@@ -468,22 +483,101 @@ void CAN_DataDisplaySupport::rebuildView()
     const ViewFilter filter { filterTime, filterChannel, filterID,   filterType,
                               filterDir,  filterLength,  filterData, timeStampeFormat };
     if (filter.isEmpty()) {
+        dropRebuild();
         m_viewNumbersValid = false;
         m_viewNumbers = std::vector<qint64>();
         publishView(CanRecordView(displayBuff, m_maxViewSize));
         return;
     }
-    if (!m_viewNumbersValid || !(filter == m_viewFilter)
-        || m_viewScanned > displayBuff.endNumber()) {
-        m_viewNumbers = filteredNumbers(displayBuff, filter, m_maxViewSize);
-    } else {
-        extendNumbers(m_viewNumbers, m_viewScanned, displayBuff, filter, m_maxViewSize);
+    if (m_viewNumbersValid && filter == m_viewFilter && m_viewScanned <= displayBuff.endNumber()) {
+        // Back to the filter in force (or still on it): only the records since count.
+        dropRebuild();
+        showView(filter);
+        return;
     }
+    if (m_rebuild.active && filter == m_rebuild.filter)
+        return;
+    startRebuild(filter);
+}
+
+void CAN_DataDisplaySupport::showView(const ViewFilter &filter)
+{
+    extendNumbers(m_viewNumbers, m_viewScanned, displayBuff, filter, m_maxViewSize);
     m_viewFilter = filter;
     m_viewScanned = displayBuff.endNumber();
     m_viewNumbersValid = true;
     publishView(
         CanRecordView(displayBuff, std::make_shared<const std::vector<qint64>>(m_viewNumbers)));
+}
+
+void CAN_DataDisplaySupport::startRebuild(const ViewFilter &filter)
+{
+    // A rebuild that replaces one whose progress shows goes on showing it.
+    const bool showing = m_rebuild.active && m_rebuild.shownPercent >= 0;
+    m_rebuild.active = true;
+    m_rebuild.filter = filter;
+    m_rebuild.found.clear();
+    m_rebuild.end = displayBuff.endNumber();
+    m_rebuild.next = m_rebuild.end - 1;
+    m_rebuild.total = displayBuff.size();
+    if (!showing)
+        m_rebuild.age.start();
+    m_rebuild.shownPercent = -1;
+    continueRebuild(++m_rebuild.generation);
+}
+
+void CAN_DataDisplaySupport::continueRebuild(quint64 generation)
+{
+    Rebuild &r = m_rebuild;
+    if (!r.active || generation != r.generation)
+        return;
+    const RecordMatcher matches(r.filter);
+    const std::size_t limit = std::size_t(qMax(0, m_maxViewSize));
+    // Records trimmed meanwhile are gone from the history and from the search.
+    const qint64 first = displayBuff.firstNumber();
+    const qint64 stop = qMax(first, r.next - RebuildSlice + 1);
+    qint64 n = r.next;
+    for (; n >= stop && r.found.size() < limit; --n) {
+        if (matches(displayBuff.atNumber(n)))
+            r.found.push_back(n);
+    }
+    r.next = n;
+    if (r.found.size() < limit && n >= first) {
+        if (r.age.elapsed() >= m_rebuildProgressMs.load()) {
+            const qint64 looked = r.end - 1 - r.next;
+            const int percent = int(qBound<qint64>(0, looked * 100 / qMax<qint64>(1, r.total), 99));
+            if (percent != r.shownPercent) {
+                r.shownPercent = percent;
+                emit signal_FilterProgress(percent);
+            }
+        }
+        // Frames, clears and newer filter texts queued meanwhile go first.
+        QMetaObject::invokeMethod(
+            this, [this, generation] { continueRebuild(generation); }, Qt::QueuedConnection);
+        return;
+    }
+    std::reverse(r.found.begin(), r.found.end());
+    m_viewNumbers.swap(r.found);
+    m_viewScanned = r.end;
+    const bool shown = r.shownPercent >= 0;
+    r.active = false;
+    r.found = std::vector<qint64>();
+    // Frames recorded while the rebuild ran join in as in any tick.
+    showView(r.filter);
+    if (shown)
+        emit signal_FilterProgress(100);
+}
+
+void CAN_DataDisplaySupport::dropRebuild()
+{
+    if (!m_rebuild.active)
+        return;
+    const bool shown = m_rebuild.shownPercent >= 0;
+    m_rebuild.active = false;
+    m_rebuild.found = std::vector<qint64>();
+    ++m_rebuild.generation;
+    if (shown)
+        emit signal_FilterProgress(100);
 }
 
 void CAN_DataDisplaySupport::publishView(CanRecordView view)
@@ -530,37 +624,42 @@ bool CAN_DataDisplaySupport::ViewFilter::operator==(const ViewFilter &other) con
 
 CAN_DataDisplaySupport::RecordMatcher::RecordMatcher(const ViewFilter &filter)
 {
-    const auto add = [this](const QString &text, QString CanRecord::*field) {
-        if (!text.isEmpty())
-            m_tests[m_active++] = Test { &text, field };
+    const auto add = [this](const QString &text, CanFrameFormatter::Field field) {
+        if (text.isEmpty())
+            return;
+        for (const QChar c : text) {
+            if (c.unicode() >= 0x80)
+                m_never = true;
+        }
+        m_tests[m_active++] = Test { text.toLatin1(), field };
     };
-    add(filter.time, filter.timeStampeFormat == 1 ? &CanRecord::timeStamp : &CanRecord::systemTime);
-    add(filter.channel, &CanRecord::channel);
-    add(filter.id, &CanRecord::frameID);
-    add(filter.type, &CanRecord::canType);
-    add(filter.dir, &CanRecord::direction);
-    add(filter.length, &CanRecord::dataLength);
-    add(filter.data, &CanRecord::data);
+    using F = CanFrameFormatter;
+    add(filter.time, filter.timeStampeFormat == 1 ? F::TimeStamp : F::SystemTime);
+    add(filter.channel, F::Channel);
+    add(filter.id, F::FrameId);
+    add(filter.type, F::Type);
+    add(filter.dir, F::Direction);
+    add(filter.length, F::Length);
+    add(filter.data, F::Data);
 }
 
 bool CAN_DataDisplaySupport::RecordMatcher::operator()(const CanRecord &record) const
 {
+    if (m_never)
+        return false;
     // Plain scan: the fields are a few characters long, where a search table costs more than
     // it saves.
-    const auto contains = [](const QString &field, const QString &text) {
-        const int n = text.size();
-        const int last = field.size() - n;
-        const QChar *hay = field.constData();
-        const QChar *needle = text.constData();
-        const QChar first = needle[0];
-        for (int i = 0; i <= last; ++i) {
-            if (hay[i] == first && std::equal(needle + 1, needle + n, hay + i + 1))
-                return true;
-        }
-        return false;
-    };
-    for (int i = 0; i < m_active; ++i) {
-        if (!contains(record.*(m_tests[i].field), *m_tests[i].text))
+    char field[CanFrameFormatter::MaxFieldChars];
+    for (int t = 0; t < m_active; ++t) {
+        const Test &test = m_tests[t];
+        const int length = CanFrameFormatter::writeField(field, record, test.field);
+        const int n = test.text.size();
+        const char *needle = test.text.constData();
+        bool found = false;
+        for (int i = 0; i <= length - n && !found; ++i)
+            found = field[i] == needle[0]
+                && std::memcmp(field + i + 1, needle + 1, std::size_t(n - 1)) == 0;
+        if (!found)
             return false;
     }
     return true;

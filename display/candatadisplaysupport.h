@@ -1,8 +1,10 @@
 #pragma once
 
-// The receive path's buffer: turns every received or sent frame into a record of eight texts,
-// keeps up to a million of them, counts them, builds the filtered newest-first list the table shows
-// and feeds the log writer. Runs on a thread of its own; the GUI only reads finished results.
+// The receive path's buffer: keeps every received or sent frame as a record of numbers, up to the
+// history size (a million by default, tens of millions on request), counts them, builds the
+// filtered newest-first list the table shows and feeds the log writer. Runs on a thread of its own;
+// the GUI only reads finished results. A filter over a deep history is worked through in slices
+// between the frames coming in, and a newer filter drops the rebuild of an older one.
 
 #include "display/canframeformatter.h"
 #include "display/canrecordbuffer.h"
@@ -73,6 +75,12 @@ public:
 
     // Whether `record` passes every non-empty filter text, as the table's records do.
     static bool recordMatches(const ViewFilter &filter, const CanRecord &record);
+    // Records a filter rebuild looks at in one go before frames and newer filters get their turn.
+    static constexpr int RebuildSlice = 250000;
+    // A rebuild that takes longer than this shows its progress.
+    static constexpr int RebuildProgressMs = 200;
+    // Any thread; tests watch a rebuild from its first slice on.
+    void setRebuildProgressMs(int ms) { m_rebuildProgressMs.store(ms); }
 
     struct Counts
     {
@@ -172,11 +180,15 @@ signals:
     // On the display thread, as a clear is carried out at its place among the frames.
     void signal_HistoryCleared();
     void signal_realTime_FrameSave(FileSaveSupport::CAN_StructureDescription &frameStr);
+    // A filter rebuild under way for longer than RebuildProgressMs: how far it is, 0 to 99; 100
+    // when it has ended or was dropped for a newer one that finished at once.
+    void signal_FilterProgress(int percent);
     // Live frames came while the history holds an opened log, and were not recorded.
     void signal_LiveFramesRefused();
 
 private:
-    // Tells whether a record passes every non-empty filter text.
+    // Tells whether a record passes every non-empty filter text. The fields' texts are made in a
+    // few bytes on the stack, one field at a time, and only as far as the first that fails.
     class RecordMatcher
     {
     public:
@@ -186,12 +198,31 @@ private:
     private:
         struct Test
         {
-            const QString *text;
-            QString CanRecord::*field;
+            QByteArray text;
+            CanFrameFormatter::Field field;
         };
         Test m_tests[7] {};
         int m_active = 0;
+        // A text no field can hold: the fields are ASCII.
+        bool m_never = false;
     };
+
+    // A filtered view being built newest first, slice by slice.
+    struct Rebuild
+    {
+        bool active = false;
+        ViewFilter filter;
+        std::vector<qint64> found; // newest first
+        qint64 next = 0; // the next record to look at, going back
+        qint64 end = 0; // the end of the history when the rebuild began
+        qint64 total = 0;
+        QElapsedTimer age;
+        int shownPercent = -1;
+        quint64 generation = 0;
+    };
+    void startRebuild(const ViewFilter &filter);
+    void continueRebuild(quint64 generation);
+    void dropRebuild();
 
     void scheduleTick();
     void clearNow();
@@ -203,11 +234,13 @@ private:
     void flushLogBatch();
     void onRefreshTick();
     void rebuildView();
+    void showView(const ViewFilter &filter);
     void publishView(CanRecordView view);
     void publishCounts();
     void drainBeforeQuit();
     void feedSignals();
 
+    // The texts of the newest frame, made only while signal_realTime_FrameSave has a receiver.
     FileSaveSupport::CAN_StructureDescription m_current;
     // Filters and the flags below are touched only on the display thread.
     QString filterTime;
@@ -230,6 +263,8 @@ private:
     ViewFilter m_viewFilter;
     qint64 m_viewScanned = 0;
     bool m_viewNumbersValid = false;
+    Rebuild m_rebuild;
+    std::atomic<int> m_rebuildProgressMs { RebuildProgressMs };
     bool refreshRequest = false;
     FileSaveSupport *m_fileSave = nullptr;
     QThread *displayThread = nullptr;
@@ -251,7 +286,7 @@ private:
     quint64 m_lastSerial = 0;
     bool m_realTimeOn = false;
     // Log lines go to the writer once per batch of frames, not once per frame.
-    QVector<FileSaveSupport::CAN_StructureDescription> m_logBatch;
+    QVector<CanRecord> m_logBatch;
 
     // A frame, or a request that must act at its place among the frames.
     enum class Mark : uchar { Frame, LogOn, LogOff, Clear, Pause, Resume };

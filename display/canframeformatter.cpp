@@ -2,9 +2,19 @@
 
 #include "protocol/canframe.h"
 
+#include <cstring>
+
 namespace {
 const char hexUpper[] = "0123456789ABCDEF";
 const char hexLower[] = "0123456789abcdef";
+
+inline void putDigits(char *out, uint value, int width)
+{
+    for (int i = width - 1; i >= 0; --i) {
+        out[i] = char('0' + value % 10);
+        value /= 10;
+    }
+}
 
 inline void putDigits(QChar *out, uint value, int width)
 {
@@ -12,6 +22,13 @@ inline void putDigits(QChar *out, uint value, int width)
         out[i] = QLatin1Char(char('0' + value % 10));
         value /= 10;
     }
+}
+
+inline int putNumber(char *out, uint value)
+{
+    const int width = value >= 100 ? 3 : value >= 10 ? 2 : 1;
+    putDigits(out, value, width);
+    return width;
 }
 } // namespace
 
@@ -108,6 +125,133 @@ QString CanFrameFormatter::cachedFrameIdText(quint32 id)
     return entry.text;
 }
 
+CanRecord CanFrameFormatter::recordOf(uchar channel,
+                                      const QByteArray &CanFrame,
+                                      uint TimeStamp,
+                                      uint dir,
+                                      int msecsOfDay,
+                                      qint64 hostTimeUs)
+{
+    return CanRecord::fromFrame(LogFrame::fromDevice(channel, CanFrame, TimeStamp, dir, hostTimeUs),
+                                msecsOfDay);
+}
+
+int CanFrameFormatter::writeField(char *out, const CanRecord &record, Field field)
+{
+    switch (field) {
+    case SystemTime: {
+        const uint ms = uint(record.msecsOfDay);
+        putDigits(out, ms / 3600000 % 24, 2);
+        out[2] = ':';
+        putDigits(out + 3, ms / 60000 % 60, 2);
+        out[5] = ':';
+        putDigits(out + 6, ms / 1000 % 60, 2);
+        out[8] = '.';
+        putDigits(out + 9, ms % 1000, 3);
+        return 12;
+    }
+    case TimeStamp:
+        putDigits(out, record.timeStamp / 10000, 6);
+        out[6] = '.';
+        putDigits(out + 7, record.timeStamp % 10000, 4);
+        return 11;
+    case Channel:
+        return putNumber(out, record.channel);
+    case FrameId: {
+        char digits[8];
+        int n = 0;
+        quint32 id = record.id;
+        do {
+            digits[n++] = hexLower[id & 0xF];
+            id >>= 4;
+        } while (id != 0);
+        out[0] = '0';
+        out[1] = 'x';
+        for (int i = 0; i < n; ++i)
+            out[2 + i] = digits[n - 1 - i];
+        return 2 + n;
+    }
+    case Type: {
+        // A remote frame asks for data and carries none: the type says so, and an "STD" or "EXT"
+        // filter still finds it.
+        std::memcpy(out, record.isExtended() ? "EXT" : "STD", 3);
+        if (!record.isRemote())
+            return 3;
+        std::memcpy(out + 3, "-R", 2);
+        return 5;
+    }
+    case Direction:
+        std::memcpy(out, record.dir != 0 ? "Tx" : "Rx", 2);
+        return 2;
+    case Length:
+        return putNumber(out, uint(record.dlc()));
+    case Data: {
+        const int dlc = record.dlc();
+        if (dlc == 0 || record.isRemote())
+            return 0;
+        char *p = out;
+        for (int i = 0; i < dlc; ++i) {
+            const uchar byte = i < 8 ? record.data[i] : 0;
+            if (i > 0)
+                *p++ = ' ';
+            *p++ = hexUpper[byte >> 4];
+            *p++ = hexUpper[byte & 0xF];
+        }
+        return int(p - out);
+    }
+    }
+    return 0;
+}
+
+QString CanFrameFormatter::fieldText(const CanRecord &record, Field field)
+{
+    char text[MaxFieldChars];
+    const int n = writeField(text, record, field);
+    return n == 0 ? QString() : QString::fromLatin1(text, n);
+}
+
+void CanFrameFormatter::appendLogLine(QByteArray &out, const CanRecord &record)
+{
+    // The log writes a remote frame like a data frame: type STD or EXT, and the DLC's bytes.
+    CanRecord line = record;
+    line.info &= quint8(~LogFrame::Remote);
+    const int start = out.size();
+    out.resize(start + 8 * (MaxFieldChars + 1) + 2);
+    char *p = out.data() + start;
+    for (int f = SystemTime; f <= Data; ++f) {
+        // The time of day stands for both time columns in the native log.
+        if (f == TimeStamp)
+            continue;
+        if (f != SystemTime)
+            *p++ = ' ';
+        p += writeField(p, line, Field(f));
+    }
+    *p++ = '\r';
+    *p++ = '\n';
+    out.resize(int(p - out.constData()));
+}
+
+void CanFrameFormatter::format(FileSaveSupport::CAN_StructureDescription &texts,
+                               const CanRecord &record)
+{
+    if (record.msecsOfDay != m_lastMsecsOfDay || m_lastSystemTime.isNull()) {
+        m_lastMsecsOfDay = record.msecsOfDay;
+        m_lastSystemTime = systemTimeText(record.msecsOfDay);
+    }
+    texts.systemTime = m_lastSystemTime;
+    texts.direction = record.dir != 0 ? m_tx : m_rx;
+    texts.timeStamp = timeStampText(record.timeStamp);
+    texts.channel = channelText(record.channel);
+    texts.frameID = cachedFrameIdText(record.id);
+    if (record.isRemote())
+        texts.canType = record.isExtended() ? m_extRemote : m_stdRemote;
+    else
+        texts.canType = record.isExtended() ? m_ext : m_std;
+    texts.dataLength = m_lengths.at(record.dlc());
+    texts.data = fieldText(record, Data);
+    texts.frame = record.frame();
+}
+
 void CanFrameFormatter::format(FileSaveSupport::CAN_StructureDescription &record,
                                uchar channel,
                                const QByteArray &CanFrame,
@@ -115,50 +259,8 @@ void CanFrameFormatter::format(FileSaveSupport::CAN_StructureDescription &record
                                uint dir,
                                int msecsOfDay)
 {
-    if (msecsOfDay != m_lastMsecsOfDay || m_lastSystemTime.isNull()) {
-        m_lastMsecsOfDay = msecsOfDay;
-        m_lastSystemTime = systemTimeText(msecsOfDay);
-    }
-    record.systemTime = m_lastSystemTime;
-    record.direction = dir != 0 ? m_tx : m_rx;
-    record.timeStamp = timeStampText(TimeStamp);
-    record.channel = channelText(channel);
-
-    // Read in place with the frame view's rules (missing bytes are 0, a DLC above 8 yields zero
-    // bytes) instead of building a CanFrameInfo and its byte array for every frame.
-    const int size = CanFrame.size();
-    const uchar *bytes = reinterpret_cast<const uchar *>(CanFrame.constData());
-    const uchar info = size > 0 ? bytes[CanFrame::InfoOffset] : 0;
-    quint32 id = 0;
-    if (size >= CanFrame::DataOffset) {
-        for (int i = 3; i >= 0; --i)
-            id = (id << 8) | bytes[CanFrame::IdOffset + i];
-    }
-    const int dlc = info & CanFrame::DlcMask;
-    record.frameID = cachedFrameIdText(id);
-    const bool extended = info & CanFrame::CANFRAME_EXTENDED;
-    // A remote frame asks for data and carries none: its DLC is shown, no bytes are, and the
-    // type says it is remote so a "STD" or "EXT" filter still finds it.
-    const bool remote = info & CanFrame::CANFRAME_REMOTE;
-    if (remote)
-        record.canType = extended ? m_extRemote : m_stdRemote;
-    else
-        record.canType = extended ? m_ext : m_std;
-    record.dataLength = m_lengths.at(dlc);
-
-    if (dlc == 0 || remote) {
-        record.data = QString();
-        return;
-    }
-    QString text(dlc * 3 - 1, Qt::Uninitialized);
-    QChar *out = text.data();
-    for (int i = 0; i < dlc; ++i) {
-        const int at = CanFrame::DataOffset + i;
-        const uchar byte = at < size ? bytes[at] : 0;
-        if (i > 0)
-            *out++ = QLatin1Char(' ');
-        *out++ = QLatin1Char(hexUpper[byte >> 4]);
-        *out++ = QLatin1Char(hexUpper[byte & 0xF]);
-    }
-    record.data = text;
+    const LogFrame frame = record.frame;
+    format(record, recordOf(channel, CanFrame, TimeStamp, dir, msecsOfDay, 0));
+    // The caller's own numbers stay: this call makes texts only.
+    record.frame = frame;
 }

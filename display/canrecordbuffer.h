@@ -6,15 +6,12 @@
 // appending behind them, and neither copies a record. Dropping the oldest records only moves the
 // start; a block is freed when no copy holds it any more.
 
-#include "recording/filesavesupport.h"
+#include "display/canrecord.h"
 
 #include <QVector>
 
 #include <memory>
 #include <vector>
-
-using CanRecord = FileSaveSupport::CAN_StructureDescription;
-using CanRecordList = QVector<CanRecord>;
 
 class CanRecordBuffer
 {

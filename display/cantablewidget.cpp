@@ -423,7 +423,7 @@ CANTableWidget::CANTableWidget(QWidget *parent, const LockedHandoff<CanRecordVie
     m_layout->addWidget(detail, 3, 0);
     connect(tableView, &QTableView::clicked, detail, [this](const QModelIndex &index) {
         if (const CanRecord *record = m_model->record(index.row()))
-            detail->showFrame(record->frame);
+            detail->showFrame(record->frame());
     });
 
     headerTable->setColumnCount(RstandItemModel::ColumnCount);

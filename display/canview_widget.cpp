@@ -27,6 +27,7 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QPointer>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTableView>
 #include <QTableWidget>
@@ -150,6 +151,15 @@ CANView_Widget::CANView_Widget(QWidget *parent)
     ui->horizontalSpacer_2->changeSize(0, 0, QSizePolicy::Fixed, QSizePolicy::Minimum);
     ui->horizontalLayout_2->insertWidget(ui->horizontalLayout_2->indexOf(ui->horizontalSpacer_2),
                                          m_fileLabel, 1);
+    // A filter over a deep history takes a moment; the table keeps the rows it had until then.
+    m_filterProgress = new QProgressBar(ui->widget_2);
+    m_filterProgress->setObjectName(QStringLiteral("progressBar_filter"));
+    m_filterProgress->setRange(0, 100);
+    m_filterProgress->setFormat(tr("筛选中 %p%"));
+    m_filterProgress->setFixedWidth(150);
+    m_filterProgress->hide();
+    ui->horizontalLayout_2->insertWidget(ui->horizontalLayout_2->indexOf(m_fileLabel),
+                                         m_filterProgress);
     // Wide enough for the longer of its two captions in the language in use.
     const QFontMetrics metrics = ui->Button_saveOnTime->fontMetrics();
     ui->Button_saveOnTime->setMinimumWidth(qMax(ui->Button_saveOnTime->minimumWidth(),
@@ -202,6 +212,11 @@ CANView_Widget::CANView_Widget(QWidget *parent)
             &RstandItemModel::refresh);
     connect(m_display, &CAN_DataDisplaySupport::signal_DisplayCount_Changed, this,
             &CANView_Widget::updateCounters);
+    connect(m_display, &CAN_DataDisplaySupport::signal_FilterProgress, m_filterProgress,
+            [this](int percent) {
+                m_filterProgress->setValue(percent);
+                m_filterProgress->setVisible(percent < 100);
+            });
     connectFilters();
     setUpOverview();
     connect(DeviceManagement::instance(), &DeviceManagement::signals_deviceModelCommand, this,

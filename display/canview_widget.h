@@ -14,6 +14,7 @@ class IdOverviewTable;
 class LogLoader;
 class LogOpenProgress;
 class QLabel;
+class QProgressBar;
 class QPushButton;
 struct LogLoadResult;
 enum class LogFormat;
@@ -103,6 +104,7 @@ private:
     std::function<bool(const QString &)> m_confirm;
     QPushButton *m_openButton = nullptr;
     QLabel *m_fileLabel = nullptr;
+    QProgressBar *m_filterProgress = nullptr;
     LogLoader *m_loader = nullptr;
     LogOpenProgress *m_openProgress = nullptr;
     QString m_shownFile;

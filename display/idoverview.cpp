@@ -4,7 +4,7 @@
 
 void IdOverview::add(const CanRecord &record, bool live)
 {
-    const LogFrame &frame = record.frame;
+    const LogFrame frame = record.frame();
     const qint64 at = m_timeline.timeOf(frame);
     m_newestUs = at;
     m_newestHostUs = frame.hostTimeUs;
@@ -49,8 +49,8 @@ void IdOverview::add(const CanRecord &record, bool live)
             ++row.cycles;
         }
         // Bytes that appear with a longer frame count as changed, as do the new values.
-        const LogFrame &before = row.last.frame;
-        const int oldCount = before.dataCount();
+        const CanRecord &before = row.last;
+        const int oldCount = before.frame().dataCount();
         const int newCount = frame.dataCount();
         for (int i = 0; i < newCount; ++i) {
             if (i >= oldCount || before.data[i] != frame.data[i])

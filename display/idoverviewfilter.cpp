@@ -1,5 +1,6 @@
 #include "idoverviewfilter.h"
 
+#include "display/canframeformatter.h"
 #include "display/idoverviewmodel.h"
 
 IdOverviewFilter::IdOverviewFilter(IdOverviewModel *source, QObject *parent)
@@ -33,7 +34,8 @@ bool IdOverviewFilter::lessThan(const QModelIndex &left, const QModelIndex &righ
     const IdOverviewRow &a = m_source->row(left.row());
     const IdOverviewRow &b = m_source->row(right.row());
     if (column == IdOverviewModel::DataColumn)
-        return a.last.data < b.last.data;
+        return CanFrameFormatter::fieldText(a.last, CanFrameFormatter::Data)
+            < CanFrameFormatter::fieldText(b.last, CanFrameFormatter::Data);
     if (column == IdOverviewModel::MessageColumn)
         return left.data(IdOverviewModel::SortRole).toString()
             < right.data(IdOverviewModel::SortRole).toString();

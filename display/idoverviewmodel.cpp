@@ -1,5 +1,6 @@
 #include "idoverviewmodel.h"
 
+#include "display/canframeformatter.h"
 #include "display/framesignaltext.h"
 #include "display/signalhub.h"
 
@@ -64,7 +65,7 @@ QVariant IdOverviewModel::data(const QModelIndex &index, int role) const
     if (!index.isValid() || index.row() >= rowCount() || index.column() >= ColumnCount)
         return QVariant();
     const IdOverviewRow &r = m_rows[std::size_t(index.row())];
-    const LogFrame &f = r.last.frame;
+    const LogFrame f = r.last.frame();
     const int column = index.column();
     const bool hasCycle = r.cycles > 0;
 
@@ -72,13 +73,13 @@ QVariant IdOverviewModel::data(const QModelIndex &index, int role) const
     case Qt::DisplayRole:
         switch (column) {
         case ChannelColumn:
-            return r.last.channel;
+            return QString::number(r.last.channel);
         case IdColumn:
-            return r.last.frameID;
+            return CanFrameFormatter::frameIdText(r.last.id);
         case TypeColumn:
             return f.isExtended() ? QStringLiteral("EXT") : QStringLiteral("STD");
         case DirColumn:
-            return r.last.direction;
+            return CanFrameFormatter::fieldText(r.last, CanFrameFormatter::Direction);
         case CountColumn:
             return QString::number(r.count);
         case RemoteColumn:
@@ -92,7 +93,7 @@ QVariant IdOverviewModel::data(const QModelIndex &index, int role) const
         case MaxColumn:
             return hasCycle ? milliseconds(r.maxCycleUs) : QString();
         case LengthColumn:
-            return r.last.dataLength;
+            return QString::number(r.last.dlc());
         case MessageColumn:
             return messageName(f);
         case SignalsColumn:
@@ -100,7 +101,7 @@ QVariant IdOverviewModel::data(const QModelIndex &index, int role) const
                 return QString();
             return FrameSignalText::signalsText(FrameSignalText::describe(*m_databases, f));
         default:
-            return r.last.data;
+            return CanFrameFormatter::fieldText(r.last, CanFrameFormatter::Data);
         }
     case Qt::ToolTipRole: {
         // Over any cell: the signals column is often scrolled out of sight.
@@ -111,7 +112,7 @@ QVariant IdOverviewModel::data(const QModelIndex &index, int role) const
     }
     case SortRole:
         if (column == DataColumn)
-            return r.last.data;
+            return CanFrameFormatter::fieldText(r.last, CanFrameFormatter::Data);
         if (column == MessageColumn)
             return messageName(f);
         return sortKey(r, column);
@@ -140,7 +141,7 @@ QVariant IdOverviewModel::data(const QModelIndex &index, int role) const
 
 qint64 IdOverviewModel::sortKey(const IdOverviewRow &row, int column)
 {
-    const LogFrame &f = row.last.frame;
+    const LogFrame f = row.last.frame();
     const qint64 cycle = row.cycles > 0 ? 0 : -1;
     switch (column) {
     case ChannelColumn:

@@ -243,6 +243,6 @@ void IdOverviewTable::showDetailIn(FrameSignalDetail *detail)
     connect(this, &QTableView::clicked, detail, [this, detail](const QModelIndex &index) {
         const QModelIndex source = m_filter->mapToSource(index);
         if (source.isValid())
-            detail->showFrame(m_model->row(source.row()).last.frame);
+            detail->showFrame(m_model->row(source.row()).last.frame());
     });
 }

@@ -1,8 +1,6 @@
 #include "logloader.h"
 
 #include "display/candatadisplaysupport.h"
-#include "display/canframeformatter.h"
-#include "protocol/canframe.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -134,17 +132,13 @@ LogLoadResult LogLoader::read(const QString &path,
     result.opened = true;
     QThread *self = QThread::currentThread();
     const qint64 size = qMax<qint64>(1, file.size());
-    CanFrameFormatter formatter;
     LocalTimeOfDay localTime;
     CanRecordList block;
     block.reserve(BlockSize);
     qint64 firstUs = 0;
     bool first = true;
-    CanRecord record;
     qint64 delivered = 0;
     int shownPercent = -1;
-    char bytes[CanFrame::Size];
-    const QByteArray deviceFrame = QByteArray::fromRawData(bytes, CanFrame::Size);
 
     const auto handOver = [&] {
         shared->freeBlocks.acquire();
@@ -176,17 +170,9 @@ LogLoadResult LogLoader::read(const QString &path,
             }
             // The device clock of a log read back: 0.1 ms since its first frame.
             const qint64 ticks = floorDiv(frame.hostTimeUs - firstUs + 50, 100);
-            record.frame = frame;
-            record.frame.timeStamp = quint32(quint64(ticks) & 0xFFFFFFFFu);
-            bytes[CanFrame::InfoOffset] = char(frame.info);
-            for (int i = 0; i < 4; ++i)
-                bytes[CanFrame::IdOffset + i] = char((frame.id >> (8 * i)) & 0xFF);
-            for (int i = 0; i < 8; ++i)
-                bytes[CanFrame::DataOffset + i] = char(frame.data[i]);
-            formatter.format(record, frame.channel, deviceFrame, record.frame.timeStamp, frame.dir,
-                             localTime.msecsOfDay(frame.hostTimeUs));
-            // Moved, not copied: no reference count is touched per text.
-            block.append(std::move(record));
+            CanRecord record = CanRecord::fromFrame(frame, localTime.msecsOfDay(frame.hostTimeUs));
+            record.timeStamp = quint32(quint64(ticks) & 0xFFFFFFFFu);
+            block.append(record);
             ++delivered;
             if (block.size() == BlockSize)
                 handOver();

@@ -1,5 +1,6 @@
 #include "rstanditemmodel.h"
 
+#include "display/canframeformatter.h"
 #include "display/framesignaltext.h"
 
 RstandItemModel::RstandItemModel(const LockedHandoff<CanRecordView> *viewBuff, QObject *parent)
@@ -24,7 +25,7 @@ QVariant RstandItemModel::data(const QModelIndex &index, int role) const
     // The message and its signals, decoded only for the row the mouse rests on.
     if (role == Qt::ToolTipRole && index.isValid() && index.row() < rows.size()) {
         const QString tip
-            = FrameSignalText::toolTip(FrameSignalText::describe(rows.at(index.row()).frame));
+            = FrameSignalText::toolTip(FrameSignalText::describe(rows.at(index.row()).frame()));
         return tip.isEmpty() ? QVariant() : tip;
     }
     if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::EditRole))
@@ -38,19 +39,13 @@ QVariant RstandItemModel::data(const QModelIndex &index, int role) const
     case 0:
         return QString::number(rows.size() - row);
     case 1:
-        return timeStampeFormat == 1 ? r.timeStamp : r.systemTime;
-    case 2:
-        return r.channel;
-    case 3:
-        return r.frameID;
-    case 4:
-        return r.canType;
-    case 5:
-        return r.direction;
-    case 6:
-        return r.dataLength;
+        return CanFrameFormatter::fieldText(r,
+                                            timeStampeFormat == 1 ? CanFrameFormatter::TimeStamp
+                                                                  : CanFrameFormatter::SystemTime);
     default:
-        return r.data;
+        // The columns after the time follow the record's fields.
+        return CanFrameFormatter::fieldText(
+            r, CanFrameFormatter::Field(CanFrameFormatter::Channel + index.column() - 2));
     }
 }
 

@@ -13,7 +13,7 @@ QHash<SignalKey, QVector<SignalSample>> SignalHistory::decode(DatabaseSet *datab
     constexpr int ChunkSize = 4096;
     chunk.reserve(ChunkSize);
     for (int i = 0; i < history.size(); ++i) {
-        chunk.push_back(history.at(i).frame);
+        chunk.push_back(history.at(i).frame());
         if (int(chunk.size()) == ChunkSize) {
             store.add(chunk.data(), int(chunk.size()));
             chunk.clear();

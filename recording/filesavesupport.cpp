@@ -68,14 +68,14 @@ void FileSaveSupport::writeFrame(CAN_StructureDescription &frameStr)
     writeRealTime();
 }
 
-void FileSaveSupport::writeFrames(const QVector<CAN_StructureDescription> &frames)
+void FileSaveSupport::writeRecords(const QVector<CanRecord> &records)
 {
-    if (!m_realTimeStream || frames.isEmpty())
+    if (!m_realTimeStream || records.isEmpty())
         return;
     // A batch goes to the stream as one text, not line by line: the fewer calls into the stream,
     // the less the GUI thread spends on a batch.
-    for (const CAN_StructureDescription &frame : frames)
-        m_realTimeCodec->appendFrame(m_line, frame);
+    for (const CanRecord &record : records)
+        m_realTimeCodec->appendRecord(m_line, record);
     writeRealTime();
 }
 
@@ -223,14 +223,13 @@ void FileSaveSupport::writeGlobalSave()
     QByteArray out;
     out.reserve(GlobalSaveChunkBytes + 256);
     // The file's clock starts at its first frame.
-    out += codec->header(total > 0 ? records.at(0).frame.hostTimeUs
-                                   : QDateTime::currentMSecsSinceEpoch() * 1000,
-                         total);
+    out += codec->header(
+        total > 0 ? records.at(0).hostTimeUs : QDateTime::currentMSecsSinceEpoch() * 1000, total);
 
     int count = 0;
     int shown = 0;
     bool written = true;
-    records.forEach([&](const CAN_StructureDescription &record) {
+    records.forEach([&](const CanRecord &record) {
         if (!written)
             return;
         ++count;
@@ -240,7 +239,7 @@ void FileSaveSupport::writeGlobalSave()
             emit signal_processSet(percent);
             QCoreApplication::processEvents();
         }
-        codec->appendFrame(out, record);
+        codec->appendRecord(out, record);
         if (out.size() >= GlobalSaveChunkBytes) {
             written = LogTarget::writeAll(file, out);
             out.resize(0);

@@ -5,6 +5,7 @@
 // feeds it by queued signals and hands it the history to save. Every write is checked: a failed
 // one stops that saving and is reported through a signal, never passed off as saved.
 
+#include "display/canrecord.h"
 #include "recording/logframe.h"
 
 #include <QObject>
@@ -63,7 +64,8 @@ public:
     void setGlobalSaveFormat(LogFormat format);
 
     void writeFrame(CAN_StructureDescription &frameStr);
-    void writeFrames(const QVector<CAN_StructureDescription> &frames);
+    // Lines of a batch of the history's records, made here from their numbers.
+    void writeRecords(const QVector<CanRecord> &records);
     void setGlobalSavePath(QString path);
     void realTimeSaveCommand(QString path, bool realTime_Save_Flag);
     void globalSave();

@@ -27,6 +27,13 @@ std::unique_ptr<LogCodec> LogCodec::create(LogFormat format)
     return std::make_unique<NativeLogCodec>();
 }
 
+void LogCodec::appendRecord(QByteArray &out, const CanRecord &record)
+{
+    FileSaveSupport::CAN_StructureDescription texts;
+    texts.frame = record.frame();
+    appendFrame(out, texts);
+}
+
 QString LogCodec::suffix(LogFormat format)
 {
     switch (format) {

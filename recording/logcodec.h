@@ -5,6 +5,7 @@
 // time the file starts from, line numbers). The log writer owns the file and every check on it;
 // a codec only turns frames into bytes and lines into frames.
 
+#include "display/canrecord.h"
 #include "recording/filesavesupport.h"
 #include "recording/logframe.h"
 #include "recording/logtimeline.h"
@@ -50,6 +51,9 @@ public:
     virtual void appendFrame(QByteArray &out,
                              const FileSaveSupport::CAN_StructureDescription &record)
         = 0;
+    // The same line from a record of the history, which holds numbers only; a format written from
+    // texts makes them itself.
+    virtual void appendRecord(QByteArray &out, const CanRecord &record);
     virtual QByteArray footer() { return QByteArray(); }
 
     // One line without its line end. A frame's time is its host time in microseconds since the

@@ -1,5 +1,7 @@
 #include "nativelogcodec.h"
 
+#include "display/canframeformatter.h"
+
 #include <QDateTime>
 
 using namespace LogText;
@@ -77,6 +79,11 @@ void NativeLogCodec::appendFrame(QByteArray &out,
     }
     line.data = QString::fromLatin1(data);
     FileSaveSupport::appendLogLine(out, line);
+}
+
+void NativeLogCodec::appendRecord(QByteArray &out, const CanRecord &record)
+{
+    CanFrameFormatter::appendLogLine(out, record);
 }
 
 bool NativeLogCodec::scanLine(const char *begin, const char *end)

@@ -18,6 +18,7 @@ public:
     QByteArray header(qint64 startUs, int total) override;
     void appendFrame(QByteArray &out,
                      const FileSaveSupport::CAN_StructureDescription &record) override;
+    void appendRecord(QByteArray &out, const CanRecord &record) override;
     Line parseLine(const char *begin, const char *end, LogFrame &frame) override;
     bool scanLine(const char *begin, const char *end) override;
     void endScan() override;

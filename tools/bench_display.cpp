@@ -153,7 +153,7 @@ int main(int argc, char **argv)
     // apart), which the ingest figures above mostly share.
     {
         CanFrameFormatter formatter;
-        CanRecord record;
+        FileSaveSupport::CAN_StructureDescription record;
         const int count = FullBuffer;
         QElapsedTimer timer;
         timer.start();
@@ -196,14 +196,10 @@ int main(int argc, char **argv)
     {
         const size_t empty = heapInUse();
         CanRecordBuffer buffer;
-        CanFrameFormatter formatter;
-        CanRecord record;
         for (int i = 0; i < FullBuffer; ++i) {
-            formatter.format(record, uchar(1 + (i & 1)), frames.at(i % frames.size()), uint(i), 0,
-                             i % 86400000);
-            buffer.append(record);
+            buffer.append(CanFrameFormatter::recordOf(
+                uchar(1 + (i & 1)), frames.at(i % frames.size()), uint(i), 0, i % 86400000, 0));
         }
-        record = CanRecord();
         const double perRecord = double(heapInUse() - empty) / FullBuffer;
         report("memory per record, every host time text distinct (bytes)", perRecord, "bytes",
                "<= 350", perRecord <= 350);

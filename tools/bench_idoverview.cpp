@@ -25,7 +25,6 @@ constexpr int Identifiers = 2000;
 // Eight frames per identifier, half of them extended, on both channels; every frame changes a byte.
 QVector<CanRecord> sampleRecords()
 {
-    CanFrameFormatter formatter;
     QVector<CanRecord> records;
     for (int v = 0; v < 8; ++v) {
         for (int i = 0; i < Identifiers; ++i) {
@@ -37,10 +36,7 @@ QVector<CanRecord> sampleRecords()
                 frame[1 + b] = char((id >> (8 * b)) & 0xFF);
             frame[5] = char(v);
             frame[6] = char(i & 0xFF);
-            CanRecord record;
-            formatter.format(record, uchar(1 + (i & 1)), frame, 0, 0, 0);
-            record.frame = LogFrame::fromDevice(uchar(1 + (i & 1)), frame, 0, 0, 0);
-            records.append(record);
+            records.append(CanFrameFormatter::recordOf(uchar(1 + (i & 1)), frame, 0, 0, 0, 0));
         }
     }
     return records;
@@ -74,7 +70,7 @@ int main(int argc, char **argv)
         timer.start();
         for (int i = 0; i < count; ++i) {
             CanRecord &record = records[i % records.size()];
-            record.frame.timeStamp = quint32(i);
+            record.timeStamp = quint32(i);
             overview.add(record, true);
             if (i % 350 == 0)
                 overview.publish();
@@ -104,7 +100,7 @@ int main(int argc, char **argv)
                     // One to three frames each, so that the count order keeps changing.
                     for (int n = 0; n <= (i + round) % 3; ++n) {
                         CanRecord &record = records[((round + n) % 8) * Identifiers + i];
-                        record.frame.timeStamp = stamp += 3;
+                        record.timeStamp = stamp += 3;
                         overview->add(record, true);
                     }
                 }

@@ -30,16 +30,14 @@ constexpr int Frames = 1000000;
 void writeLog(const QString &path, LogFormat format, int frames = Frames)
 {
     QRandomGenerator random(7);
-    CanFrameFormatter formatter;
     const std::unique_ptr<LogCodec> codec = LogCodec::create(format);
     const qint64 startUs = QDateTime::currentMSecsSinceEpoch() * 1000 - 3600LL * 1000000;
     QFile file(path);
     file.open(QIODevice::WriteOnly | QIODevice::Truncate);
     QByteArray out = codec->header(startUs, frames);
-    CanRecord record;
+    LogFrame frame;
     quint32 stamp = 0xFFFFFFFFu - 2500000u;
     for (int i = 0; i < frames; ++i) {
-        LogFrame &frame = record.frame;
         const bool extended = i % 5 == 0;
         frame.channel = quint8(1 + (i & 1));
         frame.dir = quint8(i % 7 == 0);
@@ -50,9 +48,8 @@ void writeLog(const QString &path, LogFormat format, int frames = Frames)
         stamp += 2 + random.bounded(8);
         frame.timeStamp = stamp;
         frame.hostTimeUs = startUs + qint64(i) * 500;
-        formatter.format(record, frame.channel, frame.toDeviceFrame(), stamp, frame.dir,
-                         int((frame.hostTimeUs / 1000) % 86400000));
-        codec->appendFrame(out, record);
+        codec->appendRecord(out,
+                            CanRecord::fromFrame(frame, int((frame.hostTimeUs / 1000) % 86400000)));
         if (out.size() > (1 << 20)) {
             file.write(out);
             out.clear();

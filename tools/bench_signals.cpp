@@ -101,7 +101,7 @@ CanRecordBuffer makeLog(int frames)
     CanRecordBuffer log;
     CanRecord record;
     for (int i = 0; i < frames; ++i) {
-        record.frame = driveFrame(i);
+        record = CanRecord::fromFrame(driveFrame(i), 0);
         log.append(record);
     }
     return log;
@@ -115,7 +115,7 @@ double feedRate(DatabaseSet *databases, const CanRecordBuffer &log)
     QElapsedTimer clock;
     clock.start();
     for (int i = 0; i < log.size(); ++i) {
-        chunk.push_back(log.at(i).frame);
+        chunk.push_back(log.at(i).frame());
         if (chunk.size() == 4096 || i == log.size() - 1) {
             store.add(chunk.data(), int(chunk.size()));
             chunk.clear();

@@ -105,7 +105,7 @@ int main(int argc, char *argv[])
     CanRecordBuffer history;
     for (const LogFrame &f : frames) {
         CanRecord record;
-        record.frame = f;
+        record = CanRecord::fromFrame(f, 0);
         history.append(record);
     }
 

@@ -543,6 +543,10 @@
         <translation>Current device:</translation>
     </message>
     <message>
+        <source>筛选中 %p%</source>
+        <translation>Filtering %p%</translation>
+    </message>
+    <message>
         <source>时间类型:</source>
         <translation>Time type:</translation>
     </message>

@@ -99,9 +99,9 @@ QByteArray tableLog(LogFormat format)
 {
     auto codec = LogCodec::create(format);
     const auto records = LogFrameTable::records();
-    QByteArray bytes = codec->header(records.first().frame.hostTimeUs, -1);
+    QByteArray bytes = codec->header(records.first().hostTimeUs, -1);
     for (const auto &record : records)
-        codec->appendFrame(bytes, record);
+        codec->appendRecord(bytes, record);
     return bytes + codec->footer();
 }
 

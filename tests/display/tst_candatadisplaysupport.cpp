@@ -20,10 +20,22 @@ QStringList idList(const char *ids)
     return QString::fromLatin1(ids).split(QLatin1Char(' '), Qt::SkipEmptyParts);
 }
 
+QString idText(const CanRecord &r)
+{
+    return CanFrameFormatter::fieldText(r, CanFrameFormatter::FrameId);
+}
+
+QString dirText(const CanRecord &r)
+{
+    return CanFrameFormatter::fieldText(r, CanFrameFormatter::Direction);
+}
+
 QStringList texts(const CanRecord &r)
 {
-    return { r.systemTime, r.timeStamp, r.channel,    r.frameID,
-             r.canType,    r.direction, r.dataLength, r.data };
+    QStringList all;
+    for (int f = CanFrameFormatter::SystemTime; f <= CanFrameFormatter::Data; ++f)
+        all << CanFrameFormatter::fieldText(r, CanFrameFormatter::Field(f));
+    return all;
 }
 } // namespace
 
@@ -45,8 +57,10 @@ private slots:
 
     void recordsTheWorkedExample();
     void countsReceivedAndSent();
+    void trimsTheOldestTenThousandAtTheLimit_data();
     void trimsTheOldestTenThousandAtTheLimit();
     void viewIsNewestFirstAndCapped();
+    void newerFilterTakesOverARebuild();
     void filters_data();
     void filters();
     void extendedListEqualsARebuild_data();
@@ -164,24 +178,37 @@ void tst_CAN_DataDisplaySupport::countsReceivedAndSent()
     QVERIFY(counted.count() >= 1);
     const CanRecordView rows = view();
     QCOMPARE(rows.size(), 5);
-    QCOMPARE(rows.at(0).direction, QStringLiteral("Rx"));
-    QCOMPARE(rows.at(2).direction, QStringLiteral("Tx"));
-    QCOMPARE(rows.at(2).channel, QStringLiteral("2"));
+    QCOMPARE(dirText(rows.at(0)), QStringLiteral("Rx"));
+    QCOMPARE(dirText(rows.at(2)), QStringLiteral("Tx"));
+    QCOMPARE(rows.at(2).channel, quint8(2));
+}
+
+void tst_CAN_DataDisplaySupport::trimsTheOldestTenThousandAtTheLimit_data()
+{
+    QTest::addColumn<int>("historySize"); // 0: as the program starts
+    QTest::newRow("default size") << 0;
+    QTest::newRow("set above a million") << 1030000;
 }
 
 void tst_CAN_DataDisplaySupport::trimsTheOldestTenThousandAtTheLimit()
 {
-    fill(display->maxBuffSize());
+    QFETCH(int, historySize);
+    if (historySize > 0)
+        display->setMaxBuffSize(historySize);
+    const int size = display->maxBuffSize();
+    QCOMPARE(size, historySize > 0 ? historySize : 1000000);
+    fill(size);
     QSignalSpy changed(display, &CAN_DataDisplaySupport::signal_DisplayBuff_Changed);
     startRefresh();
     QVERIFY(changed.wait(10000));
     QCOMPARE(view().size(), display->maxViewSize());
-    QCOMPARE(view().first().frameID, CanFrameFormatter::frameIdText(999999));
-    QCOMPARE(display->recvCount(), 1000000);
+    QCOMPARE(idText(view().first()), CanFrameFormatter::frameIdText(quint32(size - 1)));
+    QCOMPARE(display->recvCount(), size);
 
-    // One more frame: the ten thousand oldest go and 990001 remain. A global save shows the whole
-    // buffer, oldest first.
+    // One more frame: the ten thousand oldest go. A global save shows the whole buffer, oldest
+    // first.
     send(1, 0x7FF, 4000000000u);
+    const int kept = size - CAN_DataDisplaySupport::TrimCount + 1;
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("all.txt"));
     display->fileSaveSupport()->setGlobalSavePath(path);
@@ -192,7 +219,8 @@ void tst_CAN_DataDisplaySupport::trimsTheOldestTenThousandAtTheLimit()
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QVERIFY(file.readLine().startsWith("date "));
-    QCOMPARE(file.readLine(), QByteArray("base hex timestamps system toltal 990001\r\n"));
+    QCOMPARE(file.readLine(),
+             "base hex timestamps system toltal " + QByteArray::number(kept) + "\r\n");
     QCOMPARE(file.readLine(), QByteArray("version 1.0\r\n"));
     QCOMPARE(file.readLine(), QByteArray("\r\n"));
     QVERIFY(file.readLine().contains(" 1 0x2710 STD Rx 2 CA FE\r\n"));
@@ -202,13 +230,20 @@ void tst_CAN_DataDisplaySupport::trimsTheOldestTenThousandAtTheLimit()
         last = file.readLine();
         ++lines;
     }
-    QCOMPARE(lines, FileSaveSupport::HeaderLines + 990001);
+    QCOMPARE(lines, FileSaveSupport::HeaderLines + kept);
     QVERIFY(last.contains(" 1 0x7ff STD Rx 3 01 AB 0F\r\n"));
 
-    QTRY_VERIFY_WITH_TIMEOUT(view().constFirst().frameID == QLatin1String("0x7ff"), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(idText(view().constFirst()) == QLatin1String("0x7ff"), 5000);
     QCOMPARE(view().size(), display->maxViewSize());
-    QCOMPARE(view().at(1).frameID, CanFrameFormatter::frameIdText(999999));
-    QTRY_COMPARE_WITH_TIMEOUT(display->recvCount(), 1000001, 5000);
+    QCOMPARE(idText(view().at(1)), CanFrameFormatter::frameIdText(quint32(size - 1)));
+    QTRY_COMPARE_WITH_TIMEOUT(display->recvCount(), size + 1, 5000);
+
+    // A smaller size takes effect at once; the counters keep counting what came.
+    display->setMaxBuffSize(CAN_DataDisplaySupport::MinBuffSize);
+    const CanRecordBuffer history = display->historyCopy();
+    QCOMPARE(history.size(), CAN_DataDisplaySupport::MinBuffSize);
+    QCOMPARE(history.at(history.size() - 1).id, 0x7FFu);
+    QCOMPARE(display->recvCount(), size + 1);
 }
 
 void tst_CAN_DataDisplaySupport::viewIsNewestFirstAndCapped()
@@ -219,10 +254,50 @@ void tst_CAN_DataDisplaySupport::viewIsNewestFirstAndCapped()
     QVERIFY(changed.wait(10000));
     const CanRecordView rows = view();
     QCOMPARE(rows.size(), 100000);
-    QCOMPARE(rows.first().timeStamp, CanFrameFormatter::timeStampText(149999));
-    QCOMPARE(rows.last().timeStamp, CanFrameFormatter::timeStampText(50000));
+    QCOMPARE(rows.first().timeStamp, 149999u);
+    QCOMPARE(rows.last().timeStamp, 50000u);
     for (int i = 1; i < rows.size(); i += 997)
         QVERIFY(rows.at(i - 1).timeStamp > rows.at(i).timeStamp);
+}
+
+void tst_CAN_DataDisplaySupport::newerFilterTakesOverARebuild()
+{
+    // Four slices of history with a filter that finds nothing: its rebuild takes several turns
+    // of the display thread, and a newer filter text arrives during the second.
+    const int frames = 4 * CAN_DataDisplaySupport::RebuildSlice;
+    fill(frames);
+    display->setRebuildProgressMs(0);
+    QSignalSpy changed(display, &CAN_DataDisplaySupport::signal_DisplayBuff_Changed);
+    startRefresh();
+    QVERIFY(changed.wait(10000));
+
+    QList<int> progress;
+    QList<int> shownSizes;
+    connect(
+        display, &CAN_DataDisplaySupport::signal_FilterProgress, display,
+        [this, &progress](int percent) {
+            if (progress.isEmpty())
+                display->setFilterText(CAN_DataDisplaySupport::FilterID, QStringLiteral("0xf423"));
+            progress << percent;
+        },
+        Qt::DirectConnection);
+    connect(
+        display, &CAN_DataDisplaySupport::signal_DisplayBuff_Changed, display,
+        [this, &shownSizes] { shownSizes << display->viewBuff()->get().size(); },
+        Qt::DirectConnection);
+    display->setFilterText(CAN_DataDisplaySupport::FilterID, QStringLiteral("nothing"));
+    QTRY_VERIFY_WITH_TIMEOUT(!progress.isEmpty() && progress.last() == 100, 10000);
+    sync();
+    disconnect(display, nullptr, display, nullptr);
+
+    // Only the newer filter's rows were ever shown: 0xf423f down to 0xf4230, and 0xf423.
+    QCOMPARE(shownSizes, QList<int> { 17 });
+    const CanRecordView rows = view();
+    QCOMPARE(idText(rows.first()), QStringLiteral("0xf423f"));
+    QCOMPARE(idText(rows.last()), QStringLiteral("0xf423"));
+    // The newer rebuild went on showing progress where the older left off, and ended it.
+    QVERIFY(progress.size() >= 3);
+    QCOMPARE(std::count(progress.begin(), progress.end(), 100), 1);
 }
 
 void tst_CAN_DataDisplaySupport::extendedListEqualsARebuild_data()
@@ -257,7 +332,7 @@ void tst_CAN_DataDisplaySupport::extendedListEqualsARebuild()
         if (step.startsWith(QLatin1Char('a'))) {
             for (int i = 0; i < n; ++i) {
                 CanRecord record;
-                record.frameID = QString::number(next++);
+                record.id = quint32(next++);
                 buffer.append(record);
             }
         } else if (step.startsWith(QLatin1Char('r'))) {
@@ -270,13 +345,13 @@ void tst_CAN_DataDisplaySupport::extendedListEqualsARebuild()
         const CanRecordView view(buffer, std::make_shared<const std::vector<qint64>>(numbers));
         QStringList expected; // newest first
         buffer.forEachNewestFirst([&](const CanRecord &record) {
-            if (record.frameID.contains(idFilter))
-                expected.append(record.frameID);
+            if (idText(record).contains(idFilter))
+                expected.append(idText(record));
             return expected.size() < limit;
         });
         QStringList shown;
         for (int row = 0; row < view.size(); ++row)
-            shown.append(view.at(row).frameID);
+            shown.append(idText(view.at(row)));
         QCOMPARE(shown, expected);
     }
 }
@@ -329,7 +404,7 @@ void tst_CAN_DataDisplaySupport::filters()
 
     QStringList ids;
     for (const CanRecord &r : view())
-        ids << r.frameID;
+        ids << idText(r);
     QCOMPARE(ids, expectedIds);
 }
 
@@ -353,7 +428,7 @@ void tst_CAN_DataDisplaySupport::timeFilterFollowsTheTimeFormat()
     display->setFilterText(CAN_DataDisplaySupport::FilterTime, QStringLiteral("0001."));
     QVERIFY(changed.wait(5000));
     QCOMPARE(view().size(), 1);
-    QCOMPARE(view().first().frameID, QStringLiteral("0x1"));
+    QCOMPARE(idText(view().first()), QStringLiteral("0x1"));
 
     // Values other than 0 and 1 are ignored.
     QMetaObject::invokeMethod(
@@ -361,7 +436,7 @@ void tst_CAN_DataDisplaySupport::timeFilterFollowsTheTimeFormat()
     display->setFilterText(CAN_DataDisplaySupport::FilterTime, QStringLiteral("0009."));
     QVERIFY(changed.wait(5000));
     QCOMPARE(view().size(), 1);
-    QCOMPARE(view().first().frameID, QStringLiteral("0x2"));
+    QCOMPARE(idText(view().first()), QStringLiteral("0x2"));
 }
 
 void tst_CAN_DataDisplaySupport::emptyBufferRebuildsNothing()
@@ -403,7 +478,7 @@ void tst_CAN_DataDisplaySupport::pauseHoldsTheTableButNotTheCounters()
         display, [this] { display->setPause(false); }, Qt::QueuedConnection);
     QVERIFY(changed.wait(5000));
     QCOMPARE(view().size(), 3);
-    QCOMPARE(view().first().frameID, QStringLiteral("0x3"));
+    QCOMPARE(idText(view().first()), QStringLiteral("0x3"));
 
     // With nothing new, ticks stay quiet.
     counted.clear();
@@ -431,7 +506,7 @@ void tst_CAN_DataDisplaySupport::filterChangeWhilePausedShowsFramesOfThePause()
     QVERIFY(changed.wait(5000));
     QStringList ids;
     for (const CanRecord &r : view())
-        ids << r.frameID;
+        ids << idText(r);
     QCOMPARE(ids, (idList("0x11 0x10")));
 }
 
@@ -461,7 +536,7 @@ void tst_CAN_DataDisplaySupport::clearEmptiesBuffersAndCounters()
     send(1, 0x3, 3);
     send(2, 0x4, 4, 1);
     QTRY_COMPARE_WITH_TIMEOUT(view().size(), 1, 5000);
-    QCOMPARE(view().first().frameID, QStringLiteral("0x4"));
+    QCOMPARE(idText(view().first()), QStringLiteral("0x4"));
     QTRY_COMPARE_WITH_TIMEOUT(display->sendCount(), 1, 5000);
     QCOMPARE(display->recvCount(), 1);
 }
@@ -512,7 +587,7 @@ void tst_CAN_DataDisplaySupport::requestsActAtTheirPlaceAmongTheFrames()
     const auto shown = [this] {
         QStringList ids;
         for (const CanRecord &r : view())
-            ids << r.frameID;
+            ids << idText(r);
         return ids;
     };
     QTRY_COMPARE_WITH_TIMEOUT(shown(), expectedView, 5000);
@@ -532,8 +607,8 @@ void tst_CAN_DataDisplaySupport::liveFramesStayOutOfAnOpenedLog()
     live(0x1);
     CanRecordList loaded;
     CanRecord record;
-    record.frameID = QStringLiteral("0x7ef");
-    record.direction = QStringLiteral("Rx");
+    record.id = 0x7ef;
+    record.dir = 0;
     loaded.append(record);
     QMetaObject::invokeMethod(
         display,
@@ -550,7 +625,7 @@ void tst_CAN_DataDisplaySupport::liveFramesStayOutOfAnOpenedLog()
     QTRY_COMPARE_WITH_TIMEOUT(display->recvCount(), 1, 5000);
     sync();
     QCOMPARE(view().size(), 1);
-    QCOMPARE(view().first().frameID, QStringLiteral("0x7ef"));
+    QCOMPARE(idText(view().first()), QStringLiteral("0x7ef"));
     // Said once, not once per frame.
     QTRY_COMPARE_WITH_TIMEOUT(refused.count(), 1, 5000);
 
@@ -560,7 +635,7 @@ void tst_CAN_DataDisplaySupport::liveFramesStayOutOfAnOpenedLog()
     const auto shown = [this] {
         QStringList ids;
         for (const CanRecord &r : view())
-            ids << r.frameID;
+            ids << idText(r);
         return ids;
     };
     QTRY_COMPARE_WITH_TIMEOUT(shown(), QStringList { QStringLiteral("0x4") }, 5000);
@@ -647,8 +722,9 @@ void tst_CAN_DataDisplaySupport::sentTimeStampAbove32BitsShowsLowBits()
     QSignalSpy changed(display, &CAN_DataDisplaySupport::signal_DisplayBuff_Changed);
     startRefresh();
     QVERIFY(changed.wait(5000));
-    QCOMPARE(view().first().timeStamp, QStringLiteral("000012.3456"));
-    QCOMPARE(view().first().direction, QStringLiteral("Tx"));
+    QCOMPARE(CanFrameFormatter::fieldText(view().first(), CanFrameFormatter::TimeStamp),
+             QStringLiteral("000012.3456"));
+    QCOMPARE(dirText(view().first()), QStringLiteral("Tx"));
     QCOMPARE(display->sendCount(), 1);
 }
 

@@ -1,5 +1,6 @@
 #include "display/canframeformatter.h"
 #include "protocol/canframe.h"
+#include "recording/logcodec.h"
 
 #include <QtTest>
 
@@ -18,6 +19,15 @@ QByteArray frameBytes(quint8 info, quint32 id, const QByteArray &data)
 int msecsOfDay(int h, int m, int s, int ms)
 {
     return ((h * 60 + m) * 60 + s) * 1000 + ms;
+}
+
+// The history keeps numbers only: every text must come out of them as it did from the frame.
+QString fieldOf(const CanRecord &record, CanFrameFormatter::Field field)
+{
+    char text[CanFrameFormatter::MaxFieldChars];
+    const int n = CanFrameFormatter::writeField(text, record, field);
+    const QString viaString = CanFrameFormatter::fieldText(record, field);
+    return viaString == QString::fromLatin1(text, n) ? viaString : QStringLiteral("<differs>");
 }
 } // namespace
 
@@ -53,6 +63,9 @@ void tst_CanFrameFormatter::timeStamp()
     QFETCH(uint, value);
     QFETCH(QString, text);
     QCOMPARE(CanFrameFormatter::timeStampText(value), text);
+    CanRecord record;
+    record.timeStamp = value;
+    QCOMPARE(fieldOf(record, CanFrameFormatter::TimeStamp), text);
 }
 
 void tst_CanFrameFormatter::frameId_data()
@@ -71,6 +84,9 @@ void tst_CanFrameFormatter::frameId()
     QFETCH(quint32, id);
     QFETCH(QString, text);
     QCOMPARE(CanFrameFormatter::frameIdText(id), text);
+    CanRecord record;
+    record.id = id;
+    QCOMPARE(fieldOf(record, CanFrameFormatter::FrameId), text);
 }
 
 void tst_CanFrameFormatter::record_data()
@@ -188,6 +204,21 @@ void tst_CanFrameFormatter::record()
     const QStringList got { record.systemTime, record.timeStamp, record.channel,    record.frameID,
                             record.canType,    record.direction, record.dataLength, record.data };
     QCOMPARE(got, texts);
+
+    const CanRecord numbers
+        = CanFrameFormatter::recordOf(channel, frame, timeStamp, dir, msecsOfDay(14, 5, 9, 42), 0);
+    QStringList fromNumbers;
+    for (int f = CanFrameFormatter::SystemTime; f <= CanFrameFormatter::Data; ++f)
+        fromNumbers << fieldOf(numbers, CanFrameFormatter::Field(f));
+    QCOMPARE(fromNumbers, texts);
+
+    // The native log's line, remote frames' own rule included, from the numbers as from the texts.
+    record.frame = numbers.frame();
+    QByteArray fromTexts;
+    QByteArray fromRecord = "before ";
+    LogCodec::create(LogFormat::Native)->appendFrame(fromTexts, record);
+    LogCodec::create(LogFormat::Native)->appendRecord(fromRecord, numbers);
+    QCOMPARE(fromRecord, "before " + fromTexts);
 }
 
 void tst_CanFrameFormatter::systemTime_data()
@@ -205,6 +236,9 @@ void tst_CanFrameFormatter::systemTime()
     QFETCH(int, msecs);
     QFETCH(QString, text);
     QCOMPARE(CanFrameFormatter::systemTimeText(msecs), text);
+    CanRecord record;
+    record.msecsOfDay = msecs;
+    QCOMPARE(fieldOf(record, CanFrameFormatter::SystemTime), text);
     QCOMPARE(text, QTime::fromMSecsSinceStartOfDay(msecs).toString(QStringLiteral("hh:mm:ss.zzz")));
 }
 

@@ -150,11 +150,11 @@ void tst_FrameSignalText::viewsShowTheDatabasesInUse()
     QVERIFY(writeTestFile(path, vehicleDbc()));
 
     CanRecord engine;
-    engine.frame.channel = 2;
-    engine.frame.id = 0x100;
-    engine.frame.info = 8;
+    engine.channel = 2;
+    engine.id = 0x100;
+    engine.info = 8;
     CanRecord other = engine;
-    other.frame.channel = 1;
+    other.channel = 1;
     LockedHandoff<CanRecordView> handoff;
     handoff.set(CanRecordView(CanRecordList { engine, other }));
     RstandItemModel trace(&handoff);

@@ -204,9 +204,9 @@ void tst_IdOverview::statistics()
         QByteArray text = codec->header(1765180800000000, -1);
         for (const LogFrame &f : frames) {
             CanRecord record;
-            record.frame = f;
-            record.frame.hostTimeUs = 1765180800000000;
-            codec->appendFrame(text, record);
+            record = CanRecord::fromFrame(f, 0);
+            record.hostTimeUs = 1765180800000000;
+            codec->appendRecord(text, record);
         }
         const QString path = dir.filePath(QStringLiteral("stream.log"));
         QFile file(path);
@@ -380,12 +380,12 @@ void tst_IdOverview::changedBytesFadeAndQuietRowsDim()
     // Four frames 100 ms apart; the last one changes byte 2 and brings byte 3.
     for (int i = 0; i < 4; ++i) {
         CanRecord record;
-        record.frame.id = 0x10;
-        record.frame.info = i < 3 ? 3 : 4;
-        record.frame.data[2] = i < 3 ? 1 : 2;
-        record.frame.data[3] = 7;
-        record.frame.timeStamp = quint32(1000 * i);
-        record.frame.hostTimeUs = StartUs + 100000 * i;
+        record.id = 0x10;
+        record.info = i < 3 ? 3 : 4;
+        record.data[2] = i < 3 ? 1 : 2;
+        record.data[3] = 7;
+        record.timeStamp = quint32(1000 * i);
+        record.hostTimeUs = StartUs + 100000 * i;
         overview.add(record, true);
     }
     hostUs = StartUs + 300000;

@@ -15,15 +15,16 @@ namespace {
 CanRecord record(int n)
 {
     CanRecord r;
-    r.systemTime = QStringLiteral("10:00:00.00") + QString::number(n);
-    r.timeStamp = QStringLiteral("000000.000") + QString::number(n);
-    r.channel = QString::number(1 + n % 2);
-    r.frameID = QStringLiteral("0x") + QString::number(0x100 + n, 16);
-    r.canType = QStringLiteral("STD");
-    r.direction = QStringLiteral("Rx");
-    r.dataLength = QStringLiteral("1");
+    r.msecsOfDay = 10 * 3600000 + n;
+    r.timeStamp = quint32(n);
+    r.channel = quint8(1 + n % 2);
+    r.id = quint32(0x100 + n);
+    r.info = 4;
     // Every hex digit next to every other across the rows, for fonts that kern some pairs.
-    r.data = QStringLiteral("0%1 %2%3 1D AF").arg(n).arg(n % 16, 0, 16).arg(15 - n % 16, 0, 16);
+    r.data[0] = quint8(n);
+    r.data[1] = quint8((n % 16) << 4 | (15 - n % 16));
+    r.data[2] = 0x1D;
+    r.data[3] = 0xAF;
     return r;
 }
 
@@ -78,8 +79,8 @@ void tst_RstandItemModel::cells_data()
     QTest::newRow("identifier") << 3 << QStringLiteral("0x102");
     QTest::newRow("type") << 4 << QStringLiteral("STD");
     QTest::newRow("direction") << 5 << QStringLiteral("Rx");
-    QTest::newRow("length") << 6 << QStringLiteral("1");
-    QTest::newRow("data") << 7 << QStringLiteral("02 2d 1D AF");
+    QTest::newRow("length") << 6 << QStringLiteral("4");
+    QTest::newRow("data") << 7 << QStringLiteral("02 2D 1D AF");
 }
 
 void tst_RstandItemModel::cells()

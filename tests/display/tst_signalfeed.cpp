@@ -53,7 +53,7 @@ private slots:
         CanRecordList records;
         for (int i = 0; i < 2500; ++i) {
             CanRecord record;
-            record.frame = SignalTestDb::frame(2, 0x100, quint32(i), "0800");
+            record = CanRecord::fromFrame(SignalTestDb::frame(2, 0x100, quint32(i), "0800"), 0);
             records << record;
         }
         QMetaObject::invokeMethod(

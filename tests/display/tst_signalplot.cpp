@@ -29,7 +29,7 @@ private slots:
                     + (next % 2 ? "01" : "00");
                 frames << SignalTestDb::frame(1, 0x100, quint32(next * 100), hex);
                 CanRecord record;
-                record.frame = frames.constLast();
+                record = CanRecord::fromFrame(frames.constLast(), 0);
                 history.append(record);
             }
             store.add(frames.constData(), frames.size());

@@ -40,7 +40,7 @@ private slots:
                                        SignalTestDb::frame(1, 0x300, 15000, "01"),
                                        SignalTestDb::frame(1, 0x100, 20000, "0020E200") }) {
             CanRecord record;
-            record.frame = frame;
+            record = CanRecord::fromFrame(frame, 0);
             history.append(record);
             store.add(&frame, 1);
         }

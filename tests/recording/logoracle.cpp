@@ -39,7 +39,7 @@ int main(int argc, char *argv[])
         const QVector<CanRecord> records = LogFrameTable::records();
         const QVector<qint64> gaps = LogFrameTable::gapsUs();
         for (int i = 0; i < records.size(); ++i)
-            printFrame(records.at(i).frame, records.first().frame.hostTimeUs + gaps.at(i));
+            printFrame(records.at(i).frame(), records.first().hostTimeUs + gaps.at(i));
         return 0;
     }
     if (command == QLatin1String("write") && args.size() == 4) {

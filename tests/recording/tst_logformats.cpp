@@ -119,7 +119,7 @@ void tst_LogFormats::roundTrip()
 
     const QVector<qint64> gaps = LogFrameTable::gapsUs();
     for (int i = 0; i < frames.size(); ++i) {
-        const LogFrame &want = records.at(i).frame;
+        const LogFrame want = records.at(i).frame();
         const LogFrame &got = frames.at(i);
         QCOMPARE(got.channel, want.channel);
         QCOMPARE(got.id, want.id);
@@ -144,7 +144,7 @@ void tst_LogFormats::roundTrip()
         }
     }
     if (format != LogFormat::Native)
-        QVERIFY(qAbs(frames.first().hostTimeUs - records.first().frame.hostTimeUs) < 1000);
+        QVERIFY(qAbs(frames.first().hostTimeUs - records.first().hostTimeUs) < 1000);
 }
 
 void tst_LogFormats::realTimeLogMatchesGlobalSave()
@@ -160,11 +160,11 @@ void tst_LogFormats::realTimeLogMatchesGlobalSave()
     // Frames arrive after the log was started.
     QVector<CanRecord> records = LogFrameTable::records();
     const qint64 shift
-        = QDateTime::currentMSecsSinceEpoch() * 1000 + 1000000 - records.first().frame.hostTimeUs;
-    for (CanRecord &record : records) {
-        record.frame.hostTimeUs += shift;
-        writer.writeFrame(record);
-    }
+        = QDateTime::currentMSecsSinceEpoch() * 1000 + 1000000 - records.first().hostTimeUs;
+    for (CanRecord &record : records)
+        record.hostTimeUs += shift;
+    writer.writeRecords(records.mid(0, 3));
+    writer.writeRecords(records.mid(3));
     writer.realTimeSaveCommand(QString(), false);
 
     QFile file(live);
@@ -509,18 +509,16 @@ void tst_LogFormats::nativeLongCaptureKeepsItsDays()
     const qint64 lastMs = QDateTime::currentMSecsSinceEpoch() - 60000;
     const qint64 spanMs = qint64(hours) * 3600000;
     const int count = hours / 2 + 1;
-    CanFrameFormatter formatter;
     CanRecordBuffer buffer;
     QVector<qint64> wantMs;
     for (int i = 0; i < count; ++i) {
         const qint64 ms = lastMs - spanMs + spanMs * i / (count - 1);
         wantMs << ms;
         CanRecord record;
-        record.frame.channel = 1;
-        record.frame.id = quint32(i);
-        record.frame.hostTimeUs = ms * 1000;
-        formatter.format(record, 1, record.frame.toDeviceFrame(), 0, 0,
-                         QDateTime::fromMSecsSinceEpoch(ms).time().msecsSinceStartOfDay());
+        record.channel = 1;
+        record.id = quint32(i);
+        record.hostTimeUs = ms * 1000;
+        record.msecsOfDay = QDateTime::fromMSecsSinceEpoch(ms).time().msecsSinceStartOfDay();
         buffer.append(record);
     }
     QTemporaryDir dir;

@@ -21,8 +21,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <memory>
 #include "support/privatesettingsmain.h"
+#include <memory>
 
 namespace {
 constexpr int AdapterSettleMs = 50;
@@ -267,7 +267,10 @@ void tst_SendRun::run()
     QCOMPARE(stamps.size(), ids.size());
     int tx = 0;
     int rx = 0;
-    for (const CanRecord &record : shown) {
+    CanFrameFormatter formatter;
+    for (const CanRecord &shownRecord : shown) {
+        FileSaveSupport::CAN_StructureDescription record;
+        formatter.format(record, shownRecord);
         if (record.direction == QLatin1String("Tx")) {
             QCOMPARE(record.channel, QStringLiteral("1"));
             QCOMPARE(record.frameID, CanFrameFormatter::frameIdText(ids.at(tx)));
@@ -414,7 +417,10 @@ void tst_SendRun::twoPanelsOnOneChannel()
     QCOMPARE(shown.size(), 4 * Frames);
     int fromFirst = 0;
     int fromSecond = 0;
-    for (const CanRecord &record : shown) {
+    CanFrameFormatter formatter;
+    for (const CanRecord &shownRecord : shown) {
+        FileSaveSupport::CAN_StructureDescription record;
+        formatter.format(record, shownRecord);
         if (record.direction != QLatin1String("Tx"))
             continue;
         if (record.frameID == CanFrameFormatter::frameIdText(0x100)) {

@@ -43,10 +43,9 @@ QVector<qint64> gapsUs()
     return gaps;
 }
 
-QVector<FileSaveSupport::CAN_StructureDescription> records()
+QVector<CanRecord> records()
 {
-    CanFrameFormatter formatter;
-    QVector<FileSaveSupport::CAN_StructureDescription> out;
+    QVector<CanRecord> out;
     const QVector<qint64> gaps = gapsUs();
     int i = 0;
     for (const Row &row : Rows) {
@@ -60,12 +59,19 @@ QVector<FileSaveSupport::CAN_StructureDescription> records()
             frame.data[b] = quint8(row.data[b]);
         // Whole milliseconds, as the host clock gives them.
         frame.hostTimeUs = (FirstHostUs + gaps.at(i++) + row.hostJitterUs) / 1000 * 1000;
-        FileSaveSupport::CAN_StructureDescription record;
         const QDateTime local = QDateTime::fromMSecsSinceEpoch(frame.hostTimeUs / 1000);
-        formatter.format(record, frame.channel, frame.toDeviceFrame(), frame.timeStamp, frame.dir,
-                         local.time().msecsSinceStartOfDay());
-        record.frame = frame;
-        out.append(record);
+        out.append(CanRecord::fromFrame(frame, local.time().msecsSinceStartOfDay()));
+    }
+    return out;
+}
+
+QVector<FileSaveSupport::CAN_StructureDescription> texts()
+{
+    CanFrameFormatter formatter;
+    QVector<FileSaveSupport::CAN_StructureDescription> out;
+    for (const CanRecord &record : records()) {
+        out.append(FileSaveSupport::CAN_StructureDescription());
+        formatter.format(out.last(), record);
     }
     return out;
 }
