@@ -1780,8 +1780,8 @@ Reason: %2</translation>
         <translation>Memory used:</translation>
     </message>
     <message>
-        <source>更改立即生效。容量改小时，超出的最早的帧会被丢弃。</source>
-        <translation>The change takes effect at once. A smaller size drops the oldest frames beyond it.</translation>
+        <source>更改立即生效。改小容量时，会丢弃最早的帧。</source>
+        <translation>The change takes effect at once. A smaller size drops the oldest frames.</translation>
     </message>
     <message>
         <source>确定</source>

@@ -83,7 +83,7 @@ HistorySizeDialog::HistorySizeDialog(CAN_DataDisplaySupport *display, QWidget *p
     form->setColumnStretch(2, 1);
     body->addLayout(form);
 
-    auto *note = new QLabel(tr("更改立即生效。容量改小时，超出的最早的帧会被丢弃。"), this);
+    auto *note = new QLabel(tr("更改立即生效。改小容量时，会丢弃最早的帧。"), this);
     note->setObjectName(QStringLiteral("historyNote"));
     note->setWordWrap(true);
     note->setStyleSheet(QStringLiteral("color:#5a5a5a"));
