@@ -31,8 +31,8 @@ public:
         if (steps > 0) {
             next = (current / FramesStep + steps) * FramesStep;
         } else {
-            const qint64 below = (current + FramesStep - 1) / FramesStep;
-            next = (below + steps) * FramesStep;
+            const qint64 atOrAbove = (current + FramesStep - 1) / FramesStep;
+            next = (atOrAbove + steps) * FramesStep;
         }
         setValue(int(qBound<qint64>(minimum(), next, maximum())));
         selectAll();
