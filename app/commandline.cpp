@@ -1,5 +1,6 @@
 #include "app/commandline.h"
 
+#include "display/candatadisplaysupport.h"
 #include "simulator/portoptions.h"
 
 #include <QCommandLineParser>
@@ -10,7 +11,7 @@ struct CommandLine::Parser
     Parser()
     {
         parser.setApplicationDescription(tr("RCAN-U01 双通道 USB-CAN 适配器的 CAN 总线分析仪。"));
-        parser.addOptions({ simulate, rate, port });
+        parser.addOptions({ simulate, rate, port, history });
         parser.addPositionalArgument(QStringLiteral("FILE"), tr("要打开的日志文件。"),
                                      QStringLiteral("[FILE]"));
     }
@@ -30,6 +31,13 @@ struct CommandLine::Parser
                                     tr("把没有 USB 标识的串口设备（例如伪终端）列在设备页中；"
                                        "可以给出多次。"),
                                     QStringLiteral("PATH") };
+    const QCommandLineOption history {
+        QStringLiteral("history"),
+        tr("接收视图在本次运行中保存的历史帧数（%1 到 %2），不改变设置中记住的容量。")
+            .arg(CAN_DataDisplaySupport::MinBuffSize)
+            .arg(CAN_DataDisplaySupport::MaxBuffSize),
+        QStringLiteral("N")
+    };
 };
 
 CommandLineResult CommandLine::parse(const QStringList &arguments)
@@ -41,6 +49,7 @@ CommandLineResult CommandLine::parse(const QStringList &arguments)
     const QCommandLineOption &simulate = p.simulate;
     const QCommandLineOption &rate = p.rate;
     const QCommandLineOption &port = p.port;
+    const QCommandLineOption &history = p.history;
 
     CommandLineResult result;
     const auto fail = [&](const QString &why) {
@@ -71,6 +80,17 @@ CommandLineResult CommandLine::parse(const QStringList &arguments)
         if (!ok || value < 0)
             return fail(tr("--simulate-rate 需要 0 或更大的整数。"));
         options.simulateRate = value;
+    }
+    if (parser.isSet(history)) {
+        bool ok = false;
+        const int value = parser.value(history).toInt(&ok);
+        if (!ok || value < CAN_DataDisplaySupport::MinBuffSize
+            || value > CAN_DataDisplaySupport::MaxBuffSize) {
+            return fail(tr("--history 需要 %1 到 %2 之间的整数。")
+                            .arg(CAN_DataDisplaySupport::MinBuffSize)
+                            .arg(CAN_DataDisplaySupport::MaxBuffSize));
+        }
+        options.historySize = value;
     }
     options.ports = parser.values(port);
     if (options.ports.contains(QString()))

@@ -1,7 +1,8 @@
 #pragma once
 
-// The program's command line: the ports to list, the virtual adapter, a log file to open, and
-// the usage questions (--help, --version) that are answered without a window.
+// The program's command line: the ports to list, the virtual adapter, a log file to open, the
+// history size for one run, and the usage questions (--help, --version) that are answered without a
+// window.
 
 #include <QCoreApplication>
 #include <QString>
@@ -13,6 +14,7 @@ struct CommandLineOptions
     int simulateRate = 100; // frames per second per started channel of the virtual adapter
     QStringList ports;
     QString logFile; // the log file named on the command line, if any
+    int historySize = 0; // frames the receive view keeps in this run (--history); 0: as remembered
 };
 
 struct CommandLineResult

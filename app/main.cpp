@@ -1,6 +1,7 @@
 #include "app/applicationshell.h"
 #include "app/checkedtranslator.h"
 #include "app/commandline.h"
+#include "app/historysetting.h"
 #include "app/qttranslation.h"
 #include "app/razoradurodmainwindow.h"
 #include "app/rcanresources.h"
@@ -86,6 +87,10 @@ int main(int argc, char *argv[])
     QString error;
     if (!applyPortOptions(options.ports, options.simulate, options.simulateRate, &error))
         qWarning().noquote() << error;
+
+    // The size must be in force before a log is read into the history, or the log's oldest frames
+    // would be cut to the default size.
+    HistorySetting::applyAtStart(options.historySize);
 
     // rcan-tools FILE: the log opens in the receive view of the first main window, once its event
     // loop runs: a message about the file then waits inside that loop, and a request to

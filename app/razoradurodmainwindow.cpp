@@ -5,10 +5,12 @@
 #include "app/rivexabout.h"
 #include "app/runtimefiles.h"
 #include "app/settings.h"
+#include "app/widgets/historysizedialog.h"
 #include "app/widgets/rframelesswidget.h"
 #include "app/widgets/rtitle.h"
 #include "busload/occupancyrate_widget.h"
 #include "device/devicemanagement.h"
+#include "display/candatadisplaysupport.h"
 #include "display/canview_widget.h"
 #include "display/databasesmodel.h"
 #include "display/databaseswindow.h"
@@ -135,6 +137,8 @@ void RAZOradurodMainWindow::buildBand()
         == QLatin1String("EN");
     m_languageAction = menu->addAction(english ? tr("切换到中文") : tr("切换到英文"));
     m_languageAction->setObjectName(QStringLiteral("languageAction"));
+    m_historySizeAction = menu->addAction(tr("历史记录容量..."));
+    m_historySizeAction->setObjectName(QStringLiteral("historySizeAction"));
     m_aboutAction = menu->addAction(tr("关于"));
     m_aboutAction->setObjectName(QStringLiteral("aboutAction"));
     setting->setMenu(menu);
@@ -255,6 +259,15 @@ void RAZOradurodMainWindow::ON_ToolBarTriggered_SettingHander(QAction *action)
         switchLanguage();
     else if (action == m_aboutAction)
         m_about->showNormal();
+    else if (action == m_historySizeAction)
+        showHistorySize();
+}
+
+void RAZOradurodMainWindow::showHistorySize()
+{
+    if (!m_historySize)
+        m_historySize = new HistorySizeDialog(CAN_DataDisplaySupport::instance(), this);
+    m_historySize->showForCurrentSize();
 }
 
 void RAZOradurodMainWindow::switchLanguage()

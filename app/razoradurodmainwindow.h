@@ -8,6 +8,7 @@ class QTranslator;
 class CANView_Widget;
 class DeviceManagement;
 class generallyFrameSendWidget;
+class HistorySizeDialog;
 class OccupancyRate_Widget;
 class RivexAbout;
 class rFrameLessWidget;
@@ -39,6 +40,9 @@ public:
     generallyFrameSendWidget *sendPage() const { return m_sendPage; }
     QAction *languageAction() const { return m_languageAction; }
     QAction *aboutAction() const { return m_aboutAction; }
+    QAction *historySizeAction() const { return m_historySizeAction; }
+    // Made when first asked for from the settings menu.
+    HistorySizeDialog *historySizeDialog() const { return m_historySize; }
 
 private slots:
     void ON_ToolBarTriggered_DeviceManagementHander(QAction *action);
@@ -56,6 +60,7 @@ private:
                                bool leftBorder);
     void buildPages();
     void switchLanguage();
+    void showHistorySize();
 
     DeviceManagement *m_deviceManagement = nullptr;
     OccupancyRate_Widget *m_busLoad = nullptr;
@@ -67,6 +72,8 @@ private:
     QTranslator *m_qtTranslator = nullptr; // Qt's own dialogs and menus in Chinese
     QAction *m_languageAction = nullptr;
     QAction *m_aboutAction = nullptr;
+    QAction *m_historySizeAction = nullptr;
+    HistorySizeDialog *m_historySize = nullptr;
     generallyFrameSendWidget *m_sendPage = nullptr;
 
     Rtitle *m_logo = nullptr;

@@ -1,7 +1,8 @@
-// Renders the main window, the about window and the pages in both languages to PNG files, for
-// looking at the interface and for the picture in the README. The main window shows live traffic
-// from a virtual adapter opened through the device panel, as a user would. Uses a private settings
-// folder, so the user's stored language and bit rates are left alone.
+// Renders the main window, the about window, the history size window and the pages in both
+// languages to PNG files, for looking at the interface and for the picture in the README. The main
+// window shows live traffic from a virtual adapter opened through the device panel, as a user
+// would. Uses a private settings folder, so the user's stored language and bit rates are left
+// alone.
 //
 //   xvfb-run -a rcan-shell-screenshots <output-dir>
 
@@ -10,23 +11,29 @@
 #include "app/rcanresources.h"
 #include "app/rivexabout.h"
 #include "app/settings.h"
+#include "app/widgets/historysizedialog.h"
 #include "busload/occupancyrate_widget.h"
 #include "device/devicemanagement.h"
+#include "display/candatadisplaysupport.h"
 #include "link/serialcontrol.h"
 #include "protocol/common.h"
 #include "send/generallyframesendwidget.h"
 #include "simulator/virtualadapter.h"
 #include "tools/toolenvironment.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QGuiApplication>
+#include <QMenu>
 #include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTextStream>
+#include <QToolButton>
 #include <QWidget>
 
 #include <cstdio>
@@ -99,6 +106,24 @@ int main(int argc, char *argv[])
         if (QScreen *screen = QGuiApplication::primaryScreen())
             screen->grabWindow(0).save(out.filePath(QStringLiteral("screen_%1.png").arg(lang)));
         window->aboutPage()->hide();
+        // The settings menu and the history size window it leads to, at a size whose memory
+        // figure is in gigabytes.
+        if (auto *button = child<QToolButton>(window, "toolButton_Setting")) {
+            QMenu *menu = button->menu();
+            menu->popup(button->mapToGlobal(QPoint(0, button->height())));
+            menu->setActiveAction(window->historySizeAction());
+            common::delayMsec(300);
+            ok &= save(menu, out.filePath(QStringLiteral("settingmenu_%1.png").arg(lang)));
+            menu->hide();
+        }
+        {
+            HistorySizeDialog history(CAN_DataDisplaySupport::instance(), window);
+            history.showForCurrentSize();
+            history.framesBox()->setValue(40000000);
+            history.framesBox()->selectAll();
+            common::delayMsec(300);
+            ok &= save(&history, out.filePath(QStringLiteral("historysize_%1.png").arg(lang)));
+        }
         // The pages too, to look them over in both languages.
         const std::pair<QWidget *, QString> pages[] = {
             { DeviceManagement::instance(), QStringLiteral("device") },

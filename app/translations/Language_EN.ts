@@ -273,6 +273,10 @@
         <source>CAN数据库...</source>
         <translation>CAN databases...</translation>
     </message>
+    <message>
+        <source>历史记录容量...</source>
+        <translation>History size...</translation>
+    </message>
 </context>
 <context>
     <name>RivexAbout</name>
@@ -762,6 +766,14 @@ Reason: %2</translation>
     <message>
         <source>--port：设备 %1 不存在。</source>
         <translation>--port: the device %1 does not exist.</translation>
+    </message>
+    <message>
+        <source>接收视图在本次运行中保存的历史帧数（%1 到 %2），不改变设置中记住的容量。</source>
+        <translation>Frames the receive view keeps in its history in this run (%1 to %2); the size remembered in the settings stays as it is.</translation>
+    </message>
+    <message>
+        <source>--history 需要 %1 到 %2 之间的整数。</source>
+        <translation>--history needs a whole number from %1 to %2.</translation>
     </message>
 </context>
 <context>
@@ -1751,6 +1763,45 @@ Reason: %2</translation>
     <message>
         <source>数据只能包含十六进制数字。</source>
         <translation>The data can only hold hex digits.</translation>
+    </message>
+</context>
+<context>
+    <name>HistorySizeDialog</name>
+    <message>
+        <source> 历史记录容量</source>
+        <translation> History size</translation>
+    </message>
+    <message>
+        <source> 帧</source>
+        <translation> frames</translation>
+    </message>
+    <message>
+        <source>保存的帧数：</source>
+        <translation>Frames kept:</translation>
+    </message>
+    <message>
+        <source>占用内存：</source>
+        <translation>Memory used:</translation>
+    </message>
+    <message>
+        <source>更改立即生效。改小容量时，会丢弃最早的帧。</source>
+        <translation>The change takes effect at once. A smaller size drops the oldest frames.</translation>
+    </message>
+    <message>
+        <source>确定</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>约 %1 MB</source>
+        <translation>about %1 MB</translation>
+    </message>
+    <message>
+        <source>约 %1 GB</source>
+        <translation>about %1 GB</translation>
     </message>
 </context>
 </TS>

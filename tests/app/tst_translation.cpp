@@ -2,6 +2,7 @@
 #include "app/razoradurodmainwindow.h"
 #include "app/rivexabout.h"
 #include "app/settings.h"
+#include "app/widgets/historysizedialog.h"
 #include "device/devicemanagement.h"
 #include "support/mainwindowdriver.h"
 #include "support/translationcheck.h"
@@ -67,6 +68,8 @@ void tst_Translation::everyWindowIsEnglish()
         QTest::mouseClick(MainWindowDriver::toolButton(window.get(), QLatin1String(name)),
                           Qt::LeftButton);
     window->aboutPage()->showNormal();
+    MainWindowDriver::chooseFromSettingMenu(window.get(), window->historySizeAction());
+    QTRY_VERIFY(window->historySizeDialog() && window->historySizeDialog()->isVisible());
     QTest::qWait(200);
 
     QList<QWidget *> roots = QApplication::topLevelWidgets();
