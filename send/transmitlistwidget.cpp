@@ -2,6 +2,7 @@
 #include "ui_transmitlistwidget.h"
 
 #include "app/settings.h"
+#include "display/candatadisplaysupport.h"
 #include "display/logloader.h"
 #include "display/logopenprogress.h"
 #include "protocol/canframe.h"
@@ -157,9 +158,8 @@ TransmitListWidget::TransmitListWidget(QWidget *parent)
     buildUi();
 
     // Logs are read on the receive view's loader, but into numbers only: a replay needs none of
-    // the display texts, and a million frames then stay a few tens of megabytes.
+    // the display texts.
     m_loader = new LogLoader(nullptr, this);
-    m_loader->setFrameLimit(MaxReplayFrames);
     connect(m_loader, &LogLoader::finished, this, &TransmitListWidget::onReplayLogLoaded);
 
     const QVariant stored = readSetting(QLatin1String(SettingsKey));
@@ -798,6 +798,8 @@ bool TransmitListWidget::openReplayLog(const QString &path)
     m_openProgress->showOver(this);
     enableReplayInputs(false);
     m_replayState->setText(tr("正在读取日志..."));
+    // A replay takes as many frames as the history holds: the opened log plays whole.
+    m_loader->setFrameLimit(CAN_DataDisplaySupport::instance()->maxBuffSize());
     m_loader->start(path);
     return true;
 }

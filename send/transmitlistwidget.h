@@ -53,7 +53,6 @@ public:
     static constexpr int MaxPeriodMs = 100000;
     static constexpr int MaxNameLength = 20;
     static constexpr qint64 MaxListFileBytes = 16 * 1024 * 1024;
-    static constexpr int MaxReplayFrames = 1000000;
     // A replay below this share of the asked speed is reported as held back by the link.
     static constexpr double SpeedShortfall = 0.95;
     static constexpr const char *SettingsKey = "TransmitList";

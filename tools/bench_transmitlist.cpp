@@ -135,7 +135,7 @@ void benchReplayLoad()
         std::printf("replay load: cannot write %s\n", qPrintable(path));
         return;
     }
-    const int count = TransmitListWidget::MaxReplayFrames;
+    const int count = CAN_DataDisplaySupport::DefaultMaxBuffSize;
     QByteArray text;
     char line[80];
     for (int i = 0; i < count; ++i) {
