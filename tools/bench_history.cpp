@@ -34,6 +34,9 @@
 #include <cstdio>
 #include <functional>
 #include <vector>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 namespace {
 constexpr qint64 DefaultFrames = 10000000;
@@ -123,6 +126,26 @@ bool waitUntil(const std::function<bool()> &done, int timeoutMs)
 void idle(int ms)
 {
     waitUntil([] { return false; }, ms);
+}
+
+struct HeapUse
+{
+    double inUse = 0;
+    double free = 0;
+};
+
+// Returns free heap to the system first, so that the resident size read next is what is in use.
+HeapUse heapUse()
+{
+    HeapUse use;
+#ifdef __GLIBC__
+    const struct mallinfo2 before = mallinfo2();
+    use.free = double(before.fordblks);
+    malloc_trim(0);
+    const struct mallinfo2 info = mallinfo2();
+    use.inUse = double(info.uordblks + info.hblkhd);
+#endif
+    return use;
 }
 
 QString idText(QAbstractItemModel *model, int row)
@@ -244,6 +267,12 @@ int main(int argc, char **argv)
     report("RSS above the empty program per frame held (bytes)", perFrame, "bytes", "<= 64",
            perFrame <= 64);
     report("peak RSS during the load (MB)", peakKb / 1024.0, "MB", "(info)", true);
+    // What of that the records and the rest really use, and what the allocator only keeps.
+    const HeapUse heap = heapUse();
+    std::printf("  heap in use %.1f MB, %.1f MB free but kept; RSS once the allocator gives back "
+                "what it can %.1f MB\n",
+                heap.inUse / 1048576.0, heap.free / 1048576.0,
+                BenchLog::statusKb("VmRSS:") / 1024.0);
 
     // Filter changes over the full history: each counts until the table shows the new rows.
     struct FilterCase
