@@ -4,7 +4,7 @@
 // memory as the kernel counts it.
 
 #include "display/canframeformatter.h"
-#include "display/canrecordbuffer.h"
+#include "recording/filesavesupport.h"
 #include "recording/logcodec.h"
 
 #include <QByteArray>
@@ -46,7 +46,7 @@ inline bool writeLog(const QString &path, LogFormat format, qint64 frames)
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return false;
     QByteArray out = codec->header(startUs, int(qMin<qint64>(frames, INT_MAX)));
-    CanRecord record;
+    FileSaveSupport::CAN_StructureDescription record;
     quint32 stamp = 0xFFFFFFFFu - 2500000u;
     bool written = true;
     for (qint64 i = 0; i < frames && written; ++i) {
