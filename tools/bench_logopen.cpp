@@ -3,20 +3,18 @@
 // until the whole file is in, and the process's peak resident memory during that load.
 
 #include "display/candatadisplaysupport.h"
-#include "display/canframeformatter.h"
 #include "display/cantablewidget.h"
 #include "display/canview_widget.h"
 #include "display/logloader.h"
 #include "recording/logcodec.h"
 #include "recording/logfilereader.h"
+#include "tools/benchlog.h"
 #include "tools/toolenvironment.h"
 
 #include <QApplication>
-#include <QDateTime>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QPushButton>
-#include <QRandomGenerator>
 #include <QTableView>
 #include <QTemporaryDir>
 
@@ -25,58 +23,6 @@
 namespace {
 constexpr int Frames = 1000000;
 
-// Frames as a bus shows them: two channels, both directions, a few dozen identifiers, mostly
-// eight data bytes; device stamps that wrap past 32 bits half-way through.
-void writeLog(const QString &path, LogFormat format, int frames = Frames)
-{
-    QRandomGenerator random(7);
-    const std::unique_ptr<LogCodec> codec = LogCodec::create(format);
-    const qint64 startUs = QDateTime::currentMSecsSinceEpoch() * 1000 - 3600LL * 1000000;
-    QFile file(path);
-    file.open(QIODevice::WriteOnly | QIODevice::Truncate);
-    QByteArray out = codec->header(startUs, frames);
-    LogFrame frame;
-    quint32 stamp = 0xFFFFFFFFu - 2500000u;
-    for (int i = 0; i < frames; ++i) {
-        const bool extended = i % 5 == 0;
-        frame.channel = quint8(1 + (i & 1));
-        frame.dir = quint8(i % 7 == 0);
-        frame.id = extended ? 0x18FF0000u + random.bounded(32) : 0x100u + random.bounded(32);
-        frame.info = quint8((extended ? LogFrame::Extended : 0) | (i % 50 == 0 ? 0 : 8));
-        for (quint8 &byte : frame.data)
-            byte = quint8(random.bounded(256));
-        stamp += 2 + random.bounded(8);
-        frame.timeStamp = stamp;
-        frame.hostTimeUs = startUs + qint64(i) * 500;
-        codec->appendRecord(out,
-                            CanRecord::fromFrame(frame, int((frame.hostTimeUs / 1000) % 86400000)));
-        if (out.size() > (1 << 20)) {
-            file.write(out);
-            out.clear();
-        }
-    }
-    out += codec->footer();
-    file.write(out);
-}
-
-long statusKb(const char *field)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith(field))
-            return line.mid(int(qstrlen(field))).trimmed().split(' ').first().toLong();
-    }
-    return -1;
-}
-
-void resetPeak()
-{
-    QFile clear(QStringLiteral("/proc/self/clear_refs"));
-    if (clear.open(QIODevice::WriteOnly))
-        clear.write("5");
-}
 } // namespace
 
 int main(int argc, char **argv)
@@ -97,13 +43,13 @@ int main(int argc, char **argv)
     for (int f = 0; f < LogCodec::FormatCount; ++f) {
         const LogFormat format = LogCodec::formatAt(f);
         const QString path = dir.filePath(QStringLiteral("bench") + LogCodec::suffix(format));
-        writeLog(path, format);
+        BenchLog::writeLog(path, format, Frames);
         QCoreApplication::processEvents();
         view.findChild<QPushButton *>(QStringLiteral("button_clear"))->click();
         while (model->rowCount() > 0 || display->counts().recv + display->counts().send > 0)
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
-        resetPeak();
-        const long before = statusKb("VmRSS:");
+        BenchLog::resetPeak();
+        const long before = BenchLog::statusKb("VmRSS:");
 
         bool finished = false;
         QObject context;
@@ -133,7 +79,8 @@ int main(int argc, char **argv)
         std::printf("%-8s %9lld bytes  first frames %5.2f s  all %5.2f s  target <= 3 s %s  "
                     "peak RSS %ld MB (%ld MB before)\n",
                     names[f], static_cast<long long>(QFile(path).size()), first, end,
-                    end <= 3.0 ? "ok" : "MISSED", statusKb("VmHWM:") / 1024, before / 1024);
+                    end <= 3.0 ? "ok" : "MISSED", BenchLog::statusKb("VmHWM:") / 1024,
+                    before / 1024);
         std::fflush(stdout);
 
         // Reading alone, without turning frames into records.
@@ -148,7 +95,7 @@ int main(int argc, char **argv)
 
     // More frames than the history holds: the newest million stay and the user is told.
     const QString big = dir.filePath(QStringLiteral("big.log"));
-    writeLog(big, LogFormat::Candump, Frames + 50000);
+    BenchLog::writeLog(big, LogFormat::Candump, Frames + 50000);
     bool finished = false;
     QObject context;
     QObject::connect(view.logLoader(), &LogLoader::finished, &context,
