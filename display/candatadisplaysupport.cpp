@@ -144,7 +144,7 @@ int CAN_DataDisplaySupport::drainInbox()
             break;
         }
     }
-    // The frame texts are freed here, on the thread that made them.
+    // The frames' bytes are freed here, in one go.
     m_draining.clear();
     feedSignals();
     if (!m_logBatch.isEmpty() && m_logBatchAge.elapsed() >= LogBatchMs)

@@ -28,12 +28,14 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <cstdio>
 
@@ -178,6 +180,30 @@ int main(int argc, char *argv[])
             view->setFileNameProvider([globalPath] { return globalPath; });
             child<QPushButton>(view, "button_save")->click();
             common::delayMsec(5000);
+        }
+        {
+            // A filter over a deep history: its progress in the bottom bar, the rows of before
+            // still in the table.
+            CAN_DataDisplaySupport *display = CAN_DataDisplaySupport::instance();
+            contextProtocol *codec = contextProtocol::instance();
+            const QByteArray frame = QByteArray::fromHex("0811223344AABBCCDDEEFF0011");
+            for (int i = 0; i < 4 * CAN_DataDisplaySupport::RebuildSlice; ++i)
+                emit codec->signal_REP_CANFrame(uchar(1 + (i & 1)), frame, uint(i), 0);
+            common::delayMsec(2000);
+            display->setRebuildProgressMs(0);
+            auto *progress = child<QWidget>(view, "progressBar_filter");
+            view->table()->dataEdit->setText(QStringLiteral("12 34 56"));
+            QElapsedTimer waited;
+            waited.start();
+            while (!progress->isVisible() && waited.elapsed() < 5000) {
+                QCoreApplication::processEvents();
+                QThread::msleep(1);
+            }
+            ok &= progress->isVisible()
+                && save(window, out.filePath(QStringLiteral("receive_filtering_%1.png").arg(lang)));
+            display->setRebuildProgressMs(CAN_DataDisplaySupport::RebuildProgressMs);
+            view->table()->dataEdit->clear();
+            child<QPushButton>(view, "button_clear")->click();
         }
         // A log target that is no regular file: the user is told which path and why.
         view->setFileNameProvider([] { return QStringLiteral("/dev/full"); });
