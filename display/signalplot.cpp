@@ -339,8 +339,9 @@ void SignalPlot::append(Trace &trace, const QVector<SignalSample> &samples)
     const QSharedPointer<QCPGraphDataContainer> container = trace.graph->data();
     container->add(data, true);
     // A long live session keeps as many values as the history holds frames.
-    if (container->size() > MaxPoints + MaxPoints / 10)
-        container->removeBefore((container->constBegin() + (container->size() - MaxPoints))->key);
+    const int maxPoints = m_maxPoints ? qMax(1, m_maxPoints()) : MaxPoints;
+    if (container->size() > maxPoints + maxPoints / 10)
+        container->removeBefore((container->constBegin() + (container->size() - maxPoints))->key);
     if (!trace.hasRange || low < trace.low || high > trace.high) {
         trace.low = low;
         trace.high = high;

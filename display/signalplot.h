@@ -67,7 +67,11 @@ public:
     // at a fraction of the cost of ten. Zooming and panning redraw at once, not on this timer.
     static constexpr int RedrawMs = 250;
     static constexpr double DefaultSpanSeconds = 10.0;
-    static constexpr int MaxPoints = 1000000; // per signal
+    // Values kept per signal unless told otherwise: as many as a history of the default size
+    // holds frames.
+    static constexpr int MaxPoints = 1000000;
+    // A plot kept as deep as the history: asked whenever values are added.
+    void setMaxPointsSource(std::function<int()> source) { m_maxPoints = std::move(source); }
 
 signals:
     // A history fill has arrived and is drawn.
@@ -117,6 +121,7 @@ private:
     SignalStore *m_store;
     DatabaseSet *m_databases;
     HistorySource m_history;
+    std::function<int()> m_maxPoints;
     QCustomPlot *m_plot;
     QCPMarginGroup *m_margins;
     QToolButton *m_follow;

@@ -48,6 +48,8 @@ SignalPlot *SignalWindows::plot()
                                 [](const std::function<void()> &atCopy) {
                                     return CAN_DataDisplaySupport::instance()->historyCopy(atCopy);
                                 });
+        m_plot->setMaxPointsSource(
+            [] { return CAN_DataDisplaySupport::instance()->maxBuffSize(); });
     }
     return m_plot;
 }

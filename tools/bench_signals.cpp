@@ -99,11 +99,8 @@ LogFrame driveFrame(int i)
 CanRecordBuffer makeLog(int frames)
 {
     CanRecordBuffer log;
-    CanRecord record;
-    for (int i = 0; i < frames; ++i) {
-        record = CanRecord::fromFrame(driveFrame(i), 0);
-        log.append(record);
-    }
+    for (int i = 0; i < frames; ++i)
+        log.append(CanRecord::fromFrame(driveFrame(i), 0));
     return log;
 }
 

@@ -104,9 +104,7 @@ int main(int argc, char *argv[])
     store.add(frames.constData(), frames.size());
     CanRecordBuffer history;
     for (const LogFrame &f : frames) {
-        CanRecord record;
-        record = CanRecord::fromFrame(f, 0);
-        history.append(record);
+        history.append(CanRecord::fromFrame(f, 0));
     }
 
     bool ok = true;

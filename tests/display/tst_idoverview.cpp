@@ -203,8 +203,7 @@ void tst_IdOverview::statistics()
         const std::unique_ptr<LogCodec> codec = LogCodec::create(LogFormat::CandumpWithDirection);
         QByteArray text = codec->header(1765180800000000, -1);
         for (const LogFrame &f : frames) {
-            CanRecord record;
-            record = CanRecord::fromFrame(f, 0);
+            CanRecord record = CanRecord::fromFrame(f, 0);
             record.hostTimeUs = 1765180800000000;
             codec->appendRecord(text, record);
         }

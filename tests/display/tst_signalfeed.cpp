@@ -52,9 +52,7 @@ private slots:
         // An opened log: emptied first, then its frames, all of them.
         CanRecordList records;
         for (int i = 0; i < 2500; ++i) {
-            CanRecord record;
-            record = CanRecord::fromFrame(SignalTestDb::frame(2, 0x100, quint32(i), "0800"), 0);
-            records << record;
+            records << CanRecord::fromFrame(SignalTestDb::frame(2, 0x100, quint32(i), "0800"), 0);
         }
         QMetaObject::invokeMethod(
             &display,

@@ -28,9 +28,7 @@ private slots:
                     + QByteArray::number(next >> 8, 16).rightJustified(2, '0') + "28"
                     + (next % 2 ? "01" : "00");
                 frames << SignalTestDb::frame(1, 0x100, quint32(next * 100), hex);
-                CanRecord record;
-                record = CanRecord::fromFrame(frames.constLast(), 0);
-                history.append(record);
+                history.append(CanRecord::fromFrame(frames.constLast(), 0));
             }
             store.add(frames.constData(), frames.size());
         };
@@ -100,6 +98,13 @@ private slots:
         }
         plot.update();
         expectSeries(plot.graph(speed), 30);
+
+        // As deep as the history: past its size the oldest values go.
+        plot.setMaxPointsSource([] { return 40; });
+        feed(20);
+        plot.update();
+        QCOMPARE(plot.graph(speed)->data()->size(), 40);
+        QCOMPARE(plot.graph(speed)->data()->constBegin()->key, 10 * 0.01);
     }
 
 private:

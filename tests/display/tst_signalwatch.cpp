@@ -39,9 +39,7 @@ private slots:
         for (const LogFrame &frame : { SignalTestDb::frame(1, 0x100, 10000, "0010E201"),
                                        SignalTestDb::frame(1, 0x300, 15000, "01"),
                                        SignalTestDb::frame(1, 0x100, 20000, "0020E200") }) {
-            CanRecord record;
-            record = CanRecord::fromFrame(frame, 0);
-            history.append(record);
+            history.append(CanRecord::fromFrame(frame, 0));
             store.add(&frame, 1);
         }
         SignalWatch watch(&store, m_db.databases(), [&] { return history; });
