@@ -123,6 +123,11 @@ int main(int argc, char *argv[])
             history.framesBox()->selectAll();
             common::delayMsec(300);
             ok &= save(&history, out.filePath(QStringLiteral("historysize_%1.png").arg(lang)));
+            // The same size on a machine with 2 GB.
+            history.setPhysicalMemory(2000000000);
+            common::delayMsec(100);
+            ok &= save(&history,
+                       out.filePath(QStringLiteral("historysize_small_machine_%1.png").arg(lang)));
         }
         // The pages too, to look them over in both languages.
         const std::pair<QWidget *, QString> pages[] = {

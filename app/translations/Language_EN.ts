@@ -1768,6 +1768,10 @@ Reason: %2</translation>
 <context>
     <name>HistorySizeDialog</name>
     <message>
+        <source>，超过本机内存的一半</source>
+        <translation>, more than half of this computer&apos;s memory</translation>
+    </message>
+    <message>
         <source> 历史记录容量</source>
         <translation> History size</translation>
     </message>

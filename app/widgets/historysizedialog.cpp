@@ -1,6 +1,7 @@
 #include "app/widgets/historysizedialog.h"
 
 #include "app/historysetting.h"
+#include "app/systemmemory.h"
 #include "app/widgets/rframelesswidget.h"
 #include "app/widgets/rpushbutton.h"
 #include "app/widgets/rspinbox.h"
@@ -44,6 +45,7 @@ public:
 HistorySizeDialog::HistorySizeDialog(CAN_DataDisplaySupport *display, QWidget *parent)
     : RborderWidget(parent)
     , m_display(display)
+    , m_physicalMemory(SystemMemory::physicalBytes())
 {
     setObjectName(QStringLiteral("historySizeDialog"));
     auto *layout = new QVBoxLayout(this);
@@ -160,6 +162,12 @@ void HistorySizeDialog::keyPressEvent(QKeyEvent *event)
     }
 }
 
+void HistorySizeDialog::setPhysicalMemory(qint64 bytes)
+{
+    m_physicalMemory = bytes;
+    showMemory(m_frames->value());
+}
+
 void HistorySizeDialog::showMemory(int frames)
 {
     const double bytes = double(CAN_DataDisplaySupport::historyBytes(frames));
@@ -167,10 +175,18 @@ void HistorySizeDialog::showMemory(int frames)
     constexpr double GB = 1e9;
     // Tenths of a megabyte for the smallest sizes, so that none shows as 0 MB; whole megabytes
     // up to a gigabyte, then gigabytes to one decimal.
+    QString text;
     if (bytes < 10 * MB)
-        m_memory->setText(tr("约 %1 MB").arg(locale().toString(bytes / MB, 'f', 1)));
+        text = tr("约 %1 MB").arg(locale().toString(bytes / MB, 'f', 1));
     else if (bytes < GB)
-        m_memory->setText(tr("约 %1 MB").arg(locale().toString(qRound64(bytes / MB))));
+        text = tr("约 %1 MB").arg(locale().toString(qRound64(bytes / MB)));
     else
-        m_memory->setText(tr("约 %1 GB").arg(locale().toString(bytes / GB, 'f', 1)));
+        text = tr("约 %1 GB").arg(locale().toString(bytes / GB, 'f', 1));
+    // A history that fills more than half the machine leaves too little for the rest of it: the
+    // system ends the program, history and all, once it is full.
+    const bool tooLarge = m_physicalMemory > 0 && bytes > m_physicalMemory / 2.0;
+    if (tooLarge)
+        text += tr("，超过本机内存的一半");
+    m_memory->setText(text);
+    m_memory->setStyleSheet(tooLarge ? QStringLiteral("color:#c00000") : QString());
 }

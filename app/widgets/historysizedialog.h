@@ -24,6 +24,8 @@ public:
 
     QSpinBox *framesBox() const { return m_frames; }
     QLabel *memoryLabel() const { return m_memory; }
+    // The machine's memory the sizes are weighed against; the system's unless set.
+    void setPhysicalMemory(qint64 bytes);
 
 public slots:
     void accept();
@@ -39,6 +41,7 @@ private:
     rFrameLessWidget *m_title = nullptr;
     QSpinBox *m_frames = nullptr;
     QLabel *m_memory = nullptr;
+    qint64 m_physicalMemory = 0;
     QPushButton *m_ok = nullptr;
     QPushButton *m_cancel = nullptr;
 };

@@ -171,21 +171,30 @@ void tst_HistorySizeDialog::fromTheSettingMenu()
 void tst_HistorySizeDialog::memoryFollowsTheFrames_data()
 {
     QTest::addColumn<int>("frames");
+    QTest::addColumn<double>("physicalGb"); // the machine's memory; 0: unknown
+    QTest::addColumn<bool>("warned");
 
-    QTest::newRow("smallest") << 10000;
-    QTest::newRow("a few megabytes") << 100000;
-    QTest::newRow("default") << 1000000;
-    QTest::newRow("odd size") << 7654321;
-    QTest::newRow("largest") << 50000000;
+    QTest::newRow("smallest") << 10000 << 16.0 << false;
+    QTest::newRow("a few megabytes") << 100000 << 16.0 << false;
+    QTest::newRow("default") << 1000000 << 16.0 << false;
+    QTest::newRow("odd size") << 7654321 << 16.0 << false;
+    QTest::newRow("largest") << 50000000 << 16.0 << false;
+    QTest::newRow("largest on a small machine") << 50000000 << 2.0 << true;
+    QTest::newRow("half a small machine") << 31250000 << 2.0 << false;
+    QTest::newRow("just past half") << 31250001 << 2.0 << true;
+    QTest::newRow("memory unknown") << 50000000 << 0.0 << false;
 }
 
 void tst_HistorySizeDialog::memoryFollowsTheFrames()
 {
     QFETCH(int, frames);
+    QFETCH(double, physicalGb);
+    QFETCH(bool, warned);
 
     // One window for every row: the label must follow each change, not only show the first size.
     if (!m_memoryDialog)
         m_memoryDialog = std::make_unique<HistorySizeDialog>(display());
+    m_memoryDialog->setPhysicalMemory(qint64(physicalGb * 1e9));
     m_memoryDialog->framesBox()->setValue(frames);
     const QString text = m_memoryDialog->memoryLabel()->text();
     const QRegularExpressionMatch match
@@ -204,6 +213,9 @@ void tst_HistorySizeDialog::memoryFollowsTheFrames()
     // Never "0 MB" for a history that takes memory.
     QVERIFY2(shown > 0, qPrintable(text));
     QCOMPARE(gigabytes, bytes >= 1e9);
+    QCOMPARE(
+        text.contains(QCoreApplication::translate("HistorySizeDialog", "，超过本机内存的一半")),
+        warned);
 }
 
 void tst_HistorySizeDialog::stepsLandOnMillions_data()
