@@ -5,6 +5,7 @@
 // hands the rate and its packed timing code to the device panel.
 
 #include "app/widgets/rborderwidget.h"
+#include "protocol/bittiming.h"
 
 #include <QVector>
 
@@ -19,28 +20,16 @@ class CANbaudRateCalculator : public RborderWidget
 {
     Q_OBJECT
 public:
-    static constexpr int CanClockKHz = 72000;
-    static constexpr int MinBaud = 5;
-    static constexpr int MaxBaud = 1000;
-
-    struct Candidate
-    {
-        quint16 prescaler = 0;
-        quint8 tbs1 = 0;
-        quint8 tbs2 = 0;
-        double samplePoint = 0.0;
-
-        quint32 regsCode() const
-        {
-            return quint32(tbs2) << 24 | quint32(tbs1) << 16 | quint32(prescaler);
-        }
-    };
+    static constexpr int CanClockKHz = BitTiming::CanClockKHz;
+    static constexpr int MinBaud = BitTiming::MinBaud;
+    static constexpr int MaxBaud = BitTiming::MaxBaud;
+    using Candidate = BitTiming::Candidate;
 
     explicit CANbaudRateCalculator(QWidget *parent = nullptr);
     ~CANbaudRateCalculator() override;
 
     // Every candidate for baud kbps, ascending by prescaler, then TBS1, then TBS2.
-    static QVector<Candidate> candidatesFor(int baud);
+    static QVector<Candidate> candidatesFor(int baud) { return BitTiming::candidatesFor(baud); }
 
     void retranslate();
 

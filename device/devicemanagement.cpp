@@ -2,6 +2,7 @@
 
 #include "canbaudratecalculator.h"
 #include "link/serialcontrol.h"
+#include "protocol/bittiming.h"
 #include "protocol/common.h"
 #include "protocol/contextprotocol.h"
 #include "ui_devicemanagement.h"
@@ -13,6 +14,8 @@
 #include <QDebug>
 #include <QIcon>
 #include <QTimer>
+
+#include <iterator>
 
 namespace {
 // One per user operation, shared by both channels where the operation is per channel: the
@@ -26,28 +29,24 @@ constexpr int FirstWaitMs = 10;
 constexpr int FurtherWaits = 19;
 constexpr int CloseTries = 3;
 constexpr int CloseRetryMs = 50;
-constexpr int StandardItemCount = 11;
 
-struct StandardRate
-{
-    const char *text;
-    int code;
+// The box's texts for the standard rates, in the order of their timing codes.
+constexpr const char *StandardRateTexts[] = {
+    QT_TRANSLATE_NOOP("DeviceManagement", "1000kbps"),
+    QT_TRANSLATE_NOOP("DeviceManagement", "800kbps"),
+    QT_TRANSLATE_NOOP("DeviceManagement", "500kbps"),
+    QT_TRANSLATE_NOOP("DeviceManagement", "250kbps"),
+    QT_TRANSLATE_NOOP("DeviceManagement", "125kbps"),
+    QT_TRANSLATE_NOOP("DeviceManagement", "100kbps"),
+    QT_TRANSLATE_NOOP("DeviceManagement", "50kbps"),
+    QT_TRANSLATE_NOOP("DeviceManagement", "20kbps"),
+    QT_TRANSLATE_NOOP("DeviceManagement", "10kbps"),
+    QT_TRANSLATE_NOOP("DeviceManagement", "5kbps"),
 };
-
-// Timing codes for the adapter's 72 MHz CAN clock.
-constexpr StandardRate StandardRates[] = {
-    { QT_TRANSLATE_NOOP("DeviceManagement", "1000kbps"), 0x030C0004 },
-    { QT_TRANSLATE_NOOP("DeviceManagement", "800kbps"), 0x030C0005 },
-    { QT_TRANSLATE_NOOP("DeviceManagement", "500kbps"), 0x030C0008 },
-    { QT_TRANSLATE_NOOP("DeviceManagement", "250kbps"), 0x020B0012 },
-    { QT_TRANSLATE_NOOP("DeviceManagement", "125kbps"), 0x020B0024 },
-    { QT_TRANSLATE_NOOP("DeviceManagement", "100kbps"), 0x020D0028 },
-    { QT_TRANSLATE_NOOP("DeviceManagement", "50kbps"), 0x020F0048 },
-    { QT_TRANSLATE_NOOP("DeviceManagement", "20kbps"), 0x020F00B4 },
-    { QT_TRANSLATE_NOOP("DeviceManagement", "10kbps"), 0x020F0168 },
-    { QT_TRANSLATE_NOOP("DeviceManagement", "5kbps"), 0x020F02D0 },
-    { QT_TRANSLATE_NOOP("DeviceManagement", "自定义"), 0 },
-};
+static_assert(std::size(StandardRateTexts) == std::size(BitTiming::StandardRates),
+              "a text for every standard rate");
+// The standard rates and "custom".
+constexpr int StandardItemCount = int(std::size(StandardRateTexts)) + 1;
 
 QByteArray littleEndian(int code)
 {
@@ -133,8 +132,9 @@ void DeviceManagement::showEvent(QShowEvent *event)
 
 void DeviceManagement::fillBaudBox(QComboBox *box, const QString &nameKey, const QString &codeKey)
 {
-    for (const StandardRate &rate : StandardRates)
-        box->addItem(QIcon(), tr(rate.text), rate.code);
+    for (std::size_t i = 0; i < std::size(StandardRateTexts); ++i)
+        box->addItem(QIcon(), tr(StandardRateTexts[i]), int(BitTiming::StandardRates[i].code));
+    box->addItem(QIcon(), tr("自定义"), 0);
 
     const QString name = readSetting(nameKey, QStringLiteral("1000kbps")).toString();
     if (!name.contains(QLatin1String("UserBaud"))) {

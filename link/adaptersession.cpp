@@ -1,6 +1,7 @@
 #include "adaptersession.h"
 
 #include "link/serialcontrol.h"
+#include "protocol/bittiming.h"
 #include "protocol/contextprotocol.h"
 
 #include <QCoreApplication>
@@ -10,21 +11,6 @@
 #include <QTimer>
 
 namespace {
-struct StandardRate
-{
-    int kbps;
-    quint32 code;
-};
-
-// The device panel's codes for the adapter's 72 MHz CAN clock.
-constexpr StandardRate StandardRates[] = {
-    { 1000, 0x030C0004 }, { 800, 0x030C0005 }, { 500, 0x030C0008 }, { 250, 0x020B0012 },
-    { 125, 0x020B0024 },  { 100, 0x020D0028 }, { 50, 0x020F0048 },  { 20, 0x020F00B4 },
-    { 10, 0x020F0168 },   { 5, 0x020F02D0 },
-};
-
-constexpr int CanClockKHz = 72000;
-
 QByteArray littleEndian(quint32 code)
 {
     QByteArray value;
@@ -210,7 +196,7 @@ bool AdapterSession::timingCodeFor(const QString &rate, quint32 *code)
     const int kbps = text.toInt(&ok) * scale;
     if (!ok || kbps <= 0)
         return false;
-    for (const StandardRate &standard : StandardRates) {
+    for (const BitTiming::StandardRate &standard : BitTiming::StandardRates) {
         if (standard.kbps == kbps) {
             *code = standard.code;
             return true;
@@ -225,23 +211,6 @@ bool AdapterSession::timingCodeFor(const QString &rate, quint32 *code)
 
 quint32 AdapterSession::calculatedTimingCode(int kbps)
 {
-    if (kbps < 5 || kbps > 1000 || CanClockKHz % kbps != 0)
-        return 0;
-    // prescaler * (TBS1 + TBS2 + 3) == 72000 / kbps; the first match in ascending prescaler, then
-    // TBS1, order.
-    const int product = CanClockKHz / kbps;
-    for (int prescaler = 1; prescaler <= product && prescaler <= 0xFFFF; ++prescaler) {
-        if (product % prescaler != 0)
-            continue;
-        const int quanta = product / prescaler;
-        for (int tbs1 = 0; tbs1 <= 15; ++tbs1) {
-            const int tbs2 = quanta - 3 - tbs1;
-            if (tbs2 < 0 || tbs2 > 7)
-                continue;
-            const int percent = 100 * (tbs1 + 2) / quanta;
-            if (percent >= 75 && percent <= 88)
-                return quint32(tbs2) << 24 | quint32(tbs1) << 16 | quint32(prescaler);
-        }
-    }
-    return 0;
+    const QVector<BitTiming::Candidate> candidates = BitTiming::candidatesFor(kbps);
+    return candidates.isEmpty() ? 0 : candidates.constFirst().regsCode();
 }
