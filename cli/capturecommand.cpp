@@ -66,7 +66,7 @@ int CaptureCommand::run(const QStringList &arguments)
     parser.addOptions({ rates, output, format, duration, count, rotateSize, rotateTime, filter });
 
     int exit = Cli::Done;
-    if (!Cli::parse(parser, arguments, &exit))
+    if (!device.parse(parser, arguments, &exit))
         return exit;
     const QString command = arguments.value(0);
     if (!parser.positionalArguments().isEmpty())
@@ -74,8 +74,6 @@ int CaptureCommand::run(const QStringList &arguments)
             command,
             QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));
     QString error;
-    if (!device.readOptions(parser, &error))
-        return Cli::usageError(command, error);
     QList<QPair<int, quint32>> channels;
     if (!CliDevice::parseRates(parser.values(rates), &channels, &error))
         return Cli::usageError(command, error);

@@ -1,5 +1,6 @@
 #include "clidevice.h"
 
+#include "cli/clisupport.h"
 #include "simulator/virtualadapter.h"
 
 #include <QCommandLineParser>
@@ -50,6 +51,18 @@ void CliDevice::addOptions(QCommandLineParser &parser) const
 {
     parser.addOptions({ m_port, m_simulate, m_simulateRate, m_simulateFault, m_simulateSequence,
                         m_simulateLinkLimit });
+}
+
+bool CliDevice::parse(QCommandLineParser &parser, const QStringList &arguments, int *exit)
+{
+    *exit = Cli::Done;
+    if (!Cli::parse(parser, arguments, exit))
+        return false;
+    QString error;
+    if (readOptions(parser, &error))
+        return true;
+    *exit = Cli::usageError(arguments.value(0), error);
+    return false;
 }
 
 bool CliDevice::readOptions(const QCommandLineParser &parser, QString *error)

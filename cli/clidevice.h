@@ -25,6 +25,8 @@ public:
     void addOptions(QCommandLineParser &parser) const;
     // Checks the options; false with a usage error in `error`.
     bool readOptions(const QCommandLineParser &parser, QString *error);
+    // Cli::parse, then readOptions: false when the command ends here, with its code in `exit`.
+    bool parse(QCommandLineParser &parser, const QStringList &arguments, int *exit);
     // Starts the virtual adapter if asked, then opens the device; false with the reason.
     bool open(QString *error);
     // Starts each channel of "1=500k,2=250k" (already checked by parseRates).

@@ -50,12 +50,10 @@ int ReplayCommand::run(const QStringList &arguments)
                                  QStringLiteral("FILE"));
 
     int exit = Cli::Done;
-    if (!Cli::parse(parser, arguments, &exit))
+    if (!device.parse(parser, arguments, &exit))
         return exit;
     const QString command = arguments.value(0);
     QString error;
-    if (!device.readOptions(parser, &error))
-        return Cli::usageError(command, error);
     if (parser.positionalArguments().size() != 1)
         return Cli::usageError(command, QStringLiteral("one log file to replay is needed"));
     bool ok = false;

@@ -44,12 +44,10 @@ int SendCommand::run(const QStringList &arguments)
                                  QStringLiteral("ID#DATA..."));
 
     int exit = Cli::Done;
-    if (!Cli::parse(parser, arguments, &exit))
+    if (!device.parse(parser, arguments, &exit))
         return exit;
     const QString command = arguments.value(0);
     QString error;
-    if (!device.readOptions(parser, &error))
-        return Cli::usageError(command, error);
     bool ok = false;
     const int channel = parser.value(channelOption).toInt(&ok);
     if (!ok || (channel != 1 && channel != 2))
