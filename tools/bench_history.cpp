@@ -18,6 +18,7 @@
 #include "display/canview_widget.h"
 #include "display/logloader.h"
 #include "recording/filesavesupport.h"
+#include "support/soakrun.h"
 #include "tools/benchlog.h"
 #include "tools/toolenvironment.h"
 
@@ -109,25 +110,6 @@ private:
     std::vector<double> m_late;
 };
 
-// Runs the event loop until `done` holds; false after `timeoutMs`.
-bool waitUntil(const std::function<bool()> &done, int timeoutMs)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
-    }
-    return true;
-}
-
-// Lets queued work settle: the event loop runs for `ms` milliseconds.
-void idle(int ms)
-{
-    waitUntil([] { return false; }, ms);
-}
-
 struct HeapUse
 {
     double inUse = 0;
@@ -192,7 +174,7 @@ int main(int argc, char **argv)
     view.setUserPrompts([](const QString &text) { note(QStringLiteral("message: ") + text); },
                         [](const QString &) { return true; });
     QAbstractItemModel *model = view.table()->tableView->model();
-    idle(500);
+    Soak::wait(500);
     std::printf("bench-history: %lld frames, history size %d, load average at start %s\n",
                 static_cast<long long>(frames), display->maxBuffSize(),
                 BenchLog::loadAverage().constData());
@@ -236,7 +218,7 @@ int main(int argc, char **argv)
     probe.start();
     timer.start();
     view.openLogFile(logPath);
-    const bool whole = waitUntil(
+    const bool whole = Soak::waitUntil(
         [&] {
             seeRows();
             const CAN_DataDisplaySupport::Counts counts = display->counts();
@@ -258,7 +240,7 @@ int main(int argc, char **argv)
     probe.print("  open: GUI latency");
 
     // Memory with the history full, once the load's leftovers have gone.
-    idle(1000);
+    Soak::wait(1000);
     const long peakKb = BenchLog::statusKb("VmHWM:");
     const long fullKb = BenchLog::statusKb("VmRSS:");
     const qint64 held = qMax<qint64>(1, loaded.kept);
@@ -303,12 +285,12 @@ int main(int argc, char **argv)
         { "filter: cleared again (s)", QString(), unfiltered },
     };
     for (const FilterCase &filter : filters) {
-        idle(500);
+        Soak::wait(500);
         probe.start();
         timer.start();
         // As if pasted into the identifier filter.
         view.table()->idEdit->setText(filter.text);
-        const bool shown = waitUntil(filter.shown, 120000);
+        const bool shown = Soak::waitUntil(filter.shown, 120000);
         const double seconds = timer.nsecsElapsed() / 1e9;
         probe.stop();
         report(filter.what, seconds, "s", "<= 1", shown && seconds <= 1);
@@ -317,7 +299,7 @@ int main(int argc, char **argv)
     }
 
     // Global save in the native format, as the save button does once the user chose a file.
-    idle(500);
+    Soak::wait(500);
     FileSaveSupport *writer = display->fileSaveSupport();
     const QString savePath = dir.filePath(QStringLiteral("global.txt"));
     writer->setGlobalSavePath(savePath);
@@ -334,7 +316,7 @@ int main(int argc, char **argv)
     timer.start();
     QMetaObject::invokeMethod(
         display, [display] { display->copyForGlobalSave(); }, Qt::QueuedConnection);
-    const bool done = waitUntil([&] { return saved || !failure.isEmpty(); }, 600000);
+    const bool done = Soak::waitUntil([&] { return saved || !failure.isEmpty(); }, 600000);
     const double saveSeconds = timer.nsecsElapsed() / 1e9;
     probe.stop();
     if (!failure.isEmpty())

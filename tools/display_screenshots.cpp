@@ -23,19 +23,18 @@
 #include "recording/filesave_widget.h"
 #include "recording/filesavesupport.h"
 #include "simulator/virtualadapter.h"
+#include "support/soakrun.h"
 #include "tools/toolenvironment.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
 #include <QTemporaryDir>
-#include <QThread>
 
 #include <cstdio>
 
@@ -193,12 +192,7 @@ int main(int argc, char *argv[])
             display->setRebuildProgressMs(0);
             auto *progress = child<QWidget>(view, "progressBar_filter");
             view->table()->dataEdit->setText(QStringLiteral("12 34 56"));
-            QElapsedTimer waited;
-            waited.start();
-            while (!progress->isVisible() && waited.elapsed() < 5000) {
-                QCoreApplication::processEvents();
-                QThread::msleep(1);
-            }
+            Soak::waitUntil([progress] { return progress->isVisible(); }, 5000);
             ok &= progress->isVisible()
                 && save(window, out.filePath(QStringLiteral("receive_filtering_%1.png").arg(lang)));
             display->setRebuildProgressMs(CAN_DataDisplaySupport::RebuildProgressMs);
