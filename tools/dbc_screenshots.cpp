@@ -82,11 +82,7 @@ QByteArray trafficLog()
 
 int main(int argc, char *argv[])
 {
-    QTemporaryDir config;
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
-    rcanInitResources();
-    QApplication app(argc, argv);
-    ApplicationShell::setUpApplicationFont();
+    const ProgramTool tool(argc, argv, ProgramTool::AsGiven);
     QDir out;
     if (!Screenshots::outputDir("rcan-dbc-screenshots", &out))
         return 2;

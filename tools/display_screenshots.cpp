@@ -60,11 +60,7 @@ void connectDevice(const QString &port)
 
 int main(int argc, char *argv[])
 {
-    QTemporaryDir config;
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
-    rcanInitResources();
-    QApplication app(argc, argv);
-    ApplicationShell::setUpApplicationFont();
+    const ProgramTool tool(argc, argv, ProgramTool::AsGiven);
     QDir out;
     if (!Screenshots::outputDir("rcan-display-screenshots", &out))
         return 2;

@@ -33,11 +33,7 @@ using Screenshots::save;
 
 int main(int argc, char *argv[])
 {
-    QTemporaryDir config;
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
-    rcanInitResources();
-    QApplication app(argc, argv);
-    ApplicationShell::setUpApplicationFont();
+    const ProgramTool tool(argc, argv, ProgramTool::AsGiven);
     QDir out;
     if (!Screenshots::outputDir("rcan-logopen-screenshots", &out))
         return 2;

@@ -74,11 +74,7 @@ void disconnectDevice()
 
 int main(int argc, char *argv[])
 {
-    QTemporaryDir config;
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
-    rcanInitResources();
-    QApplication app(argc, argv);
-    ApplicationShell::setUpApplicationFont();
+    const ProgramTool tool(argc, argv, ProgramTool::AsGiven);
     QDir out;
     if (!Screenshots::outputDir("rcan-shell-screenshots", &out))
         return 2;

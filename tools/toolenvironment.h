@@ -51,21 +51,25 @@ inline bool outputDir(const char *tool, QDir *out)
 
 } // namespace Screenshots
 
-// A tool that runs the whole program: quiet and offscreen as above, with settings in a folder of
-// its own so that the user's are neither read nor changed, and the program's resources and font.
+// A tool that runs the whole program, with settings in a folder of its own so that the user's are
+// neither read nor changed, and the program's resources and font. Benchmarks run quiet and
+// offscreen as above; screenshot tools on the display they are given.
 class ProgramTool
 {
 public:
-    ProgramTool(int &argc, char **argv)
-        : m_app((prepare(m_settings), argc), argv)
+    enum Display { Offscreen, AsGiven };
+
+    ProgramTool(int &argc, char **argv, Display display = Offscreen)
+        : m_app((prepare(m_settings, display), argc), argv)
     {
         ApplicationShell::setUpApplicationFont();
     }
 
 private:
-    static void prepare(const QTemporaryDir &settings)
+    static void prepare(const QTemporaryDir &settings, Display display)
     {
-        ToolEnvironment::quietOffscreen();
+        if (display == Offscreen)
+            ToolEnvironment::quietOffscreen();
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(settings.path()));
         rcanInitResources();
     }
