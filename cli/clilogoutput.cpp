@@ -1,6 +1,6 @@
 #include "clilogoutput.h"
 
-#include "display/canframeformatter.h"
+#include "display/canrecord.h"
 #include "recording/logtarget.h"
 
 #include <QDateTime>
@@ -10,19 +10,13 @@
 #include <cerrno>
 #include <unistd.h>
 
-CliLogOutput::~CliLogOutput()
-{
-    delete m_formatter;
-}
+CliLogOutput::~CliLogOutput() = default;
 
 bool CliLogOutput::open(const QString &path, LogFormat format, QString *error)
 {
     m_path = path;
     m_format = format;
     m_toStdout = path.isEmpty() || path == QLatin1String("-");
-    m_needsTexts = format == LogFormat::Native;
-    if (m_needsTexts && !m_formatter)
-        m_formatter = new CanFrameFormatter;
     return openNext(error);
 }
 
@@ -63,18 +57,6 @@ bool CliLogOutput::openNext(QString *error)
     return true;
 }
 
-int CliLogOutput::msecsOfDay(qint64 hostTimeUs)
-{
-    // Converting to local time is costly: once per second, then add the milliseconds.
-    const qint64 ms = hostTimeUs / 1000;
-    const qint64 second = ms - ms % 1000;
-    if (second != m_daySecondMs) {
-        m_daySecondMs = second;
-        m_daySecondOfDayMs = QDateTime::fromMSecsSinceEpoch(second).time().msecsSinceStartOfDay();
-    }
-    return int((m_daySecondOfDayMs + (ms - second)) % (24 * 3600 * 1000));
-}
-
 bool CliLogOutput::rotationDue() const
 {
     if (m_toStdout)
@@ -100,11 +82,10 @@ CliLogOutput::Status CliLogOutput::write(const LogFrame &frame)
         m_buffer.append(m_codec->header(frame.hostTimeUs, -1));
         m_headerWritten = true;
     }
-    m_record.frame = frame;
-    if (m_needsTexts)
-        m_formatter->format(m_record, frame.channel, frame.toDeviceFrame(), frame.timeStamp,
-                            frame.dir, msecsOfDay(frame.hostTimeUs));
-    m_codec->appendFrame(m_buffer, m_record);
+    // Only the native format writes the time of day.
+    const int msecsOfDay
+        = m_format == LogFormat::Native ? m_localTime.msecsOfDay(frame.hostTimeUs) : 0;
+    m_codec->appendRecord(m_buffer, CanRecord::fromFrame(frame, msecsOfDay));
     return Status::Ok;
 }
 

@@ -4,7 +4,7 @@
 // codecs write, with optional rotation into numbered files by size or by age. Output is buffered
 // and goes out on flush(); a reader that went away (a closed pipe) is told apart from a failure.
 
-#include "recording/filesavesupport.h"
+#include "display/hostclock.h"
 #include "recording/logcodec.h"
 
 #include <QByteArray>
@@ -13,8 +13,6 @@
 #include <QString>
 
 #include <memory>
-
-class CanFrameFormatter;
 
 class CliLogOutput
 {
@@ -46,7 +44,6 @@ private:
     bool openNext(QString *error);
     bool rotationDue() const;
     Status writeOut();
-    int msecsOfDay(qint64 hostTimeUs);
 
     QString m_path;
     QString m_currentPath;
@@ -57,17 +54,11 @@ private:
     QFile m_file;
     QByteArray m_buffer;
     QString m_error;
-    FileSaveSupport::CAN_StructureDescription m_record;
-    // Only the native format writes the table's texts.
-    bool m_needsTexts = false;
-    CanFrameFormatter *m_formatter = nullptr;
 
     qint64 m_maxBytes = 0;
     int m_maxSeconds = 0;
     qint64 m_fileBytes = 0;
     QElapsedTimer m_fileAge;
     int m_rotation = 0;
-
-    qint64 m_daySecondMs = -1;
-    int m_daySecondOfDayMs = 0;
+    LocalTimeOfDay m_localTime;
 };

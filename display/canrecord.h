@@ -54,6 +54,7 @@ struct CanRecord
     bool isExtended() const { return info & LogFrame::Extended; }
     bool isRemote() const { return info & LogFrame::Remote; }
     int dlc() const { return info & LogFrame::DlcMask; }
+    int dataCount() const { return isRemote() ? 0 : qMin(dlc(), 8); }
 };
 Q_DECLARE_TYPEINFO(CanRecord, Q_PRIMITIVE_TYPE);
 static_assert(sizeof(CanRecord) == 32, "a record's size sets what a deep history costs");

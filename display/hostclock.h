@@ -6,6 +6,21 @@
 
 #include <QtGlobal>
 
+#include <limits>
+
+// The local time of day of given moments, in the order they come.
+class LocalTimeOfDay
+{
+public:
+    // `us`: microseconds since the epoch.
+    int msecsOfDay(qint64 us);
+
+private:
+    qint64 m_second = std::numeric_limits<qint64>::min();
+    int m_secondMs = 0;
+};
+
+// The local time of day now.
 class HostClock
 {
 public:
@@ -14,7 +29,6 @@ public:
     qint64 lastMsecsSinceEpoch() const { return m_lastNow; }
 
 private:
-    qint64 m_second = -1;
-    int m_secondOfDayMs = 0;
+    LocalTimeOfDay m_local;
     qint64 m_lastNow = 0;
 };

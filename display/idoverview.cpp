@@ -50,7 +50,7 @@ void IdOverview::add(const CanRecord &record, bool live)
         }
         // Bytes that appear with a longer frame count as changed, as do the new values.
         const CanRecord &before = row.last;
-        const int oldCount = before.frame().dataCount();
+        const int oldCount = before.dataCount();
         const int newCount = frame.dataCount();
         for (int i = 0; i < newCount; ++i) {
             if (i >= oldCount || before.data[i] != frame.data[i])

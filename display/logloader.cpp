@@ -1,6 +1,7 @@
 #include "logloader.h"
 
 #include "display/candatadisplaysupport.h"
+#include "display/hostclock.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -10,8 +11,6 @@
 #include <QSemaphore>
 #include <QThread>
 
-#include <limits>
-
 namespace {
 constexpr int BlockSize = CanRecordBuffer::BlockSize;
 
@@ -20,26 +19,6 @@ qint64 floorDiv(qint64 value, qint64 divisor)
     return value >= 0 ? value / divisor : -((-value + divisor - 1) / divisor);
 }
 
-// Local time of day in milliseconds; the costly conversion is made once per second of the log.
-class LocalTimeOfDay
-{
-public:
-    int msecsOfDay(qint64 us)
-    {
-        const qint64 second = floorDiv(us, 1000000);
-        if (second != m_second) {
-            m_second = second;
-            m_secondMs = QDateTime::fromSecsSinceEpoch(second, Qt::LocalTime)
-                             .time()
-                             .msecsSinceStartOfDay();
-        }
-        return m_secondMs + int((us - second * 1000000) / 1000);
-    }
-
-private:
-    qint64 m_second = std::numeric_limits<qint64>::min();
-    int m_secondMs = 0;
-};
 } // namespace
 
 // What a reading thread shares with its loader, kept alive by whichever ends last.
